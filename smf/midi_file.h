@@ -1,0 +1,73 @@
+// The file side of the engine: the image, the header values, the track table, the song's title,
+// the channel names and volumes, and the time-signature map.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/byte_block.h"
+#include "platform/readable_file.h"
+#include "platform/window.h"
+#include "smf/channel_volumes.h"
+#include "smf/reader_hooks.h"
+#include "smf/time_signature_map.h"
+#include "smf/track_cursor.h"
+
+namespace quirelle::smf {
+
+class MidiFile {
+ public:
+  explicit MidiFile(LoadHooks& hooks);
+  MidiFile(const MidiFile&) = delete;
+  MidiFile& operator=(const MidiFile&) = delete;
+
+  // Releases a held image, reads the whole file into a new block and creates from it. 1 / 0.
+  int LoadFromFile(platform::ReadableFile& file);
+  // Takes ownership of `image` (freed when refused). 1 when accepted and the stream opened.
+  int CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
+                      platform::Window* notifyWindow);
+  // Puts every cursor back on its first event. 0 when no image is held or a first delta fails.
+  int RewindTracks();
+  int GetTimeDivision(std::uint16_t& division) const;
+  // Reads title, instrument names and time signatures from the first track.
+  int ScanSongInfo();
+  std::int32_t GetBarNumber(std::uint32_t position) const;
+
+  bool HasImage() const { return image_ != nullptr; }
+  const std::uint8_t* image() const { return image_.get(); }
+  std::uint32_t imageLength() const { return imageLength_; }
+  std::uint16_t format() const { return format_; }
+  std::uint16_t trackCount() const { return trackCount_; }
+  std::uint16_t division() const { return division_; }
+  platform::Window* notifyWindow() const { return notifyWindow_; }
+
+  std::vector<TrackCursor>& tracks() { return tracks_; }
+  const std::vector<TrackCursor>& tracks() const { return tracks_; }
+
+  std::string& title() { return title_; }  // bytes as the file has them
+  const std::string& title() const { return title_; }
+  const std::array<std::string, 16>& channelNames() const { return channelNames_; }
+  ChannelVolumes& channelVolumes() { return channelVolumes_; }
+  const ChannelVolumes& channelVolumes() const { return channelVolumes_; }
+  const TimeSignatureMap& timeSignatures() const { return timeSignatures_; }
+
+ private:
+  void SetDefaultChannelNames();
+
+  LoadHooks& hooks_;
+  std::string title_ = " ";
+  std::array<std::string, 16> channelNames_;
+  std::uint32_t imageLength_ = 0;
+  platform::ByteBlock image_;
+  std::uint16_t format_ = 0;
+  std::uint16_t trackCount_ = 0;
+  std::uint16_t division_ = 0;
+  platform::Window* notifyWindow_ = nullptr;
+  std::vector<TrackCursor> tracks_;
+  ChannelVolumes channelVolumes_;
+  TimeSignatureMap timeSignatures_;
+};
+
+}  // namespace quirelle::smf

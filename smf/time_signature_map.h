@@ -1,0 +1,31 @@
+// The time signatures of the first track, and the bar number of a position in ticks.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace quirelle::smf {
+
+struct TimeSigEntry {
+  std::uint32_t tick = 0;
+  std::int32_t bar = 0;
+  std::uint32_t numerator = 0;
+  std::uint32_t denominatorPower = 0;
+  std::uint32_t clocksPerClick = 0;
+  std::uint32_t thirtySecondsPerQuarter = 0;
+};
+
+class TimeSignatureMap {
+ public:
+  void Clear() { entries_.clear(); }
+  // `data`/`size`: the event's data bytes (fewer than four are handled as documented in the .cpp).
+  void AddTimeSignature(std::uint32_t eventTick, const std::uint8_t* data, std::uint32_t size,
+                        std::uint16_t division);
+  std::int32_t GetBarNumber(std::uint32_t position, std::uint16_t division) const;
+  const std::vector<TimeSigEntry>& entries() const { return entries_; }
+
+ private:
+  std::vector<TimeSigEntry> entries_;
+};
+
+}  // namespace quirelle::smf
