@@ -103,12 +103,26 @@ class CMidiStreamPlayer : private smf::LoadHooks {
  private:
   void OnDataBlockAllocated() override;
   void ResetClock() override;
-  void ReleaseEventData(smf::TrackEvent& event);
+
+  // Hooks as the callback thread and the transport call them: the base ones once shutting down.
+  void CallOnError(stream::MMRESULT result);
+  void Dispatch(stream::HMIDISTRM stream, std::uint32_t message, std::uintptr_t param1);
+  bool OnCallbackThread() const;
+
+  // Transport helpers.
+  void AbandonStream();
   void CloseStream();
-  void Dispatch(std::uint32_t message, std::uintptr_t param1);
-  bool NextEventFits(const StreamBuffer& buffer) const;
-  void AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
+  void EndSongAfterLastBuffer();
+  bool RefillAndQueue(StreamBuffer& buffer);
+  StreamBuffer* BufferOf(const stream::MIDIHDR* header);
+
+  // Builder helpers.
+  void ReleaseEventData(smf::TrackEvent& event);
+  std::uint32_t SpanLimitFor(std::uint32_t tempo) const;
   std::uint32_t ScaledTempoWord(std::uint32_t tempo) const;
+  static std::uint32_t RoomLeft(const StreamBuffer& buffer);
+  static void AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
+  int WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer, std::uint32_t delta);
 
   stream::StreamDriver& driver_;
   smf::MidiFile file_;
@@ -131,7 +145,10 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::atomic<std::uint32_t> state_{Running};
   platform::AutoResetEvent bufferReturn_;
   std::vector<StreamBuffer> buffers_;
-  std::atomic<std::int32_t> liveStreams_{0};  // opened and not yet reported closed
+  std::atomic<std::int32_t> queued_{0};        // buffers the device holds right now
+  std::atomic<std::uint32_t> refilling_{0};    // the callback is refilling a buffer
+  std::atomic<std::int32_t> liveStreams_{0};   // opened and not yet reported closed
+  std::atomic<stream::HMIDISTRM> abandoned_{nullptr};  // a half-opened device being closed
   std::atomic<bool> shuttingDown_{false};
   std::string lastOpenError_;
 
