@@ -55,6 +55,11 @@ class MidiFile {
 
  private:
   void SetDefaultChannelNames();
+  // Builds one cursor per announced track chunk; false when a chunk header does not fit or a
+  // first delta time is cut short.
+  bool BuildTrackTable(const std::uint8_t* image, std::uint32_t imageLength);
+  // Gives every cursor the state of no track, so none points into a released image.
+  void ClearCursors();
 
   LoadHooks& hooks_;
   std::string title_ = " ";

@@ -12,8 +12,8 @@ struct TrackEvent {
   std::uint8_t status = 0;
   std::uint8_t data1 = 0;  // meta: the type byte
   std::uint8_t data2 = 0;
-  std::uint32_t length = 0;     // channel: 2 or 3 bytes with status; sysex/meta: data byte count
-  platform::ByteBlock data;     // sysex (always, also for length 0) and meta with length > 0
+  std::uint32_t length = 0;  // channel: 2 or 3 bytes with status; sysex/meta: data byte count
+  platform::ByteBlock data;  // sysex (always, also for length 0) and meta with length > 0
 
   void Clear() {
     time = 0;

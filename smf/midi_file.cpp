@@ -1,0 +1,159 @@
+// The file side of the engine: holds the image, checks its chunks, builds and rewinds the track
+// table, and runs the song information scan once the stream is open.
+#include "smf/midi_file.h"
+
+#include <limits>
+#include <utility>
+
+#include "smf/chunk_layout.h"
+#include "smf/event_reader.h"
+#include "smf/song_info_scan.h"
+
+namespace quirelle::smf {
+
+namespace {
+
+// Puts a cursor on its track's first event. A track whose data end right after that delta is
+// finished there, like an empty one.
+bool PlaceOnFirstEvent(TrackCursor& cursor) {
+  cursor.position = cursor.start;
+  cursor.runningStatus = 0;
+  cursor.nextTime = 0;
+  cursor.flags = 0;
+  if (cursor.length != 0) {
+    if (ReadVarLen(cursor, cursor.nextTime) == 0) {
+      return false;
+    }
+    if (!cursor.exhausted()) {
+      return true;
+    }
+  }
+  cursor.flags |= kTrackFinished;
+  return true;
+}
+
+// Reads up to `count` bytes, going on after short reads until the file gives nothing more.
+std::uint32_t ReadWhole(platform::ReadableFile& file, std::uint8_t* block, std::uint32_t count) {
+  std::uint32_t done = 0;
+  while (done < count) {
+    const std::uint32_t n = file.Read(block + done, count - done);
+    if (n == 0 || n > count - done) {
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+
+}  // namespace
+
+MidiFile::MidiFile(LoadHooks& hooks) : hooks_(hooks) {
+  SetDefaultChannelNames();
+}
+
+void MidiFile::SetDefaultChannelNames() {
+  for (std::size_t i = 0; i < channelNames_.size(); ++i) {
+    channelNames_[i] = "Channel " + std::to_string(i + 1);
+  }
+}
+
+void MidiFile::ClearCursors() {
+  for (auto& cursor : tracks_) {
+    cursor = TrackCursor{};
+  }
+}
+
+int MidiFile::LoadFromFile(platform::ReadableFile& file) {
+  if (image_) {
+    image_.reset();
+    ClearCursors();
+    hooks_.FreeBuffers();
+  }
+  const std::uint64_t length = file.Length();
+  if (length > std::numeric_limits<std::uint32_t>::max()) {
+    SetDefaultChannelNames();
+    return 0;
+  }
+  platform::ByteBlock block = platform::AllocateBlock(static_cast<std::size_t>(length));
+  if (!block) {
+    SetDefaultChannelNames();
+    return 0;
+  }
+  const std::uint32_t read = ReadWhole(file, block.get(), static_cast<std::uint32_t>(length));
+  return CreateFromImage(std::move(block), read, nullptr);
+}
+
+int MidiFile::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
+                              platform::Window* notifyWindow) {
+  SetDefaultChannelNames();
+  if (image_) {
+    return 0;
+  }
+  FileHeader header;
+  if (!ReadFileHeader(image.get(), imageLength, header)) {
+    return 0;
+  }
+  format_ = header.format;
+  trackCount_ = header.trackCount;
+  division_ = header.division;
+  tracks_.resize(trackCount_);
+  if (!BuildTrackTable(image.get(), imageLength)) {
+    ClearCursors();
+    return 0;  // the refused block goes with `image`
+  }
+  image_ = std::move(image);
+  imageLength_ = imageLength;
+  notifyWindow_ = notifyWindow;
+  channelVolumes_.Fill();
+  if (hooks_.OpenStream() == 0) {
+    return 0;
+  }
+  ScanSongInfo();
+  return 1;
+}
+
+bool MidiFile::BuildTrackTable(const std::uint8_t* image, std::uint32_t imageLength) {
+  std::uint64_t offset = kFileHeaderSize;
+  for (auto& cursor : tracks_) {
+    cursor = TrackCursor{};
+    TrackChunk chunk;
+    if (!NextTrackChunk(image, imageLength, offset, chunk)) {
+      return false;
+    }
+    cursor.length = chunk.length;
+    cursor.start = image + chunk.dataOffset;
+    if (!PlaceOnFirstEvent(cursor)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+int MidiFile::RewindTracks() {
+  hooks_.ResetClock();
+  if (!image_) {
+    return 0;
+  }
+  for (auto& cursor : tracks_) {
+    if (!PlaceOnFirstEvent(cursor)) {
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int MidiFile::GetTimeDivision(std::uint16_t& division) const {
+  division = division_;
+  return 1;
+}
+
+int MidiFile::ScanSongInfo() {
+  SongInfo info{title_, channelNames_, timeSignatures_, division_};
+  return CollectSongInfo(image_.get(), imageLength_, info) ? 1 : 0;
+}
+
+std::int32_t MidiFile::GetBarNumber(std::uint32_t position) const {
+  return timeSignatures_.GetBarNumber(position, division_);
+}
+
+}  // namespace quirelle::smf
