@@ -39,6 +39,9 @@ void CMidiStreamPlayer::Shutdown() {
 
 int CMidiStreamPlayer::LoadFromFile(platform::ReadableFile& file) {
   lastOpenError_.clear();
+  if (stream_.load() != nullptr) {
+    AbandonStream();  // the buffers about to be freed must not be held by a device
+  }
   return file_.LoadFromFile(file);
 }
 

@@ -94,9 +94,11 @@ void CMidiStreamPlayer::AbandonStream() {
   stream::midiOutReset(handle);
   prepared_.store(1);  // unprepare whatever was prepared; unprepared headers are refused harmlessly
   FreeBuffers();
-  stream::midiStreamClose(handle);
+  stream::midiStreamClose(handle);  // returns once the device's last callback is over
   stream_.store(nullptr);
   queued_.store(0);
+  state_.store(Running);
+  abandoned_.store(nullptr);
 }
 
 void CMidiStreamPlayer::FreeBuffers() {
@@ -203,7 +205,6 @@ int CMidiStreamPlayer::Stop() {
 }
 
 void CMidiStreamPlayer::CloseStream() {
-  state_.store(Running);
   FreeBuffers();
   const stream::HMIDISTRM handle = stream_.load();
   if (handle != nullptr) {
@@ -213,6 +214,8 @@ void CMidiStreamPlayer::CloseStream() {
     }
     stream_.store(nullptr);
   }
+  // Last: the close lets a callback still running finish first, and it must not undo this.
+  state_.store(Running);
 }
 
 void CMidiStreamPlayer::SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
