@@ -9,7 +9,9 @@
 
 namespace quirelle::platform {
 
-PosixFile::~PosixFile() { Close(); }
+PosixFile::~PosixFile() {
+  Close();
+}
 
 bool PosixFile::Open(const std::string& path) {
   Close();

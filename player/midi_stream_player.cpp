@@ -18,11 +18,12 @@ constexpr auto kLastCallbackWait = std::chrono::seconds(10);
 
 }  // namespace
 
-CMidiStreamPlayer::CMidiStreamPlayer(stream::StreamDriver& driver,
-                                     const platform::Clock& waitClock)
+CMidiStreamPlayer::CMidiStreamPlayer(stream::StreamDriver& driver, const platform::Clock& waitClock)
     : driver_(driver), file_(*this), bufferReturn_(waitClock) {}
 
-CMidiStreamPlayer::~CMidiStreamPlayer() { Shutdown(); }
+CMidiStreamPlayer::~CMidiStreamPlayer() {
+  Shutdown();
+}
 
 void CMidiStreamPlayer::Shutdown() {
   shuttingDown_.store(true);
@@ -51,7 +52,9 @@ int CMidiStreamPlayer::CreateFromImage(platform::ByteBlock image, std::uint32_t 
   return file_.CreateFromImage(std::move(image), imageLength, notifyWindow);
 }
 
-int CMidiStreamPlayer::RewindTracks() { return file_.RewindTracks(); }
+int CMidiStreamPlayer::RewindTracks() {
+  return file_.RewindTracks();
+}
 
 int CMidiStreamPlayer::GetTimeDivision(std::uint16_t& division) const {
   return file_.GetTimeDivision(division);
@@ -69,9 +72,13 @@ int CMidiStreamPlayer::ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value
   return smf::ReadVarLen(cursor, value);
 }
 
-void CMidiStreamPlayer::OnDataBlockAllocated() { ownedData_ = 1; }
+void CMidiStreamPlayer::OnDataBlockAllocated() {
+  ownedData_ = 1;
+}
 
-void CMidiStreamPlayer::ResetClock() { clock_ = 0; }
+void CMidiStreamPlayer::ResetClock() {
+  clock_ = 0;
+}
 
 // Hooks of the base engine.
 
@@ -110,7 +117,9 @@ void CMidiStreamPlayer::CallOnError(stream::MMRESULT result) {
   }
 }
 
-bool CMidiStreamPlayer::OnCallbackThread() const { return t_callbackOf == this; }
+bool CMidiStreamPlayer::OnCallbackThread() const {
+  return t_callbackOf == this;
+}
 
 void CMidiStreamPlayer::StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                                        std::uintptr_t instance, std::uintptr_t param1,
@@ -150,8 +159,7 @@ void CMidiStreamPlayer::Dispatch(stream::HMIDISTRM stream, std::uint32_t message
       break;
     case stream::MOM_POSITIONCB:
       if (!abandoned && header != nullptr && header->lpData != nullptr &&
-          std::uint64_t{header->dwOffset} + sizeof(stream::MIDIEVENT) <=
-              header->dwBufferLength) {
+          std::uint64_t{header->dwOffset} + sizeof(stream::MIDIEVENT) <= header->dwBufferLength) {
         auto* event = reinterpret_cast<stream::MIDIEVENT*>(header->lpData + header->dwOffset);
         base ? CMidiStreamPlayer::OnPositionCB(header, event) : OnPositionCB(header, event);
       }

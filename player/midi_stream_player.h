@@ -35,8 +35,8 @@ inline constexpr int kFillSongEnded = -103;
 inline constexpr int kWriteNoRoom = -104;
 inline constexpr int kWriteSkipped = -105;
 
-inline constexpr std::uint32_t kDefaultTempo = 500000;    // µs per quarter note before any tempo
-inline constexpr std::uint32_t kStopWaitMillis = 2000;   // how long Stop waits for its buffers
+inline constexpr std::uint32_t kDefaultTempo = 500000;  // µs per quarter note before any tempo
+inline constexpr std::uint32_t kStopWaitMillis = 2000;  // how long Stop waits for its buffers
 
 class CMidiStreamPlayer : private smf::LoadHooks {
  public:
@@ -145,9 +145,9 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::atomic<std::uint32_t> state_{Running};
   platform::AutoResetEvent bufferReturn_;
   std::vector<StreamBuffer> buffers_;
-  std::atomic<std::int32_t> queued_{0};        // buffers the device holds right now
-  std::atomic<std::uint32_t> refilling_{0};    // the callback is refilling a buffer
-  std::atomic<std::int32_t> liveStreams_{0};   // opened and not yet reported closed
+  std::atomic<std::int32_t> queued_{0};                // buffers the device holds right now
+  std::atomic<std::uint32_t> refilling_{0};            // the callback is refilling a buffer
+  std::atomic<std::int32_t> liveStreams_{0};           // opened and not yet reported closed
   std::atomic<stream::HMIDISTRM> abandoned_{nullptr};  // a half-opened device being closed
   std::atomic<bool> shuttingDown_{false};
   std::string lastOpenError_;

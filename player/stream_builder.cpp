@@ -25,8 +25,7 @@ std::uint32_t CMidiStreamPlayer::RoomLeft(const StreamBuffer& buffer) {
   return buffer.capacity > buffer.bytesUsed ? buffer.capacity - buffer.bytesUsed : 0;
 }
 
-void CMidiStreamPlayer::AppendEvent(StreamBuffer& buffer, std::uint32_t delta,
-                                    std::uint32_t word) {
+void CMidiStreamPlayer::AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word) {
   const stream::MIDIEVENT event{delta, 0, word};
   std::memcpy(buffer.header.lpData + buffer.startOffset + buffer.bytesUsed, &event, kEventBytes);
   buffer.bytesUsed += kEventBytes;
@@ -153,8 +152,8 @@ int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) 
     if (RoomLeft(buffer) < kEventBytes) {
       return kWriteNoRoom;
     }
-    std::uint32_t word = event.status | (std::uint32_t{event.data1} << 8) |
-                         (std::uint32_t{event.data2} << 16);
+    std::uint32_t word =
+        event.status | (std::uint32_t{event.data1} << 8) | (std::uint32_t{event.data2} << 16);
     if (IsChannelVolume(event)) {
       word |= stream::MEVT_F_CALLBACK;
     }

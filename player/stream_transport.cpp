@@ -21,9 +21,9 @@ int CMidiStreamPlayer::OpenStream() {
   tempoChanged_.store(1);
 
   stream::HMIDISTRM handle = nullptr;
-  stream::MMRESULT result = driver_.midiStreamOpen(&handle, &deviceId_, 1, &StreamCallback,
-                                                   reinterpret_cast<std::uintptr_t>(this),
-                                                   stream::CALLBACK_FUNCTION);
+  stream::MMRESULT result =
+      driver_.midiStreamOpen(&handle, &deviceId_, 1, &StreamCallback,
+                             reinterpret_cast<std::uintptr_t>(this), stream::CALLBACK_FUNCTION);
   if (result != stream::MMSYSERR_NOERROR) {
     lastOpenError_ = driver_.LastErrorText();
     CallOnError(result);
@@ -238,7 +238,9 @@ void CMidiStreamPlayer::SetTempoPercent(std::uint32_t percent) {
   tempoChanged_.store(1);
 }
 
-void CMidiStreamPlayer::SetLoop(bool loop) { loop_.store(loop ? 1 : 0); }
+void CMidiStreamPlayer::SetLoop(bool loop) {
+  loop_.store(loop ? 1 : 0);
+}
 
 int CMidiStreamPlayer::GetPosition(stream::MMTIME* time) {
   if (time == nullptr) {

@@ -1,0 +1,62 @@
+// An engine on the virtual device with a window that collects what the engine posts.
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/message_queue_window.h"
+#include "player/notifying_player.h"
+#include "player/stream/virtual_device.h"
+#include "player/window_messages.h"
+#include "tests/support/memory_file.h"
+#include "tests/support/midi_image.h"
+
+namespace quirelle::testing {
+
+class TransportRig {
+ public:
+  explicit TransportRig(stream::VirtualDriver::Mode mode = stream::VirtualDriver::Mode::kManual)
+      : driver(mode), engine(driver, driver.clock()) {
+    engine.SetDialogWindow(&window);
+  }
+
+  int Load(const Bytes& image) {
+    MemoryFile file(image);
+    return engine.LoadFromFile(file);
+  }
+  // Lets the callback thread finish, then takes every message posted so far.
+  std::vector<platform::PostedMessage> Posted() {
+    driver.WaitIdle();
+    std::vector<platform::PostedMessage> all;
+    while (auto message = window.Take(0)) {
+      all.push_back(*message);
+    }
+    return all;
+  }
+  static long Count(const std::vector<platform::PostedMessage>& posted, std::uint32_t message) {
+    return std::count_if(posted.begin(), posted.end(),
+                         [&](const platform::PostedMessage& m) { return m.message == message; });
+  }
+  std::uint32_t Ticks() {
+    stream::MMTIME time{};
+    return engine.GetPosition(&time) != 0 ? time.u.ticks : 0xFFFFFFFF;
+  }
+  std::vector<stream::RecordedMessage> Recorded(stream::RecordedMessage::Kind kind) const {
+    std::vector<stream::RecordedMessage> out;
+    for (const auto& m : driver.Messages()) {
+      if (m.kind == kind) {
+        out.push_back(m);
+      }
+    }
+    return out;
+  }
+
+  stream::VirtualDriver driver;
+  platform::MessageQueueWindow window;
+  player::CNotifyingPlayer engine;
+};
+
+// Four voices of quarter notes for `quarters` beats at 480 ticks per quarter (0.5 s each).
+Bytes FourVoiceSong(int quarters);
+
+}  // namespace quirelle::testing

@@ -1,0 +1,307 @@
+// The transport on the virtual device with its real callback thread: play, pause, resume, stop,
+// the end of a song, volumes, the long stop and the device errors.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "tests/player/transport_rig.h"
+
+namespace quirelle::testing {
+namespace {
+
+using player::rwm_playedoff;
+using player::rwm_positionchanged;
+using Kind = stream::RecordedMessage::Kind;
+
+constexpr std::uint64_t kSecond = 1'000'000;
+
+bool IsNoteOn(std::uint32_t message) {
+  return (message & 0xF0) == 0x90 && (message >> 16) != 0;
+}
+
+TEST(Transport, PlayPauseResumeStop) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(16)), 1);
+  EXPECT_FALSE(rig.engine.playing());
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  EXPECT_TRUE(rig.engine.playing());
+  rig.driver.Advance(kSecond);
+  EXPECT_EQ(rig.Ticks(), 960u);  // two quarter notes at 500000 µs
+
+  EXPECT_EQ(rig.engine.Pause(), 0);
+  EXPECT_TRUE(rig.engine.paused());
+  const auto notesBefore = rig.Recorded(Kind::kEvent).size();
+  rig.driver.Advance(kSecond);
+  EXPECT_EQ(rig.Ticks(), 960u);
+  EXPECT_EQ(rig.Recorded(Kind::kEvent).size(), notesBefore);
+  EXPECT_FALSE(rig.Recorded(Kind::kSilence).empty());
+
+  EXPECT_EQ(rig.engine.Resume(), 0);
+  EXPECT_FALSE(rig.engine.paused());
+  rig.driver.Advance(kSecond / 2);
+  EXPECT_EQ(rig.Ticks(), 1200u);
+
+  rig.Posted();
+  EXPECT_EQ(rig.engine.Stop(), 1);
+  EXPECT_FALSE(rig.engine.playing());
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+  EXPECT_EQ(rig.Ticks(), 0xFFFFFFFFu);  // the device is closed
+}
+
+TEST(Transport, PauseAndResumeOnlyActWhenTheyMeanSomething) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(8)), 1);
+  rig.engine.Pause();  // not playing
+  EXPECT_FALSE(rig.engine.paused());
+  rig.engine.Resume();  // not paused
+  ASSERT_EQ(rig.engine.Play(true), 1);
+  rig.engine.Pause();
+  rig.engine.Pause();
+  EXPECT_TRUE(rig.engine.paused());
+  EXPECT_EQ(rig.engine.Play(false), 1);  // resumes, keeps the loop flag
+  EXPECT_FALSE(rig.engine.paused());
+  EXPECT_TRUE(rig.engine.loop());
+  rig.engine.Stop();
+}
+
+TEST(Transport, SongEndsByItselfClosesTheDeviceAndPostsPlayedOffOnce) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(4)), 1);  // two seconds
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(5 * kSecond);
+  const auto posted = rig.Posted();
+  EXPECT_EQ(TransportRig::Count(posted, rwm_playedoff), 1);
+  EXPECT_FALSE(rig.engine.playing());
+  // One position message per returned buffer, the running total never going back.
+  std::uintptr_t last = 0;
+  long buffers = 0;
+  for (const auto& m : posted) {
+    if (m.message == rwm_positionchanged) {
+      EXPECT_GE(m.wParam, last);
+      last = m.wParam;
+      ++buffers;
+    }
+  }
+  EXPECT_GE(buffers, 2);
+  EXPECT_GT(last, 0u);
+  // Every note of the song was played.
+  long notes = 0;
+  for (const auto& m : rig.Recorded(Kind::kEvent)) {
+    notes += IsNoteOn(m.message) ? 1 : 0;
+  }
+  EXPECT_EQ(notes, 16);
+  // A stop after the end finds no device.
+  EXPECT_EQ(rig.engine.Stop(), 0);
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 0);
+}
+
+TEST(Transport, ShortSongEndsWhenBothBuffersAreBack) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(MidiImage(
+                0, 96, {TrackData().Event(0, {0x90, 60, 100}).Event(96, {0x80, 60, 0}).End()})),
+            1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(2 * kSecond);
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+  EXPECT_FALSE(rig.engine.playing());
+}
+
+TEST(Transport, LoopFlagPlaysTheSongAgain) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(2)), 1);  // one second
+  ASSERT_EQ(rig.engine.Play(true), 1);
+  rig.driver.Advance(2 * kSecond + kSecond / 2);
+  long notes = 0;
+  for (const auto& m : rig.Recorded(Kind::kEvent)) {
+    notes += IsNoteOn(m.message) ? 1 : 0;
+  }
+  EXPECT_GE(notes, 8 * 2);
+  EXPECT_TRUE(rig.engine.playing());
+  rig.engine.SetLoop(false);  // takes effect at the next end of the song
+  rig.driver.Advance(3 * kSecond);
+  EXPECT_FALSE(rig.engine.playing());
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+}
+
+TEST(Transport, ChannelVolumeGoesOutAtOnceWhilePlaying) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(8)), 1);
+  rig.engine.SetChannelVolume(0, 50);  // not playing: nothing, not even the table
+  EXPECT_TRUE(rig.Recorded(Kind::kShortMsg).empty());
+  EXPECT_EQ(rig.engine.channelVolumes().Get(0), 100u);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  struct Case {
+    std::uint32_t channel, percent, message, stored;
+  };
+  for (const Case& c :
+       {Case{0, 50, 0x003F07B0, 50}, Case{3, 150, 0x007F07B3, 100}, Case{1, 0, 0x000007B1, 0}}) {
+    rig.engine.SetChannelVolume(c.channel, c.percent);
+    const auto sent = rig.Recorded(Kind::kShortMsg);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().message, c.message);
+    EXPECT_EQ(rig.engine.channelVolumes().Get(c.channel), c.stored);
+  }
+  const auto count = rig.Recorded(Kind::kShortMsg).size();
+  rig.engine.SetChannelVolume(16, 50);  // no such channel
+  EXPECT_EQ(rig.Recorded(Kind::kShortMsg).size(), count);
+  rig.engine.Stop();
+}
+
+TEST(Transport, VolumeControllersOfTheSongUpdateTheTable) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(MidiImage(0, 480,
+                               {TrackData()
+                                    .Event(0, {0xB0, 7, 127})
+                                    .Event(0, {0xB1, 7, 1})
+                                    .Event(0, {0xB2, 7, 64})
+                                    .Event(480, {0x90, 60, 100})
+                                    .End(480)})),
+            1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond / 10);
+  rig.driver.WaitIdle();
+  EXPECT_EQ(rig.engine.channelVolumes().Get(0), 100u);
+  EXPECT_EQ(rig.engine.channelVolumes().Get(1), 0u);
+  EXPECT_EQ(rig.engine.channelVolumes().Get(2), 50u);
+  rig.engine.Stop();
+}
+
+// Runs `stop` on its own thread and moves the device clock on until it returns.
+int StopWhileTimePasses(TransportRig& rig, std::uint64_t* waitedMicros) {
+  const std::uint64_t start = rig.driver.clock().NowMicros();
+  std::atomic<bool> done{false};
+  int result = -1;
+  std::thread stopper([&] {
+    result = rig.engine.Stop();
+    done = true;
+  });
+  while (!done) {
+    rig.driver.Advance(50'000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stopper.join();
+  *waitedMicros = rig.driver.clock().NowMicros() - start;
+  return result;
+}
+
+TEST(Transport, StopGivesUpWaitingForKeptBuffersAfterTwoSeconds) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(16)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond);
+  rig.driver.HoldBuffers(true);
+  rig.Posted();
+  std::uint64_t waited = 0;
+  EXPECT_EQ(StopWhileTimePasses(rig, &waited), 1);
+  EXPECT_GE(waited, 2 * kSecond);
+  EXPECT_FALSE(rig.engine.playing());
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+  EXPECT_EQ(rig.Ticks(), 0xFFFFFFFFu);
+}
+
+TEST(Transport, SignalOfAnEarlierStopDoesNotCutALaterWaitShort) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(2)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(3 * kSecond);  // the song ends; the callback side stops and signals
+  ASSERT_FALSE(rig.engine.playing());
+  ASSERT_EQ(rig.Load(FourVoiceSong(16)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond);
+  rig.driver.HoldBuffers(true);
+  std::uint64_t waited = 0;
+  EXPECT_EQ(StopWhileTimePasses(rig, &waited), 1);
+  EXPECT_GE(waited, 2 * kSecond);
+}
+
+TEST(Transport, ReadErrorDuringPlayEndsTheSongLikeItsEnd) {
+  TrackData track;
+  for (int i = 0; i < 300; ++i) {
+    track.Event(i == 0 ? 0 : 24, {0x90, 60, 100});
+  }
+  track.Raw({0x10, 0x90, 0x3C});  // cut inside an event
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(MidiImage(0, 96, {track})), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(60 * kSecond);
+  EXPECT_FALSE(rig.engine.playing());
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+}
+
+TEST(Transport, PlayWhilePlayingStopsAndTheRestartFails) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(8)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  EXPECT_EQ(rig.engine.Play(false), 0);
+  EXPECT_FALSE(rig.engine.playing());
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+}
+
+TEST(Transport, StopWithoutADeviceFails) {
+  TransportRig rig;
+  EXPECT_EQ(rig.engine.Stop(), 0);
+  EXPECT_EQ(rig.engine.state(), player::Stopping);
+  EXPECT_TRUE(rig.Posted().empty());
+}
+
+TEST(Transport, RewindByReloadPlaysFromTheStartAgain) {
+  TransportRig rig;
+  const Bytes song = FourVoiceSong(8);
+  ASSERT_EQ(rig.Load(song), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond);
+  ASSERT_EQ(rig.engine.Stop(), 1);
+  rig.driver.ClearMessages();
+  ASSERT_EQ(rig.Load(song), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond / 10);
+  const auto events = rig.Recorded(Kind::kEvent);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front().micros, 0u);
+  EXPECT_EQ(events.front().tick, 0u);
+  rig.engine.Stop();
+}
+
+TEST(Transport, FailedOpenClosesTheHalfOpenedDeviceQuietly) {
+  TransportRig rig;
+  rig.driver.FailOperation(stream::StreamOperation::kProperty, stream::MMSYSERR_ERROR);
+  EXPECT_EQ(rig.Load(FourVoiceSong(4)), 0);
+  EXPECT_TRUE(rig.engine.file().HasImage());
+  EXPECT_TRUE(rig.Posted().empty());  // nothing was playing: the dialog hears nothing
+  const auto callbacks = rig.driver.CallbackMessages();
+  EXPECT_NE(std::find(callbacks.begin(), callbacks.end(), stream::MOM_CLOSE), callbacks.end());
+  rig.driver.ClearFailures();
+  ASSERT_EQ(rig.Load(FourVoiceSong(4)), 1);
+  EXPECT_EQ(rig.engine.Play(false), 1);
+  rig.engine.Stop();
+}
+
+TEST(Transport, DeviceThatCannotOpenFailsTheLoadWithItsReason) {
+  TransportRig rig;
+  rig.driver.FailOperation(stream::StreamOperation::kOpen, stream::MMSYSERR_NODRIVER);
+  EXPECT_EQ(rig.Load(FourVoiceSong(4)), 0);
+  EXPECT_FALSE(rig.engine.lastOpenError().empty());
+  EXPECT_EQ(rig.engine.Play(false), 0);
+}
+
+TEST(Transport, DestroyingAPlayingEnginePostsNothing) {
+  stream::VirtualDriver driver;
+  platform::MessageQueueWindow window;
+  {
+    player::CNotifyingPlayer engine(driver, driver.clock());
+    engine.SetDialogWindow(&window);
+    MemoryFile file(FourVoiceSong(8));
+    ASSERT_EQ(engine.LoadFromFile(file), 1);
+    ASSERT_EQ(engine.Play(false), 1);
+    driver.Advance(kSecond);
+    driver.WaitIdle();
+    while (window.Take(0)) {
+    }
+  }
+  driver.WaitIdle();
+  EXPECT_FALSE(window.Take(0).has_value());
+}
+
+}  // namespace
+}  // namespace quirelle::testing

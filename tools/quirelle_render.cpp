@@ -1,0 +1,18 @@
+// quirelle-render: plays a MIDI file through the engine into a WAV file or an event listing.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/render/options.h"
+#include "tools/render/render_session.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const auto parsed = quirelle::render::ParseOptions(args);
+  if (!parsed.options) {
+    std::cerr << "quirelle-render: " << parsed.error << "\n" << quirelle::render::kUsage;
+    return 2;
+  }
+  std::ios::sync_with_stdio(false);
+  return quirelle::render::RunRender(*parsed.options, std::cout, std::cerr);
+}
