@@ -14,9 +14,11 @@ namespace quirelle::stream {
 struct HMIDISTRM__;
 using HMIDISTRM = HMIDISTRM__*;
 
-// Runs on the stream's own callback thread. For MOM_DONE and MOM_POSITIONCB, param1 is the MIDIHDR*.
-using MidiStreamCallback = void (*)(HMIDISTRM stream, std::uint32_t message, std::uintptr_t instance,
-                                    std::uintptr_t param1, std::uintptr_t param2);
+// Runs on the stream's own callback thread. For MOM_DONE and MOM_POSITIONCB, param1 is the
+// MIDIHDR*.
+using MidiStreamCallback = void (*)(HMIDISTRM stream, std::uint32_t message,
+                                    std::uintptr_t instance, std::uintptr_t param1,
+                                    std::uintptr_t param2);
 
 // Opens streams on one kind of device (virtual, synth, alsa, or the default of these). The engine
 // is given one; midiStreamOpen goes through it.

@@ -45,8 +45,12 @@ inline constexpr std::uint32_t MEVT_F_CALLBACK = 0x40000000;
 inline constexpr std::uint8_t MEVT_SHORTMSG = 0x00;
 inline constexpr std::uint8_t MEVT_TEMPO = 0x01;
 inline constexpr std::uint8_t MEVT_NOP = 0x02;
-inline constexpr std::uint32_t MevtEventType(std::uint32_t word) { return (word >> 24) & 0x3F; }
-inline constexpr std::uint32_t MevtEventParm(std::uint32_t word) { return word & 0x00FFFFFF; }
+inline constexpr std::uint32_t MevtEventType(std::uint32_t word) {
+  return (word >> 24) & 0x3F;
+}
+inline constexpr std::uint32_t MevtEventParm(std::uint32_t word) {
+  return word & 0x00FFFFFF;
+}
 
 // Stream properties.
 inline constexpr std::uint32_t MIDIPROP_SET = 0x80000000;

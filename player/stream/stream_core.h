@@ -50,6 +50,8 @@
 
 namespace quirelle::stream {
 
+struct Stamp;  // tick_clock.h
+
 // The operations a device may refuse through StreamDevice::Admit().
 enum class StreamOperation {
   kOpen,
@@ -197,6 +199,18 @@ class StreamCore {
   struct Queue;
   struct Callbacks;
 
+  MMRESULT StopOrReset(StreamOperation operation);
+  PlayOutcome PlayDue(std::uint64_t deviceTime, bool inclusive, CallbackPolicy policy);
+  // These run with mutex_ held.
+  void Enqueue(MIDIHDR* header);
+  void ReanchorAtNow();
+  void ReturnAllBuffers();
+  void FinishFrontBuffer();
+  void PlayEvent(std::uint32_t word, std::uint64_t tick, const Stamp& due);
+  void RecordMargin(std::int64_t margin);
+  void SendSilence(std::uint64_t now);
+  void SendNow(SentMessage::Kind kind, std::uint32_t message, std::uint64_t now);
+
   std::unique_ptr<StreamDevice> device_;
   HMIDISTRM handle_ = nullptr;
   mutable std::mutex mutex_;  // guards timeline_ and queue_
@@ -208,7 +222,7 @@ class StreamCore {
 // Owns the streams one driver opened.
 class StreamKeeper {
  public:
-  StreamKeeper() = default;
+  StreamKeeper();
   ~StreamKeeper();  // ends streams still open (without further callbacks) and joins every thread
   StreamKeeper(const StreamKeeper&) = delete;
   StreamKeeper& operator=(const StreamKeeper&) = delete;
@@ -221,6 +235,8 @@ class StreamKeeper {
   void Reap();
   // The streams not yet closed.
   std::vector<std::shared_ptr<StreamCore>> OpenStreams() const;
+  // Every stream not yet reaped, closed ones included.
+  std::vector<std::shared_ptr<StreamCore>> Streams() const;
 
  private:
   mutable std::mutex mutex_;

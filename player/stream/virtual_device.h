@@ -1,5 +1,6 @@
 // The virtual device: a stream device whose clock a test moves on (or, in real-time mode, the
 // steady clock), and which records every message it is sent with its tick and its exact time.
+// Tempo events change the speed of the stream and are not recorded as messages.
 #pragma once
 
 #include <cstdint>
@@ -9,23 +10,9 @@
 
 #include "platform/clock.h"
 #include "player/stream/midi_stream.h"
+#include "player/stream/stream_core.h"
 
 namespace quirelle::stream {
-
-enum class StreamOperation {
-  kOpen,
-  kProperty,
-  kPrepare,
-  kUnprepare,
-  kOut,
-  kRestart,
-  kPause,
-  kStop,
-  kReset,
-  kClose,
-  kPosition,
-  kShortMsg,
-};
 
 struct RecordedMessage {
   enum class Kind {
@@ -62,6 +49,8 @@ class VirtualDriver final : public StreamDriver {
   void RunUntilDrained(std::uint64_t limitMicros);
   // Waits until the callback thread has delivered every message it holds.
   void WaitIdle();
+  // In real-time mode Advance sleeps for `micros` instead; RunUntilDrained polls the streams.
+  Mode mode() const;
   // The clock of the device: the engine measures its timed waits on it.
   const platform::Clock& clock() const;
 
@@ -75,6 +64,8 @@ class VirtualDriver final : public StreamDriver {
   // While set, stop and reset keep the queued buffers instead of returning them.
   void HoldBuffers(bool hold);
   int OpenCount() const;
+  // How far ahead of playback the refills came, over the streams not yet reaped (µs).
+  RefillStats RefillStatistics() const;
 
  private:
   struct State;
