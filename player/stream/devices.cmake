@@ -1,0 +1,33 @@
+# The sound devices: the FluidSynth synthesizer (live and to WAV), the ALSA sequencer output, and
+# the default device over them (MakeDefaultDriver). Without audio, quirelle_stream_devices holds
+# only a default device whose opens fail with a reason, so its users need no conditions.
+if(QUIRELLE_WITH_AUDIO)
+  pkg_check_modules(FLUIDSYNTH REQUIRED IMPORTED_TARGET fluidsynth>=2.2)
+  pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+  find_package(ALSA REQUIRED)
+  add_library(quirelle_stream_devices STATIC
+    alsa_device.cpp
+    alsa_driver.cpp
+    alsa_event.cpp
+    alsa_output.cpp
+    alsa_port.cpp
+    default_driver.cpp
+    fluid_audio.cpp
+    fluid_handles.cpp
+    fluid_renderer.cpp
+    soundfont.cpp
+    synth_block_scheduler.cpp
+    synth_library_log.cpp
+    synth_live_device.cpp
+    synth_live_driver.cpp
+    synth_offline_device.cpp
+    synth_offline_driver.cpp
+    synth_setup.cpp
+    wav_writer.cpp)
+  target_link_libraries(quirelle_stream_devices
+    PUBLIC quirelle_stream PkgConfig::FLUIDSYNTH PkgConfig::SNDFILE ALSA::ALSA)
+else()
+  add_library(quirelle_stream_devices STATIC default_driver_none.cpp)
+  target_link_libraries(quirelle_stream_devices PUBLIC quirelle_stream)
+endif()
+quirelle_target(quirelle_stream_devices)

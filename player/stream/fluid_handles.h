@@ -1,0 +1,59 @@
+// Owning handles for FluidSynth objects, and one synthesizer with its SoundFont loaded. The
+// members of FluidSynthInstance are declared so that they go in the order FluidSynth needs: the
+// synthesizer (with its SoundFont) before its settings.
+#pragma once
+
+#include <fluidsynth.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "player/stream/mmsystem.h"
+
+namespace quirelle::stream {
+
+struct FluidSettingsDeleter {
+  void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
+};
+struct FluidSynthDeleter {
+  void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+};
+struct FluidAudioDriverDeleter {
+  void operator()(fluid_audio_driver_t* driver) const { delete_fluid_audio_driver(driver); }
+};
+
+using FluidSettingsPtr = std::unique_ptr<fluid_settings_t, FluidSettingsDeleter>;
+using FluidSynthPtr = std::unique_ptr<fluid_synth_t, FluidSynthDeleter>;
+using FluidAudioDriverPtr = std::unique_ptr<fluid_audio_driver_t, FluidAudioDriverDeleter>;
+
+// A SoundFont loaded into a synthesizer. The synthesizer owns it and frees it with itself:
+// unloading it earlier while a voice still sounds would make FluidSynth start a timer thread.
+struct FluidSoundFont {
+  int id = -1;
+  std::string path;
+};
+
+// How a synthesizer is set up.
+struct FluidSetup {
+  std::string soundFontPath;
+  std::uint32_t sampleRate = 44100;
+  double gain = 0.5;
+};
+
+// Settings, synthesizer and SoundFont of one stream device.
+struct FluidSynthInstance {
+  FluidSettingsPtr settings;
+  FluidSynthPtr synth;
+  FluidSoundFont soundFont;
+};
+
+// Makes the settings for `setup` (no synthesizer yet: audio settings may still be added).
+FluidSettingsPtr MakeFluidSettings(const FluidSetup& setup);
+
+// Creates the synthesizer on `settings` and loads the SoundFont. On failure returns an instance
+// without a synthesizer and sets *code and *reason.
+FluidSynthInstance MakeFluidSynth(FluidSettingsPtr settings, const FluidSetup& setup,
+                                  MMRESULT* code, std::string* reason);
+
+}  // namespace quirelle::stream

@@ -1,0 +1,24 @@
+// From the synthesizer options of the caller to a FluidSynth set-up: the checks and the SoundFont
+// search shared by the live and the offline synthesizer.
+#pragma once
+
+#include <string>
+
+#include "player/stream/fluid_handles.h"
+#include "player/stream/mmsystem.h"
+#include "player/stream/synth_driver.h"
+
+namespace quirelle::stream {
+
+// Why an open failed.
+struct SynthOpenFailure {
+  MMRESULT code = MMSYSERR_NOERROR;
+  std::string reason;  // for the window: "no SoundFont found", "no audio output", ...
+  std::string detail;  // what the libraries said
+};
+
+// Fills *setup from `options`; false with *failure filled in when the options are unusable or no
+// SoundFont is found.
+bool MakeFluidSetup(const SynthOptions& options, FluidSetup* setup, SynthOpenFailure* failure);
+
+}  // namespace quirelle::stream

@@ -1,0 +1,61 @@
+// WAV output through libsndfile.
+#include "player/stream/wav_writer.h"
+
+#include <algorithm>
+
+namespace quirelle::stream {
+
+WavWriter::WavWriter(const std::string& path, std::uint32_t sampleRate) : path_(path) {
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(sampleRate);
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  file_.reset(sf_open(path.c_str(), SFM_WRITE, &info));
+  if (!file_) {
+    error_ = "cannot write " + path + ": " + sf_strerror(nullptr);
+    return;
+  }
+  sf_command(file_.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+}
+
+WavWriter::~WavWriter() {
+  Close();
+}
+
+bool WavWriter::Write(const float* left, const float* right, std::uint32_t frames) {
+  if (!file_) {
+    if (error_.empty()) {
+      error_ = "cannot write " + path_ + ": the file is closed";
+    }
+    return false;
+  }
+  constexpr std::uint32_t kChunk = sizeof interleaved_ / sizeof interleaved_[0] / 2;
+  for (std::uint32_t done = 0; done < frames;) {
+    const std::uint32_t count = std::min(kChunk, frames - done);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      interleaved_[2 * i] = left[done + i];
+      interleaved_[2 * i + 1] = right[done + i];
+    }
+    const sf_count_t written = sf_writef_float(file_.get(), interleaved_, count);
+    if (written != static_cast<sf_count_t>(count)) {
+      error_ = "cannot write " + path_ + ": " + sf_strerror(file_.get());
+      return false;
+    }
+    frames_ += count;
+    done += count;
+  }
+  return true;
+}
+
+bool WavWriter::Close() {
+  if (!file_) {
+    return ok();
+  }
+  const int result = sf_close(file_.release());
+  if (result != 0 && error_.empty()) {
+    error_ = "cannot finish " + path_ + ": " + sf_error_number(result);
+  }
+  return ok();
+}
+
+}  // namespace quirelle::stream
