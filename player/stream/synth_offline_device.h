@@ -70,7 +70,7 @@ class OfflineSynthDevice final : public StreamDevice, private SynthEventSource {
   void Shutdown() override;
 
   // A block under this on both channels is silence once written in 16 bits.
-  static constexpr float kSilenceLevel = 0.5f / 32768.0f;
+  static constexpr float kSilenceLevel = 0.5f / 32767.0f;
 
  private:
   void Run();

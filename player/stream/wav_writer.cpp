@@ -2,6 +2,7 @@
 #include "player/stream/wav_writer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quirelle::stream {
 
@@ -15,11 +16,21 @@ WavWriter::WavWriter(const std::string& path, std::uint32_t sampleRate) : path_(
     error_ = "cannot write " + path + ": " + sf_strerror(nullptr);
     return;
   }
-  sf_command(file_.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 }
 
 WavWriter::~WavWriter() {
   Close();
+}
+
+std::int16_t WavWriter::ToPcm16(float sample) {
+  const float scaled = sample * 32767.0f;
+  if (!(scaled > -32767.0f)) {  // NaN too
+    return scaled < 0.0f ? std::int16_t{-32767} : std::int16_t{0};
+  }
+  if (scaled >= 32767.0f) {
+    return 32767;
+  }
+  return static_cast<std::int16_t>(std::lround(scaled));
 }
 
 bool WavWriter::Write(const float* left, const float* right, std::uint32_t frames) {
@@ -33,10 +44,10 @@ bool WavWriter::Write(const float* left, const float* right, std::uint32_t frame
   for (std::uint32_t done = 0; done < frames;) {
     const std::uint32_t count = std::min(kChunk, frames - done);
     for (std::uint32_t i = 0; i < count; ++i) {
-      interleaved_[2 * i] = left[done + i];
-      interleaved_[2 * i + 1] = right[done + i];
+      interleaved_[2 * i] = ToPcm16(left[done + i]);
+      interleaved_[2 * i + 1] = ToPcm16(right[done + i]);
     }
-    const sf_count_t written = sf_writef_float(file_.get(), interleaved_, count);
+    const sf_count_t written = sf_writef_short(file_.get(), interleaved_, count);
     if (written != static_cast<sf_count_t>(count)) {
       error_ = "cannot write " + path_ + ": " + sf_strerror(file_.get());
       return false;

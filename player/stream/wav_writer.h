@@ -1,5 +1,7 @@
-// Writes 16-bit stereo WAV files through libsndfile. Samples are floats in [-1, 1]; louder ones
-// are clipped, never wrapped round.
+// Writes 16-bit stereo WAV files through libsndfile. Samples are floats in [-1, 1], scaled by
+// 32767 and rounded to the nearest step, so silence stays 0 (libsndfile's own clipping conversion
+// rounds down and turns the faintest negative sample into -1); louder ones are clipped, never
+// wrapped round.
 #pragma once
 
 #include <sndfile.h>
@@ -30,6 +32,9 @@ class WavWriter final : public SynthAudioSink {
   bool Close();
   std::uint64_t FramesWritten() const { return frames_; }
 
+  // One sample as it is stored.
+  static std::int16_t ToPcm16(float sample);
+
  private:
   struct FileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
@@ -38,7 +43,7 @@ class WavWriter final : public SynthAudioSink {
   std::string path_;
   std::string error_;
   std::uint64_t frames_ = 0;
-  float interleaved_[2 * 1024] = {};
+  std::int16_t interleaved_[2 * 1024] = {};
 };
 
 }  // namespace quirelle::stream
