@@ -214,7 +214,14 @@ void VirtualDriver::Advance(std::uint64_t micros) {
 void VirtualDriver::RunUntilDrained(std::uint64_t limitMicros) {
   const platform::Clock& clock = state_->clock();
   const std::uint64_t end = clock.NowMicros() + limitMicros;
-  while (clock.NowMicros() < end && AnyQueued(state_->keeper)) {
+  while (clock.NowMicros() < end) {
+    if (!AnyQueued(state_->keeper)) {
+      // A buffer just returned may be about to be queued again by its callback.
+      Settle(state_->keeper);
+      if (!AnyQueued(state_->keeper)) {
+        break;
+      }
+    }
     if (state_->mode == Mode::kRealTime) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;

@@ -140,10 +140,10 @@ class StreamErrors : public StreamFixture, public ::testing::WithParamInterface<
 
 TEST_P(StreamErrors, GetsItsCodeAndLeavesTheStreamWorking) {
   Open(96);
-  TestBuffer buffer({Note(0, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(0, 0x90, 60, 1)});
   EXPECT_EQ(GetParam().call(stream, buffer), GetParam().expected);
   // The stream still plays a good buffer afterwards, at the division it had.
-  TestBuffer good({Note(96, 0x90, 61, 1)});
+  TestBuffer& good = Buffer({Note(96, 0x90, 61, 1)});
   Queue(good);
   midiStreamRestart(stream);
   driver.Advance(2000000);
@@ -275,7 +275,7 @@ MMRESULT Call(StreamOperation op, HMIDISTRM s, TestBuffer& b) {
 
 TEST_P(StreamInjectedFailures, TheChosenOperationFailsWithTheChosenCodeUntilCleared) {
   Open(96);
-  TestBuffer buffer({Note(0, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(0, 0x90, 60, 1)});
   ASSERT_EQ(midiOutPrepareHeader(stream, &buffer.header, kHeader), MMSYSERR_NOERROR);
   driver.FailOperation(GetParam(), MIDIERR_NODEVICE);
   EXPECT_EQ(Call(GetParam(), stream, buffer), MIDIERR_NODEVICE);

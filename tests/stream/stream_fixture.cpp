@@ -68,6 +68,11 @@ void StreamFixture::Open(std::uint32_t division) {
   driver.WaitIdle();
 }
 
+TestBuffer& StreamFixture::Buffer(const std::vector<MIDIEVENT>& events) {
+  buffers_.push_back(std::make_unique<TestBuffer>(events));
+  return *buffers_.back();
+}
+
 void StreamFixture::Queue(TestBuffer& buffer) {
   ASSERT_EQ(midiOutPrepareHeader(stream, &buffer.header, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
   ASSERT_EQ(midiStreamOut(stream, &buffer.header, sizeof(MIDIHDR)), MMSYSERR_NOERROR);

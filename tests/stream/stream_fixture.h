@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -53,6 +54,8 @@ class StreamFixture : public ::testing::Test {
   ~StreamFixture() override;
 
   void Open(std::uint32_t division = 96);
+  // A buffer that lives as long as the fixture, so the stop at its end may still return it.
+  TestBuffer& Buffer(const std::vector<MIDIEVENT>& events);
   void Queue(TestBuffer& buffer);
   std::uint32_t PositionTicks();
   std::vector<Delivered> DeliveredMessages();
@@ -71,6 +74,7 @@ class StreamFixture : public ::testing::Test {
  private:
   std::mutex mutex_;
   std::vector<Delivered> delivered_;
+  std::vector<std::unique_ptr<TestBuffer>> buffers_;
 };
 
 }  // namespace quirelle::stream::testing

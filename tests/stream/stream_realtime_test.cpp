@@ -18,8 +18,8 @@ class StreamRealTime : public StreamFixture {
 };
 
 TEST_F(StreamRealTime, RefilledBuffersAllPlayInOrder) {
-  TestBuffer a({Note(0, 0x90, 0, 1)});
-  TestBuffer b({Note(1, 0x90, 1, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 0, 1)});
+  TestBuffer& b = Buffer({Note(1, 0x90, 1, 1)});
   std::atomic<std::uint32_t> next{2};
   constexpr std::uint32_t kNotes = 40;
   reaction = [&](std::uint32_t message, MIDIHDR* header) {
@@ -52,7 +52,7 @@ TEST_F(StreamRealTime, StopAndCloseWhileEventsAreDue) {
   for (std::uint32_t i = 0; i < 80; ++i) {
     many.push_back(Note(1, 0x90, i, 1));
   }
-  TestBuffer a(many);
+  TestBuffer& a = Buffer(many);
   Open(96000 / 1000);
   Queue(a);
   midiStreamRestart(stream);

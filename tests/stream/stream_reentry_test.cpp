@@ -15,8 +15,8 @@ class StreamReentry : public StreamFixture {};
 
 TEST_F(StreamReentry, RefillsQueuedByTheCallbackPlayWithoutAGap) {
   // Two buffers circulate; each refill holds one note 48 ticks after the previous one.
-  TestBuffer a({Note(0, 0x90, 60, 1)});
-  TestBuffer b({Note(48, 0x90, 61, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1)});
+  TestBuffer& b = Buffer({Note(48, 0x90, 61, 1)});
   std::atomic<int> refills{0};
   reaction = [&](std::uint32_t message, MIDIHDR* header) {
     if (message != MOM_DONE || refills.load() >= 6) {
@@ -44,8 +44,8 @@ TEST_F(StreamReentry, RefillsQueuedByTheCallbackPlayWithoutAGap) {
 }
 
 TEST_F(StreamReentry, TheCallbackStopsResetsUnpreparesAndClosesTheStream) {
-  TestBuffer a({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0)});
-  TestBuffer b({Note(96, 0x90, 61, 1), Note(96, 0x80, 61, 0)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0)});
+  TestBuffer& b = Buffer({Note(96, 0x90, 61, 1), Note(96, 0x80, 61, 0)});
   std::atomic<int> done{0};
   std::atomic<int> failures{0};
   const auto check = [&](MMRESULT result) {
@@ -97,8 +97,8 @@ TEST_F(StreamReentry, TheCallbackStopsResetsUnpreparesAndClosesTheStream) {
 }
 
 TEST_F(StreamReentry, StopFromTheCallbackReturnsTheOtherBufferAfterIt) {
-  TestBuffer a({Note(0, 0x90, 60, 1)});
-  TestBuffer b({Note(960, 0x90, 61, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1)});
+  TestBuffer& b = Buffer({Note(960, 0x90, 61, 1)});
   reaction = [&](std::uint32_t message, MIDIHDR* header) {
     if (message == MOM_DONE && header == &a.header) {
       EXPECT_EQ(midiStreamStop(stream), MMSYSERR_NOERROR);
@@ -118,8 +118,8 @@ TEST_F(StreamReentry, StopFromTheCallbackReturnsTheOtherBufferAfterIt) {
 }
 
 TEST_F(StreamReentry, PositionCallbackCanQueueAndPause) {
-  TestBuffer a({Note(0, 0x90, 60, 1, MEVT_F_CALLBACK), Note(96, 0x80, 60, 0)});
-  TestBuffer b({Note(96, 0x90, 61, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1, MEVT_F_CALLBACK), Note(96, 0x80, 60, 0)});
+  TestBuffer& b = Buffer({Note(96, 0x90, 61, 1)});
   reaction = [&](std::uint32_t message, MIDIHDR*) {
     if (message == MOM_POSITIONCB) {
       EXPECT_EQ(midiOutPrepareHeader(stream, &b.header, kHeader), MMSYSERR_NOERROR);

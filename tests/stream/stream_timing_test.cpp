@@ -33,8 +33,8 @@ class StreamTiming : public StreamFixture {};
 
 TEST_F(StreamTiming, DeltasCountAtTheDefaultTempoWithExactFractions) {
   Open(96);
-  TestBuffer buffer({Note(0, 0x90, 60, 100), Note(96, 0x80, 60, 0), Note(48, 0x90, 62, 90),
-                     Note(1, 0x80, 62, 0)});
+  TestBuffer& buffer = Buffer({Note(0, 0x90, 60, 100), Note(96, 0x80, 60, 0),
+                               Note(48, 0x90, 62, 90), Note(1, 0x80, 62, 0)});
   Queue(buffer);
   ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
   driver.Advance(2000000);
@@ -46,8 +46,9 @@ TEST_F(StreamTiming, DeltasCountAtTheDefaultTempoWithExactFractions) {
 
 TEST_F(StreamTiming, TempoEventsChangeTheSpeedFromWhereTheyPlay) {
   Open(480);
-  TestBuffer buffer({Note(0, 0x90, 60, 100), Tempo(480, 250000), Note(0, 0x80, 60, 0),
-                     Note(480, 0x90, 61, 100), Tempo(240, 1000000), Note(240, 0x80, 61, 0)});
+  TestBuffer& buffer =
+      Buffer({Note(0, 0x90, 60, 100), Tempo(480, 250000), Note(0, 0x80, 60, 0),
+              Note(480, 0x90, 61, 100), Tempo(240, 1000000), Note(240, 0x80, 61, 0)});
   Queue(buffer);
   midiStreamRestart(stream);
   driver.Advance(5000000);
@@ -70,7 +71,7 @@ TEST_F(StreamTiming, ManyTempoChangesDoNotDrift) {
   }
   events.push_back(Note(5, 0x90, 1, 1));
   sum += 5ull * (400001 + 7919 * 79);
-  TestBuffer buffer(events);
+  TestBuffer& buffer = Buffer(events);
   Queue(buffer);
   midiStreamRestart(stream);
   driver.Advance(200000000);
@@ -90,7 +91,7 @@ class StreamSmpte : public StreamFixture, public ::testing::WithParamInterface<S
 TEST_P(StreamSmpte, FramesTimesTicksPerFrameIgnoringTempo) {
   const SmpteCase c = GetParam();
   Open(c.division);
-  TestBuffer buffer({Tempo(0, 100000), Note(c.ticks, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Tempo(0, 100000), Note(c.ticks, 0x90, 60, 1)});
   Queue(buffer);
   midiStreamRestart(stream);
   driver.Advance(10000000);
@@ -111,9 +112,9 @@ INSTANTIATE_TEST_SUITE_P(Divisions, StreamSmpte,
 
 TEST_F(StreamTiming, BuffersPlayInQueueOrderEachDoneAfterItsLastEvent) {
   Open(96);
-  TestBuffer first({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0)});
-  TestBuffer empty({});
-  TestBuffer third({Note(96, 0x90, 62, 1)});
+  TestBuffer& first = Buffer({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0)});
+  TestBuffer& empty = Buffer({});
+  TestBuffer& third = Buffer({Note(96, 0x90, 62, 1)});
   Queue(first);
   Queue(empty);
   Queue(third);
@@ -141,7 +142,7 @@ TEST_F(StreamTiming, BuffersPlayInQueueOrderEachDoneAfterItsLastEvent) {
 
 TEST_F(StreamTiming, FlaggedEventsReportTheirOffset) {
   Open(96);
-  TestBuffer buffer(
+  TestBuffer& buffer = Buffer(
       {Note(0, 0x90, 60, 1, MEVT_F_CALLBACK), Note(10, 0x80, 60, 0), Nop(20, MEVT_F_CALLBACK)});
   Queue(buffer);
   midiStreamRestart(stream);
@@ -160,7 +161,7 @@ TEST_F(StreamTiming, FlaggedEventsReportTheirOffset) {
 
 TEST_F(StreamTiming, EventsWithParametersAreSkippedButTakeTheirTime) {
   Open(96);
-  TestBuffer buffer({Note(0, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(0, 0x90, 60, 1)});
   // A long event of 5 parameter bytes, padded to 8.
   buffer.AppendWords({96, 0, MEVT_F_LONG | 5, 0x7E7F09F0, 0xF7});
   buffer.AppendWords({96, 0, 0x00003C80});
@@ -172,7 +173,7 @@ TEST_F(StreamTiming, EventsWithParametersAreSkippedButTakeTheirTime) {
 
 TEST_F(StreamTiming, PositionCountsTicksBetweenEventsFromTheRestart) {
   Open(96);
-  TestBuffer buffer({Note(960, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(960, 0x90, 60, 1)});
   Queue(buffer);
   driver.Advance(100000);
   EXPECT_EQ(PositionTicks(), 0u);  // not started yet
@@ -197,7 +198,7 @@ TEST_F(StreamTiming, PositionCountsTicksBetweenEventsFromTheRestart) {
 
 TEST_F(StreamTiming, TempoPropertyCountsFromThePositionReached) {
   Open(96);
-  TestBuffer buffer({Note(192, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(192, 0x90, 60, 1)});
   Queue(buffer);
   midiStreamRestart(stream);
   driver.Advance(500000);  // tick 96 reached
@@ -222,12 +223,12 @@ TEST_F(StreamTiming, TempoPropertyCountsFromThePositionReached) {
 
 TEST_F(StreamTiming, ABufferQueuedIntoADryStreamCountsFromThePositionReached) {
   Open(96);
-  TestBuffer first({Note(0, 0x90, 60, 1)});
+  TestBuffer& first = Buffer({Note(0, 0x90, 60, 1)});
   Queue(first);
   midiStreamRestart(stream);
   driver.Advance(1000000);  // dry from 0 to 1 s: the tick clock goes on (192 ticks)
   EXPECT_EQ(PositionTicks(), 192u);
-  TestBuffer late({Note(96, 0x80, 60, 0)});
+  TestBuffer& late = Buffer({Note(96, 0x80, 60, 0)});
   Queue(late);
   driver.Advance(1000000);
   ExpectTimes(Events(), {{0, 0, 0, 1}, {288, 1500000, 0, 1}});
@@ -236,7 +237,7 @@ TEST_F(StreamTiming, ABufferQueuedIntoADryStreamCountsFromThePositionReached) {
 TEST_F(StreamTiming, TimesCountFromTheFirstRestartOfEachStream) {
   driver.Advance(777);
   Open(96);
-  TestBuffer buffer({Note(96, 0x90, 60, 1)});
+  TestBuffer& buffer = Buffer({Note(96, 0x90, 60, 1)});
   Queue(buffer);
   driver.Advance(1000);
   midiStreamRestart(stream);

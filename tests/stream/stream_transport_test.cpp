@@ -30,7 +30,7 @@ class StreamTransport : public StreamFixture {};
 
 TEST_F(StreamTransport, PauseFreezesThePositionSilencesAndResumeContinues) {
   Open(96);
-  TestBuffer buffer({Note(0, 0x90, 60, 100), Note(192, 0x80, 60, 0)});
+  TestBuffer& buffer = Buffer({Note(0, 0x90, 60, 100), Note(192, 0x80, 60, 0)});
   Queue(buffer);
   midiStreamRestart(stream);
   driver.Advance(250000);  // tick 48
@@ -59,9 +59,9 @@ TEST_F(StreamTransport, PauseFreezesThePositionSilencesAndResumeContinues) {
 
 TEST_F(StreamTransport, StopReturnsEveryQueuedBufferAndGoesBackToZero) {
   Open(96);
-  TestBuffer a({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
-  TestBuffer b({Note(96, 0x90, 61, 1)});
-  TestBuffer c({Note(96, 0x90, 62, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
+  TestBuffer& b = Buffer({Note(96, 0x90, 61, 1)});
+  TestBuffer& c = Buffer({Note(96, 0x90, 62, 1)});
   Queue(a);
   Queue(b);
   Queue(c);
@@ -82,7 +82,7 @@ TEST_F(StreamTransport, StopReturnsEveryQueuedBufferAndGoesBackToZero) {
   ExpectSilenceOfAllChannels(OfKind(Kind::kSilence));
 
   // Stopped streams wait for a restart, then start again from tick 0.
-  TestBuffer again({Note(96, 0x90, 63, 1)});
+  TestBuffer& again = Buffer({Note(96, 0x90, 63, 1)});
   Queue(again);
   driver.Advance(1000000);
   EXPECT_EQ(PositionTicks(), 0u);
@@ -96,7 +96,7 @@ TEST_F(StreamTransport, StopReturnsEveryQueuedBufferAndGoesBackToZero) {
 
 TEST_F(StreamTransport, ResetSilencesAndReturnsBuffersLikeStop) {
   Open(96);
-  TestBuffer a({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
   Queue(a);
   midiStreamRestart(stream);
   driver.Advance(100000);
@@ -125,7 +125,7 @@ TEST_F(StreamTransport, CloseDeliversMomCloseBeforeItReturnsOnTheCallbackThread)
 
 TEST_F(StreamTransport, CloseWithBuffersQueuedIsRefused) {
   Open(96);
-  TestBuffer a({Note(0, 0x90, 60, 1)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1)});
   Queue(a);
   EXPECT_EQ(midiStreamClose(stream), MIDIERR_STILLPLAYING);
   EXPECT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);  // still open
@@ -134,7 +134,7 @@ TEST_F(StreamTransport, CloseWithBuffersQueuedIsRefused) {
 TEST_F(StreamTransport, ShortMessagesGoOutAtOnceOutsideTheTiming) {
   Open(96);
   ASSERT_EQ(midiOutShortMsg(stream, 0x003F07B0), MMSYSERR_NOERROR);
-  TestBuffer a({Note(960, 0x90, 60, 1)});
+  TestBuffer& a = Buffer({Note(960, 0x90, 60, 1)});
   Queue(a);
   midiStreamRestart(stream);
   driver.Advance(1000000);
@@ -150,7 +150,7 @@ TEST_F(StreamTransport, ShortMessagesGoOutAtOnceOutsideTheTiming) {
 
 TEST_F(StreamTransport, PositionIsZeroUntilRestartedAndCallbacksStopWhilePaused) {
   Open(96);
-  TestBuffer a({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0, MEVT_F_CALLBACK)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1), Note(96, 0x80, 60, 0, MEVT_F_CALLBACK)});
   Queue(a);
   driver.Advance(5000000);
   EXPECT_EQ(PositionTicks(), 0u);
@@ -160,7 +160,7 @@ TEST_F(StreamTransport, PositionIsZeroUntilRestartedAndCallbacksStopWhilePaused)
 
 TEST_F(StreamTransport, HeldBuffersStayQueuedThroughStopAndAreDroppedAtClose) {
   Open(96);
-  TestBuffer a({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
+  TestBuffer& a = Buffer({Note(0, 0x90, 60, 1), Note(960, 0x80, 60, 0)});
   Queue(a);
   midiStreamRestart(stream);
   driver.Advance(1000);
@@ -184,8 +184,8 @@ TEST_F(StreamTransport, TwoStreamsOfOneDriverKeepTheirOwnClocks) {
                                   reinterpret_cast<std::uintptr_t>(this), CALLBACK_FUNCTION),
             MMSYSERR_NOERROR);
   EXPECT_NE(second, stream);
-  TestBuffer a({Note(96, 0x90, 60, 1)});
-  TestBuffer b({Note(96, 0x90, 61, 1)});
+  TestBuffer& a = Buffer({Note(96, 0x90, 60, 1)});
+  TestBuffer& b = Buffer({Note(96, 0x90, 61, 1)});
   Queue(a);
   ASSERT_EQ(midiOutPrepareHeader(second, &b.header, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
   ASSERT_EQ(midiStreamOut(second, &b.header, sizeof(MIDIHDR)), MMSYSERR_NOERROR);
