@@ -1,0 +1,174 @@
+// Building a dialog from a template: dialog units from the font, control kinds, geometry, frame,
+// visibility, enabling and tab order.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "tests/ui/test_template.h"
+#include "ui/framework/bitmap_button.h"
+#include "ui/framework/dialog.h"
+#include "ui/framework/dialog_font.h"
+#include "ui/framework/plain_check_box.h"
+#include "ui/framework/slider_ctrl.h"
+
+namespace quirelle::framework {
+namespace {
+
+using testing::kTestTemplate;
+
+struct MulDivCase {
+  int a, b, c, expected;
+};
+
+class MulDivTest : public ::testing::TestWithParam<MulDivCase> {};
+
+TEST_P(MulDivTest, RoundsHalvesAwayFromZero) {
+  const MulDivCase& m = GetParam();
+  EXPECT_EQ(MulDiv(m.a, m.b, m.c), m.expected) << m.a << "*" << m.b << "/" << m.c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, MulDivTest,
+                         ::testing::Values(MulDivCase{35, 6, 4, 53}, MulDivCase{31, 13, 8, 50},
+                                           MulDivCase{272, 6, 4, 408}, MulDivCase{205, 13, 8, 333},
+                                           MulDivCase{3, 1, 2, 2}, MulDivCase{-3, 1, 2, -2},
+                                           MulDivCase{1, 1, 3, 0}, MulDivCase{5, 1, 0, -1},
+                                           MulDivCase{0x7FFFFFFF, 4, 1, -1}));
+
+TEST(DialogUnits, BaseUnitsFromTheAverageLetterWidthAndTheHeight) {
+  const QFont font = DialogFont("MS Sans Serif", 8);
+  const QFontMetrics metrics(font);
+  const DialogUnits units = DialogUnits::FromFont(font);
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  EXPECT_EQ(units.baseX(), (letters / 26 + 1) / 2);
+  EXPECT_EQ(units.baseY(), metrics.height());
+  if (FontFamilyAvailable(QStringLiteral("MS Sans Serif"))) {
+    // The classic 8-point dialog font's base units.
+    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("MS Sans Serif"));
+    EXPECT_EQ(units.baseX(), 6);
+    EXPECT_EQ(units.baseY(), 13);
+  }
+}
+
+TEST(DialogFont, UnknownFamilyFallsBackToTheSystemFontAtThePointSize) {
+  const QFont font = DialogFont("No Such Font Family", 8);
+  EXPECT_NE(font.family(), QStringLiteral("No Such Font Family"));
+  EXPECT_GT(font.pixelSize(), 0);
+}
+
+class LoadedDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dialog_.Create()); }
+  template <class T>
+  T* Item(int id) {
+    return dynamic_cast<T*>(dialog_.GetDlgItem(id));
+  }
+
+  CDialog dialog_{kTestTemplate};
+};
+
+TEST_F(LoadedDialogTest, EveryControlHasItsTemplateRectangleInDialogUnits) {
+  const DialogUnits units = DialogUnits::FromFont(dialog_.font());
+  EXPECT_EQ(units.baseX(), dialog_.Units().baseX());
+  EXPECT_EQ(units.baseY(), dialog_.Units().baseY());
+  const QObjectList children = dialog_.children();
+  std::size_t index = 0;
+  for (const ControlTemplate& control : kTestTemplate.controls) {
+    // Controls are created in template order; find the index-th widget child.
+    QWidget* widget = nullptr;
+    while (index < static_cast<std::size_t>(children.size()) && widget == nullptr) {
+      widget = qobject_cast<QWidget*>(children[static_cast<qsizetype>(index++)]);
+    }
+    ASSERT_NE(widget, nullptr);
+    const QRect expected(MulDiv(control.x, units.baseX(), 4), MulDiv(control.y, units.baseY(), 8),
+                         MulDiv(control.w, units.baseX(), 4), MulDiv(control.h, units.baseY(), 8));
+    EXPECT_EQ(widget->geometry(), expected) << "control " << control.id << " " << control.text;
+  }
+}
+
+TEST_F(LoadedDialogTest, FrameIsFixedSizeWithCaptionAndCloseBoxOnly) {
+  const DialogUnits& units = dialog_.Units();
+  const QSize client(MulDiv(200, units.baseX(), 4), MulDiv(180, units.baseY(), 8));
+  EXPECT_EQ(dialog_.size(), client);
+  EXPECT_EQ(dialog_.minimumSize(), client);
+  EXPECT_EQ(dialog_.maximumSize(), client);
+  EXPECT_EQ(dialog_.windowTitle(), QStringLiteral("Test dialog"));
+  const Qt::WindowFlags flags = dialog_.windowFlags();
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowTitleHint);
+  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  EXPECT_FALSE(dialog_.isVisible()) << "the template does not say visible";
+}
+
+TEST_F(LoadedDialogTest, ControlKindsFollowTheTemplate) {
+  auto* label = Item<QLabel>(testing::kTestStatic);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), QStringLiteral("Static"));
+  EXPECT_EQ(dialog_.GetDlgItem(kNoId), dialog_.children().front()) << "the first -1 control";
+  EXPECT_EQ(dialog_.GetDlgItem(4242), nullptr);
+
+  auto* slider = Item<CSliderCtrl>(testing::kTestSlider);
+  ASSERT_NE(slider, nullptr);
+  EXPECT_FALSE(slider->IsVertical());
+  EXPECT_EQ(slider->tickPosition(), QSlider::TicksBothSides);
+  auto* vertical = Item<CSliderCtrl>(testing::kTestVertical);
+  ASSERT_NE(vertical, nullptr);
+  EXPECT_TRUE(vertical->IsVertical());
+
+  auto* exit = Item<QPushButton>(1);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_TRUE(exit->isDefault());
+  auto* push = Item<QPushButton>(testing::kTestPush);
+  ASSERT_NE(push, nullptr);
+  EXPECT_FALSE(push->isDefault());
+  EXPECT_NE(Item<CBitmapButton>(testing::kTestBitmap), nullptr);
+
+  auto* edit = Item<QLineEdit>(testing::kTestEdit);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_FALSE(edit->isEnabled());
+  EXPECT_FALSE(edit->hasFrame());
+  auto* multi = Item<QPlainTextEdit>(testing::kTestMultiLine);
+  ASSERT_NE(multi, nullptr);
+  EXPECT_TRUE(multi->isReadOnly());
+  EXPECT_EQ(multi->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+
+  auto* hidden = Item<PlainCheckBox>(testing::kTestHiddenCheck);
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_TRUE(hidden->isHidden());
+  EXPECT_FALSE(hidden->isEnabled());
+}
+
+TEST_F(LoadedDialogTest, PlainCheckBoxDoesNotCheckItselfWhenClicked) {
+  auto* check = Item<PlainCheckBox>(testing::kTestCheck);
+  ASSERT_NE(check, nullptr);
+  check->click();
+  EXPECT_FALSE(check->isChecked());
+  check->setChecked(true);
+  check->click();
+  EXPECT_TRUE(check->isChecked());
+}
+
+TEST_F(LoadedDialogTest, TabOrderIsTemplateOrderOverTabStops) {
+  std::vector<QWidget*> expected;
+  for (int id :
+       {testing::kTestSlider, testing::kTestBitmap, 1, testing::kTestVertical, testing::kTestPush,
+        testing::kTestCheck, testing::kTestMultiLine, testing::kTestHiddenCheck}) {
+    expected.push_back(dialog_.GetDlgItem(id));
+  }
+  std::vector<QWidget*> chain;
+  QWidget* widget = expected.front();
+  do {
+    if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
+      chain.push_back(widget);
+    }
+    widget = widget->nextInFocusChain();
+  } while (widget != expected.front() && chain.size() < 50);
+  EXPECT_EQ(chain, expected);
+}
+
+}  // namespace
+}  // namespace quirelle::framework

@@ -1,0 +1,69 @@
+// Template 102, the player dialog: 272 × 205 dialog units. Template order is the tab order.
+#include "ui/res/resource_ids.h"
+#include "ui/res/templates.h"
+
+namespace quirelle::res {
+namespace {
+
+using framework::ControlKind;
+using framework::ControlTemplate;
+using framework::kNoId;
+using namespace framework::style;
+
+constexpr auto kStatic = ControlKind::kStatic;
+constexpr auto kButton = ControlKind::kButton;
+constexpr auto kEdit = ControlKind::kEdit;
+constexpr auto kTrackbar = ControlKind::kTrackbar;
+
+constexpr std::uint32_t kVolumeSlider = kTicksBoth | kTabStop;
+constexpr std::uint32_t kTransportButton = kOwnerDraw | kClientEdge | kTabStop;
+constexpr std::uint32_t kNameEdit = kDisabled | kNoBorder | kAutoHScroll;
+
+constexpr ControlTemplate kControls[] = {
+    {kIdcVolume1, kTrackbar, "Slider1", 32, 25, 78, 26, kVolumeSlider},
+    {kIdcPlay, kButton, "Play", 103, 167, 35, 31, kTransportButton},
+    {kIdcPause, kButton, "Pause", 139, 167, 35, 31, kTransportButton},
+    {kIdcStop, kButton, "Stop", 175, 167, 35, 31, kTransportButton},
+    {kIdOk, kButton, "Exit", 228, 184, 37, 14, kDefaultButton | kTabStop},
+    {kIdcTempo, kTrackbar, "Slider1", 239, 25, 26, 61, kVertical | kTicksBoth | kBorder | kTabStop},
+    {kNoId, kStatic, "Volume:", 10, 14, 26, 8, 0},
+    {kNoId, kStatic, "Tempo:", 236, 6, 25, 8, 0},
+    {kIdcTempoText, kStatic, "Static", 239, 17, 19, 8, 0},
+    {kIdcVolumeText1, kStatic, "Static", 10, 34, 19, 8, 0},
+    {kNoId, kStatic, "Current Position:", 122, 6, 52, 8, 0},
+    {kIdcPosition, kStatic, "Static", 121, 17, 109, 8, 0},
+    {kIdcAutoReplay, kButton, "auto replay at end", 151, 78, 73, 10,
+     kCheckBox | kHidden | kDisabled | kTabStop},
+    {kIdcOpen, kButton, "\"Open\"", 16, 167, 35, 31, kTransportButton},
+    {kIdcVolume2, kTrackbar, "Slider1", 32, 58, 78, 26, kVolumeSlider},
+    {kIdcVolume3, kTrackbar, "Slider1", 32, 91, 78, 26, kVolumeSlider},
+    {kIdcVolume4, kTrackbar, "Slider1", 32, 125, 78, 26, kVolumeSlider},
+    {kIdcVolumeText2, kStatic, "Static", 10, 68, 19, 8, 0},
+    {kIdcVolumeText3, kStatic, "Static", 10, 102, 19, 8, 0},
+    {kIdcVolumeText4, kStatic, "Static", 10, 134, 19, 8, 0},
+    {kIdcRewind, kButton, "Rewind", 67, 167, 35, 31, kTransportButton},
+    {kIdcAbout, kButton, "About...", 228, 167, 37, 14, kTabStop},
+    {kIdcName2, kEdit, "", 111, 64, 64, 14, kNameEdit},
+    {kIdcName3, kEdit, "", 111, 97, 66, 14, kNameEdit},
+    {kIdcName1, kEdit, "", 111, 33, 64, 14, kNameEdit},
+    {kIdcName4, kEdit, "", 111, 130, 67, 14, kNameEdit},
+    {kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0},
+};
+
+constexpr framework::DialogTemplate kTemplate{
+    kIddPlayer,
+    "Sonamir MIDI",
+    "MS Sans Serif",
+    8,
+    272,
+    205,
+    kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kAppWindow,
+    kControls};
+
+}  // namespace
+
+const framework::DialogTemplate& PlayerTemplate() {
+  return kTemplate;
+}
+
+}  // namespace quirelle::res
