@@ -8,3 +8,13 @@ quirelle_test(synth_device_test
     synth_offline_render_test.cpp
   LIBS quirelle_stream_devices
   LABELS "audio")
+
+quirelle_test(synth_open_test
+  SOURCES synth_song_feeder.cpp synth_open_test.cpp
+  LIBS quirelle_stream_devices
+  LABELS "audio")
+
+quirelle_test(alsa_device_test
+  SOURCES synth_song_feeder.cpp alsa_event_test.cpp alsa_port_test.cpp alsa_device_test.cpp
+  LIBS quirelle_stream_devices
+  LABELS "audio")

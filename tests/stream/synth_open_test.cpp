@@ -1,0 +1,152 @@
+// Opens that cannot work on a machine without sound: the live synthesizer and the default device
+// fail cleanly, with a reason for the window and nothing printed; bad arguments are refused by
+// every driver alike.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "player/stream/alsa_driver.h"
+#include "player/stream/midi_stream.h"
+#include "player/stream/soundfont.h"
+#include "player/stream/synth_driver.h"
+#include "tests/stream/synth_song_feeder.h"
+#include "tests/stream/synth_stderr_capture.h"
+
+namespace quirelle::stream::testing {
+namespace {
+
+MMRESULT OpenOn(StreamDriver& driver, HMIDISTRM* stream) {
+  std::uint32_t device = MIDI_MAPPER;
+  return driver.midiStreamOpen(stream, &device, 1, &IgnoreMessages, 0, CALLBACK_FUNCTION);
+}
+
+bool HasAlsaSequencer() {
+  return std::filesystem::exists("/dev/snd/seq");
+}
+
+TEST(LiveSynthOpen, WithoutAnAudioOutputFailsWithAReasonAndPrintsNothing) {
+  if (!FindSoundFont("")) {
+    GTEST_SKIP() << "no SoundFont: the open fails before it looks for audio";
+  }
+  std::unique_ptr<SynthDriver> driver = MakeLiveSynthDriver({});
+  HMIDISTRM stream = nullptr;
+  StderrCapture capture;
+  const MMRESULT result = OpenOn(*driver, &stream);
+  const std::string printed = capture.Text();
+  if (result == MMSYSERR_NOERROR) {
+    midiStreamClose(stream);
+    GTEST_SKIP() << "this machine has an audio output";
+  }
+  EXPECT_EQ(result, MMSYSERR_NODRIVER);
+  EXPECT_EQ(driver->LastErrorText(), "no audio output");
+  EXPECT_FALSE(driver->LastErrorDetail().empty());  // what the audio drivers said, kept
+  EXPECT_EQ(printed, "");
+  EXPECT_EQ(stream, nullptr);
+  // Again: each open tries afresh and fails the same way.
+  EXPECT_EQ(OpenOn(*driver, &stream), MMSYSERR_NODRIVER);
+  EXPECT_EQ(driver->LastErrorText(), "no audio output");
+}
+
+TEST(LiveSynthOpen, ANamedSoundFontThatIsNotThereIsSaidBeforeAnyAudioIsTried) {
+  SynthOptions options;
+  options.soundFont = "/nonexistent/piano.sf2";
+  std::unique_ptr<SynthDriver> driver = MakeLiveSynthDriver(options);
+  HMIDISTRM stream = nullptr;
+  EXPECT_EQ(OpenOn(*driver, &stream), MMSYSERR_NODRIVER);
+  EXPECT_EQ(driver->LastErrorText(), "no SoundFont at /nonexistent/piano.sf2");
+}
+
+TEST(DefaultDevice, WithNeitherAudioNorSequencerNamesBothAndPrintsNothing) {
+  std::unique_ptr<StreamDriver> driver = MakeDefaultDriver();
+  HMIDISTRM stream = nullptr;
+  StderrCapture capture;
+  const MMRESULT result = OpenOn(*driver, &stream);
+  const std::string printed = capture.Text();
+  if (result == MMSYSERR_NOERROR) {
+    midiStreamClose(stream);
+    GTEST_SKIP() << "this machine has a sound output";
+  }
+  EXPECT_EQ(printed, "");
+  if (HasAlsaSequencer()) {
+    EXPECT_EQ(result, MIDIERR_NODEVICE);
+    EXPECT_NE(driver->LastErrorText().find("no ALSA synthesizer port"), std::string::npos);
+    return;
+  }
+  EXPECT_EQ(result, MMSYSERR_NODRIVER);
+  const std::string synthReason = FindSoundFont("") ? "no audio output" : "no SoundFont found";
+  EXPECT_EQ(driver->LastErrorText(), synthReason + "; no ALSA sequencer");
+}
+
+struct BadArguments {
+  const char* name;
+  bool nullHandle;
+  std::uint32_t device;
+  std::uint32_t count;
+  bool nullCallback;
+  std::uint32_t flags;
+  MMRESULT expected;
+};
+
+struct DriverMaker {
+  const char* name;
+  std::function<std::unique_ptr<StreamDriver>()> make;
+};
+
+class RefusedOpen : public ::testing::TestWithParam<std::tuple<BadArguments, DriverMaker>> {};
+
+TEST_P(RefusedOpen, IsRefusedBeforeAnythingIsOpened) {
+  const auto& [args, maker] = GetParam();
+  std::unique_ptr<StreamDriver> driver = maker.make();
+  HMIDISTRM stream = nullptr;
+  std::uint32_t device = args.device;
+  EXPECT_EQ(driver->midiStreamOpen(args.nullHandle ? nullptr : &stream, &device, args.count,
+                                   args.nullCallback ? nullptr : &IgnoreMessages, 0, args.flags),
+            args.expected);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_FALSE(driver->LastErrorText().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, RefusedOpen,
+                         ::testing::
+                             Combine(
+                                 ::testing::Values(BadArguments{"NullHandle", true, MIDI_MAPPER, 1, false, CALLBACK_FUNCTION, MMSYSERR_INVALPARAM}, BadArguments{"TwoDevices", false, MIDI_MAPPER, 2, false, CALLBACK_FUNCTION, MMSYSERR_INVALPARAM}, BadArguments{"NoCallbackFlag", false, MIDI_MAPPER, 1, false, 0, MMSYSERR_INVALFLAG}, BadArguments{"NullCallback", false, MIDI_MAPPER, 1, true, CALLBACK_FUNCTION, MMSYSERR_INVALPARAM}, BadArguments{"DeviceSeven", false, 7, 1, false, CALLBACK_FUNCTION, MMSYSERR_BADDEVICEID}), ::testing::
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                             Values(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                 DriverMaker{"Default",
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                             [] {
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                               return MakeDefaultDriver();
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                             }},
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                 DriverMaker{
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     "LiveSynth",
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     [] {
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                       return std::unique_ptr<
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           StreamDriver>(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           MakeLiveSynthDriver(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                               {}));
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     }},
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                 DriverMaker{
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     "OfflineSynth",
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     [] {
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                       return std::unique_ptr<
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           StreamDriver>(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           MakeOfflineSynthDriver(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                               {},
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                               "/nonexistent-dir/never.wav"));
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     }},
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                 DriverMaker{
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     "Alsa",
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     [] {
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                       return std::unique_ptr<
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           StreamDriver>(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                           MakeAlsaDriver(
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                               AlsaOptions{}));
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                     }})),
+                         [](const ::testing::TestParamInfo<RefusedOpen::ParamType>& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  std::get<1>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace quirelle::stream::testing
