@@ -4,7 +4,7 @@ namespace quirelle::player {
 
 std::string DescribeLoadFailure(const CMidiStreamPlayer& player) {
   if (!player.file().HasImage()) {
-    return "It is not a Standard MIDI File.";
+    return "It is not a Standard MIDI File, or its chunks are damaged.";
   }
   if (!player.lastOpenError().empty()) {
     return "No MIDI output could be opened: " + player.lastOpenError();

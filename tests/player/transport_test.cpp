@@ -40,7 +40,7 @@ TEST(Transport, PlayPauseResumeStop) {
   EXPECT_EQ(rig.engine.Resume(), 0);
   EXPECT_FALSE(rig.engine.paused());
   rig.driver.Advance(kSecond / 2);
-  EXPECT_EQ(rig.Ticks(), 1200u);
+  EXPECT_EQ(rig.Ticks(), 1440u);
 
   rig.Posted();
   EXPECT_EQ(rig.engine.Stop(), 1);
