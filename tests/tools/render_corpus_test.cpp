@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -148,6 +150,56 @@ TEST(RenderCorpus, TempoPercentScalesTheSongLength) {
     EXPECT_NEAR(static_cast<double>(doubled), static_cast<double>(normal) / 2,
                 normal * 0.01 + 1000);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Seconds of audio in a 16-bit stereo WAV file, from its data chunk; -1 when it is not one.
+double WavSeconds(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto u32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+  };
+  if (bytes.size() < 44 || std::string(bytes.data(), 4) != "RIFF") {
+    return -1;
+  }
+  std::uint32_t rate = 0;
+  for (std::size_t at = 12; at + 8 <= bytes.size();) {
+    const std::string id(bytes.data() + at, 4);
+    const std::uint32_t size = u32(at + 4);
+    if (id == "fmt ") {
+      rate = u32(at + 12);
+    } else if (id == "data" && rate != 0) {
+      return static_cast<double>(size) / 4 / rate;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return -1;
+}
+
+TEST(RenderWav, LengthIsTheSongPlusItsReleaseTail) {
+  const fs::path song = fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid";
+  const RenderRun events = RunRender("--tempo 150 --events " + Quote(song));
+  ASSERT_EQ(events.status, 0);
+  const auto lastLine = events.out.rfind('\n', events.out.size() - 2);
+  const double songSeconds = std::stod(events.out.substr(lastLine + 1)) / 1e6;
+  const fs::path wav = fs::temp_directory_path() / "quirelle-render-test.wav";
+  ASSERT_EQ(RunRender("--tempo 150 --rate 22050 -o " + Quote(wav) + " " + Quote(song)).status, 0);
+  const double seconds = WavSeconds(wav);
+  EXPECT_GE(seconds, songSeconds);
+  EXPECT_LE(seconds, songSeconds + 1.1);  // at most one second of release tail
+  fs::remove(wav);
+}
+
+TEST(RenderWav, UnwritableOutputGivesStatusTwo) {
+  const fs::path song = fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid";
+  EXPECT_EQ(RunRender("-o /no/such/folder/out.wav " + Quote(song)).status, 2);
 }
 
 }  // namespace

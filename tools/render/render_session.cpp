@@ -1,6 +1,9 @@
 #include "tools/render/render_session.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <sstream>
 
 #include "platform/message_queue_window.h"
 #include "platform/readable_file.h"
@@ -9,6 +12,10 @@
 #include "player/stream/virtual_device.h"
 #include "player/window_messages.h"
 #include "tools/render/event_line.h"
+#include "tools/render/progress_bar.h"
+#if QUIRELLE_HAVE_SYNTH
+#include "player/stream/synth_driver.h"
+#endif
 
 namespace quirelle::render {
 namespace {
@@ -62,31 +69,85 @@ void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
   }
 }
 
+// Plays the song on the virtual device to its end; false when it cannot be loaded.
+bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err) {
+  platform::MessageQueueWindow window;
+  player::CNotifyingPlayer engine(driver, driver.clock());
+  engine.SetDialogWindow(&window);
+  if (!LoadSong(engine, options, err)) {
+    return false;
+  }
+  engine.Play(false);
+  SendVolumes(engine, options);
+  std::uint64_t step = kShortestStep;
+  for (bool closed = false; !closed;) {
+    driver.Advance(step);
+    driver.WaitIdle();
+    bool anything = false;
+    closed = HandleMessages(window, engine, options, 0, anything);
+    // Over a long silence nothing comes back: take longer steps until something does.
+    step = anything ? kShortestStep : std::min(step * 2, kLongestStep);
+  }
+  return true;
+}
+
 int RenderEvents(const Options& options, std::ostream& out, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  platform::MessageQueueWindow window;
-  bool closed = false;
+  if (!PlayOnVirtualDevice(options, driver, err)) {
+    return 2;
+  }
+  PrintEvents(driver, out);
+  return 0;
+}
+
+#if QUIRELLE_HAVE_SYNTH
+// The song's length at the chosen tempo, from a run on the virtual device (it takes moments).
+double SongSeconds(const Options& options) {
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  std::ostringstream ignored;
+  if (!PlayOnVirtualDevice(options, driver, ignored)) {
+    return 0;
+  }
+  const auto messages = driver.Messages();
+  return messages.empty() ? 0 : static_cast<double>(messages.back().micros) / 1e6;
+}
+
+int RenderWav(const Options& options, std::ostream& err) {
+  stream::SynthOptions synth;
+  synth.soundFont = options.soundFont;
+  synth.sampleRate = options.sampleRate;
+  if (const std::string problem = stream::CheckSynthOptions(synth); !problem.empty()) {
+    err << "quirelle-render: " << problem << "\n";
+    return 2;
+  }
+  const double total = SongSeconds(options);
+  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
+  auto driver = stream::MakeOfflineSynthDriver(synth, options.wavPath);
   {
-    player::CNotifyingPlayer engine(driver, driver.clock());
+    platform::MessageQueueWindow window;
+    player::CNotifyingPlayer engine(*driver);
     engine.SetDialogWindow(&window);
     if (!LoadSong(engine, options, err)) {
       return 2;
     }
     engine.Play(false);
     SendVolumes(engine, options);
-    std::uint64_t step = kShortestStep;
-    while (!closed) {
-      driver.Advance(step);
-      driver.WaitIdle();
+    for (bool closed = false; !closed;) {
       bool anything = false;
-      closed = HandleMessages(window, engine, options, 0, anything);
-      // Over a long silence nothing comes back: take longer steps until something does.
-      step = anything ? kShortestStep : std::min(step * 2, kLongestStep);
+      closed = HandleMessages(window, engine, options, 100, anything);
+      bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), total);
     }
   }
-  PrintEvents(driver, out);
+  const bool written = driver->Finish();
+  bar.Finish();
+  if (!written) {
+    err << "quirelle-render: cannot write " << options.wavPath << ": " << driver->FinishError()
+        << "\n";
+    return 2;
+  }
   return 0;
 }
+#endif
 
 }  // namespace
 
@@ -94,8 +155,12 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.events) {
     return RenderEvents(options, out, err);
   }
-  err << "quirelle-render: WAV output is not available in this build\n";
+#if QUIRELLE_HAVE_SYNTH
+  return RenderWav(options, err);
+#else
+  err << "quirelle-render: this build has no synthesizer for WAV output\n";
   return 2;
+#endif
 }
 
 }  // namespace quirelle::render
