@@ -63,10 +63,8 @@ bool OfflineRenderContext::MarkOpen() {
 }
 
 void OfflineRenderContext::MarkClosed() {
-  {
-    std::lock_guard lock(mutex_);
-    open_ = false;
-  }
+  std::lock_guard lock(mutex_);
+  open_ = false;
   closed_.notify_all();
 }
 

@@ -144,10 +144,9 @@ void SongFeeder::Callback(HMIDISTRM stream, std::uint32_t message, std::uintptr_
   if (message == MOM_DONE) {
     feeder->OnDone(stream, reinterpret_cast<MIDIHDR*>(param1));
   } else if (message == MOM_CLOSE) {
-    {
-      std::lock_guard lock(feeder->mutex_);
-      feeder->isClosed_ = true;
-    }
+    // Notified under the lock: the waiter may destroy the feeder as soon as it sees the flag.
+    std::lock_guard lock(feeder->mutex_);
+    feeder->isClosed_ = true;
     feeder->closed_.notify_all();
   }
 }
