@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "tests/stream/stream_fixture.h"
@@ -16,6 +17,10 @@ struct ErrorCase {
   std::function<MMRESULT(HMIDISTRM stream, TestBuffer& buffer)> call;
   MMRESULT expected;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::uint8_t* Bytes(void* record) {
   return static_cast<std::uint8_t*>(record);
@@ -198,6 +203,10 @@ struct OpenCase {
   std::uint32_t flags;
   MMRESULT expected;
 };
+
+void PrintTo(const OpenCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class StreamOpenArguments : public ::testing::TestWithParam<OpenCase> {};
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <ostream>
+#include <string>
 
 #include "tests/stream/stream_fixture.h"
 
@@ -81,10 +83,15 @@ TEST_F(StreamTiming, ManyTempoChangesDoNotDrift) {
 }
 
 struct SmpteCase {
+  const char* name;
   std::uint32_t division;
   std::uint32_t ticks;
   Expected at;
 };
+
+void PrintTo(const SmpteCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class StreamSmpte : public StreamFixture, public ::testing::WithParamInterface<SmpteCase> {};
 
@@ -102,13 +109,15 @@ constexpr std::uint32_t Smpte(int frames, std::uint32_t ticksPerFrame) {
   return (static_cast<std::uint32_t>(static_cast<std::uint8_t>(-frames)) << 8) | ticksPerFrame;
 }
 
-INSTANTIATE_TEST_SUITE_P(Divisions, StreamSmpte,
-                         ::testing::Values(SmpteCase{Smpte(25, 40), 1000, {1000, 1000000, 0, 1}},
-                                           SmpteCase{Smpte(24, 4), 1, {1, 10416, 2, 3}},
-                                           SmpteCase{Smpte(30, 80), 2400, {2400, 1000000, 0, 1}},
-                                           // 29.97 drop-frame: 30000 frames in 1001 s.
-                                           SmpteCase{Smpte(29, 30), 900, {900, 1001000, 0, 1}},
-                                           SmpteCase{Smpte(29, 1), 1, {1, 33366, 2, 3}}));
+INSTANTIATE_TEST_SUITE_P(
+    Divisions, StreamSmpte,
+    ::testing::Values(SmpteCase{"Fps25By40", Smpte(25, 40), 1000, {1000, 1000000, 0, 1}},
+                      SmpteCase{"Fps24By4", Smpte(24, 4), 1, {1, 10416, 2, 3}},
+                      SmpteCase{"Fps30By80", Smpte(30, 80), 2400, {2400, 1000000, 0, 1}},
+                      // 29.97 drop-frame: 30000 frames in 1001 s.
+                      SmpteCase{"DropFrameBy30", Smpte(29, 30), 900, {900, 1001000, 0, 1}},
+                      SmpteCase{"DropFrameBy1", Smpte(29, 1), 1, {1, 33366, 2, 3}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StreamTiming, BuffersPlayInQueueOrderEachDoneAfterItsLastEvent) {
   Open(96);
