@@ -12,9 +12,8 @@
 //      serialised: the core holds its lock while it calls Send, so Send must be quick and must not
 //      call back into the core or the stream functions.
 //    - Optional: Admit() refuses an operation (fault injection); HoldsBuffers() keeps queued
-//    buffers
-//      on stop / reset; ScheduleChanged() wakes the device's timer; Start() / Shutdown() run and
-//      end the device's own threads; OnDeliver() sees each callback message before it is delivered.
+//      buffers on stop / reset; ScheduleChanged() wakes the device's timer; Start() / Shutdown()
+//      run and end the device's own threads; OnDeliver() sees each callback message first.
 // 2. In the driver's midiStreamOpen: CheckOpenArguments(), make the device, then
 //    StreamKeeper::Open(), which creates the core, registers the handle (so the free functions of
 //    midi_stream.h reach it), starts the callback thread, posts MOM_OPEN and calls device.Start().
@@ -33,7 +32,10 @@
 // MOM_DONE follows a buffer's last event (an empty buffer is done when reached); MOM_POSITIONCB
 // follows an event flagged MEVT_F_CALLBACK, with the header's dwOffset set to that event just
 // before the callback runs. Time is exact: whole device units plus a fraction with a fixed
-// denominator per time division, so no tempo change ever makes it drift.
+// denominator per time division, so no tempo change ever makes it drift. The tick clock keeps
+// running while a started stream has nothing queued; a buffer queued into such a dry stream
+// counts its first delta from the position reached. Stop and reset return every buffer (MOM_DONE
+// each) and put the position back to 0; pause, stop and reset silence all 16 channels.
 //
 // Changes to this header stay source compatible; any that are not are listed here.
 #pragma once
