@@ -60,14 +60,6 @@ class BitmapButtonTest : public ::testing::Test {
   CBitmapButton button_;
 };
 
-TEST_F(BitmapButtonTest, LoadsFourFacesById) {
-  for (int i = 0; i < 4; ++i) {
-    const QImage& face = button_.FaceImage(static_cast<Face>(i));
-    ASSERT_FALSE(face.isNull());
-    EXPECT_EQ(face.pixelColor(0, 0), ColourForId(11 + i));
-  }
-}
-
 TEST_F(BitmapButtonTest, FailsWhenTheUpFaceIsMissingButKeepsTheOthers) {
   resources_.missingBitmap = 21;
   EXPECT_FALSE(button_.LoadBitmaps(21, 22, 0, 24));

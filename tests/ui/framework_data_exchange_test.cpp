@@ -128,18 +128,5 @@ TEST_F(DataExchangeTest, BindingToTheWrongKindFails) {
   EXPECT_EQ(dialog_.wronglyBound, nullptr);
 }
 
-TEST_F(DataExchangeTest, SliderExchangeWithANonTrackbarFails) {
-  class Wrong : public CDialog {
-   public:
-    Wrong() : CDialog(kTestTemplate) {}
-    void DoDataExchange(CDataExchange& dx) override {
-      int value = 0;
-      DDX_Slider(dx, kTestStatic, value);
-    }
-  } wrong;
-  ASSERT_TRUE(wrong.Create());
-  EXPECT_FALSE(wrong.UpdateData(true));
-}
-
 }  // namespace
 }  // namespace quirelle::framework

@@ -246,14 +246,6 @@ TEST(MessageBox, OkBoxShowsTextAndCaption) {
   EXPECT_EQ(caption, QStringLiteral("Quirelle"));
 }
 
-TEST(MessageBox, YesNoGivesTheIdOfThePressedButton) {
-  AnswerNextModal(
-      [](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click(); });
-  EXPECT_EQ(
-      MessageBox(nullptr, QStringLiteral("Sure?"), QStringLiteral("Q"), kMbYesNo | kMbIconQuestion),
-      kIdNo);
-}
-
 TEST(FileChooser, OffersMidiFilesFirstThenAllFiles) {
   const QtFileChooser chooser;
   EXPECT_EQ(chooser.NameFilters(),

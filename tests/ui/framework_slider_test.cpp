@@ -185,12 +185,6 @@ TEST_F(SliderTest, HeldClickKeepsPagingUntilTheThumbReachesThePointer) {
   EXPECT_EQ(Codes(), expected);
 }
 
-TEST_F(SliderTest, RightButtonDoesNothing) {
-  Make(Qt::Horizontal, {117, 42});
-  QTest::mouseClick(slider_.get(), Qt::RightButton, {}, slider_->ThumbRect().center());
-  EXPECT_TRUE(reports_.empty());
-}
-
 TEST_F(SliderTest, WheelStepsByLinesAndEndsWithEndTrack) {
   Make(Qt::Horizontal, {117, 42});
   slider_->SetPos(50);

@@ -1,0 +1,51 @@
+#include "ui/midi_sample_app.h"
+
+#include <memory>
+#include <new>
+
+#include "ui/about_dialog.h"
+#include "ui/app_title.h"
+#include "ui/framework/file_chooser.h"
+#include "ui/framework/message_box.h"
+#include "ui/framework/resource_module.h"
+#include "ui/player_dlg.h"
+#include "ui/res/resource_ids.h"
+#include "ui/res/resources.h"
+
+namespace quirelle::ui {
+
+CMidiSampleApp::CMidiSampleApp() : framework::CWinApp(&res::Module(), g_strAppTitle) {}
+
+bool CMidiSampleApp::InitInstance() {
+  const std::unique_ptr<stream::StreamDriver> driver = stream::MakeDefaultDriver();
+  framework::QtFileChooser chooser;
+  CPlayerDlg dialog(*driver, chooser);
+  SetMainWindow(&dialog);
+  dialog.DoModal();
+  SetMainWindow(nullptr);
+  return false;
+}
+
+void CMidiSampleApp::ShowAbout() {
+  std::unique_ptr<CAboutDialog> box;
+  try {
+    box = std::make_unique<CAboutDialog>();
+  } catch (const std::bad_alloc&) {
+    framework::AfxMessageBox(QStringLiteral("Error Creating Dialog Object"));
+    return;
+  }
+  if (!box->Create()) {
+    framework::AfxMessageBox(QStringLiteral("Error creating Dialog"));
+    return;
+  }
+  QString credits;
+  for (int id : {res::kIdsCredits1, res::kIdsCredits2, res::kIdsCredits3, res::kIdsCredits4}) {
+    credits += framework::CurrentResourceModule().LoadString(id).value_or(QString());
+  }
+  box->credits()->setPlainText(credits);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->show();
+  box.release();  // owned by the player window from here, and freed when closed
+}
+
+}  // namespace quirelle::ui

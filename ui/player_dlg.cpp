@@ -1,0 +1,132 @@
+// The player window's construction, initialisation and data exchange between its members and
+// its controls.
+#include "ui/player_dlg.h"
+
+#include "player/window_messages.h"
+#include "smf/text.h"
+#include "ui/app_title.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/message_box.h"
+#include "ui/framework/resource_module.h"
+#include "ui/res/resource_ids.h"
+
+namespace quirelle::ui {
+namespace {
+
+QString Percent(int value) {
+  return QString::asprintf("%d %%", value);
+}
+
+}  // namespace
+
+CPlayerDlg::CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& chooser,
+                       const platform::Clock& waitClock, QWidget* parent)
+    : framework::CDialog(res::kIddPlayer, parent),
+      m_player(driver, waitClock),
+      m_hIcon(framework::CurrentResourceModule().LoadIcon(res::kIdiProgram)),
+      chooser_(chooser) {
+  MapCommand(res::kIdcPlay, &CPlayerDlg::OnPlay);
+  MapCommand(res::kIdcStop, &CPlayerDlg::OnStop);
+  MapCommand(res::kIdcPause, &CPlayerDlg::OnPause);
+  MapCommand(res::kIdcAutoReplay, &CPlayerDlg::OnAutoReplay);
+  MapCommand(res::kIdcOpen, &CPlayerDlg::OnOpenFile);
+  MapCommand(res::kIdcRewind, &CPlayerDlg::OnRewind);
+  MapCommand(res::kIdcAbout, &CPlayerDlg::OnAbout);
+  MapMessage(player::rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
+  MapMessage(player::rwm_playedoff, &CPlayerDlg::OnPlayedOff);
+}
+
+CPlayerDlg::~CPlayerDlg() = default;
+
+void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
+  m_strVolume1 = Percent(m_nVolume[0]);
+  m_strVolume2 = Percent(m_nVolume[1]);
+  m_strVolume3 = Percent(m_nVolume[2]);
+  m_strVolume4 = Percent(m_nVolume[3]);
+  m_strTempo = Percent(m_nTempo);
+  m_strTitle = QString::fromStdString(smf::DisplayText(m_player.title()));
+
+  framework::DDX_Control(dx, res::kIdcName4, m_editName4);
+  framework::DDX_Control(dx, res::kIdcName3, m_editName3);
+  framework::DDX_Control(dx, res::kIdcName1, m_editName1);
+  framework::DDX_Control(dx, res::kIdcName2, m_editName2);
+  framework::DDX_Control(dx, res::kIdcAbout, m_btnAbout);
+  framework::DDX_Control(dx, res::kIdcRewind, m_btnRewind);
+  framework::DDX_Control(dx, res::kIdcPlay, m_btnPlay);
+  framework::DDX_Control(dx, res::kIdcPause, m_btnPause);
+  framework::DDX_Control(dx, res::kIdcStop, m_btnStop);
+  framework::DDX_Control(dx, res::kIdcOpen, m_btnOpen);
+  framework::DDX_Control(dx, res::kIdcVolume4, m_sliderVolume4);
+  framework::DDX_Control(dx, res::kIdcVolume3, m_sliderVolume3);
+  framework::DDX_Control(dx, res::kIdcVolume2, m_sliderVolume2);
+  framework::DDX_Control(dx, res::kIdcVolume1, m_sliderVolume1);
+  framework::DDX_Control(dx, res::kIdcTempo, m_sliderTempo);
+
+  framework::DDX_Text(dx, res::kIdcPosition, m_strPosition);
+  framework::DDX_Slider(dx, res::kIdcTempo, m_nTempo);
+  framework::DDX_Text(dx, res::kIdcTempoText, m_strTempo);
+  framework::DDX_Check(dx, res::kIdcAutoReplay, m_bAutoReplay);
+  framework::DDX_Text(dx, res::kIdcVolumeText1, m_strVolume1);
+  framework::DDX_Text(dx, res::kIdcVolumeText2, m_strVolume2);
+  framework::DDX_Text(dx, res::kIdcVolumeText3, m_strVolume3);
+  framework::DDX_Text(dx, res::kIdcVolumeText4, m_strVolume4);
+  framework::DDX_Text(dx, res::kIdcTitle, m_strTitle);
+}
+
+bool CPlayerDlg::OnInitDialog() {
+  framework::CDialog::OnInitDialog();
+  setWindowIcon(m_hIcon);
+  m_player.SetDialogWindow(&MessageWindow());
+  m_btnOpen->LoadBitmaps(res::kIdbOpenUp, res::kIdbOpenDown, res::kIdbOpenFocused,
+                         res::kIdbOpenDisabled);
+  m_btnRewind->LoadBitmaps(res::kIdbRewindUp, res::kIdbRewindDown, res::kIdbRewindFocused,
+                           res::kIdbRewindDisabled);
+  m_btnPlay->LoadBitmaps(res::kIdbPlayUp, res::kIdbPlayDown, res::kIdbPlayFocused,
+                         res::kIdbPlayDisabled);
+  m_btnPause->LoadBitmaps(res::kIdbPauseUp, res::kIdbPauseDown, res::kIdbPauseFocused,
+                          res::kIdbPauseDisabled);
+  m_btnStop->LoadBitmaps(res::kIdbStopUp, res::kIdbStopDown, res::kIdbStopFocused,
+                         res::kIdbStopDisabled);
+  SetButtons(true, false, false, false, false);
+  SetWindowText(g_strAppTitle);
+  return true;
+}
+
+void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
+  for (int channel = 0; channel < 4; ++channel) {
+    VolumeSlider(channel)->SetRange(0, 100);
+    VolumeSlider(channel)->SetPos(m_nVolume[channel]);
+  }
+  const auto& names = m_player.channelNames();
+  auto name = [&](int channel) {
+    return QString::fromStdString(smf::DisplayText(names[static_cast<std::size_t>(channel)]));
+  };
+  m_editName1->setText(name(0));
+  m_editName2->setText(name(1));
+  m_editName3->setText(name(2));
+  m_editName4->setText(name(3));
+  m_sliderTempo->SetRange(20, 500);
+  m_sliderTempo->SetPos(m_nTempo);
+  m_strPosition = QString::asprintf("%lu", 0UL);
+  SetWindowText(g_strAppTitle + QStringLiteral(" playing: ") + fileTitle);
+}
+
+void CPlayerDlg::SetButtons(bool open, bool rewind, bool play, bool pause, bool stop) {
+  m_btnOpen->setEnabled(open);
+  m_btnRewind->setEnabled(rewind);
+  m_btnPlay->setEnabled(play);
+  m_btnPause->setEnabled(pause);
+  m_btnStop->setEnabled(stop);
+}
+
+framework::CSliderCtrl* CPlayerDlg::VolumeSlider(int channel) const {
+  framework::CSliderCtrl* const sliders[] = {m_sliderVolume1, m_sliderVolume2, m_sliderVolume3,
+                                             m_sliderVolume4};
+  return sliders[channel];
+}
+
+void CPlayerDlg::ReportLoadProblem(const QString& text) {
+  MessageBox(text, g_strAppTitle, framework::kMbOk | framework::kMbIconWarning);
+}
+
+}  // namespace quirelle::ui

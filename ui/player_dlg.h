@@ -1,0 +1,108 @@
+// The player window: transport buttons, a volume slider per voice, the tempo slider, the bar
+// number, the song's title and the voice names. It owns the engine and follows its messages.
+#pragma once
+
+#include <QIcon>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/readable_file.h"
+#include "player/notifying_player.h"
+#include "player/stream/midi_stream.h"
+#include "ui/framework/bitmap_button.h"
+#include "ui/framework/dialog.h"
+#include "ui/framework/file_chooser.h"
+#include "ui/framework/slider_ctrl.h"
+
+namespace quirelle::ui {
+
+// The dialog's transport state.
+inline constexpr int StateLoaded = 0;
+inline constexpr int StateRewound = 1;
+inline constexpr int StatePlaying = 2;
+inline constexpr int StatePaused = 3;
+inline constexpr int StateStopped = 4;
+
+class CPlayerDlg : public framework::CDialog {
+  Q_OBJECT
+
+ public:
+  // The engine opens its device through `driver`; `chooser` asks the user for a file. Both
+  // must outlive the dialog. `waitClock` measures the engine's wait when it stops.
+  CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& chooser,
+             const platform::Clock& waitClock = platform::SteadyClock::Instance(),
+             QWidget* parent = nullptr);
+  ~CPlayerDlg() override;
+
+  int state() const { return m_nState; }
+  const int* volumes() const { return m_nVolume; }
+  int tempo() const { return m_nTempo; }
+  const std::string& fileName() const { return m_strFileName; }
+  player::CNotifyingPlayer& engine() { return m_player; }
+
+ protected:
+  bool OnInitDialog() override;
+  void DoDataExchange(framework::CDataExchange& dx) override;
+  void OnHScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) override;
+  void OnVScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) override;
+  // Tells the user why a file cannot be played; a message box here.
+  virtual void ReportLoadProblem(const QString& text);
+
+ private:
+  void OnPlay();
+  void OnStop();
+  void OnPause();
+  void OnAutoReplay();
+  void OnOpenFile();
+  void OnRewind();
+  void OnAbout();
+  std::intptr_t OnPositionChanged(std::uintptr_t wParam, std::intptr_t lParam);
+  std::intptr_t OnPlayedOff(std::uintptr_t wParam, std::intptr_t lParam);
+
+  // Open's work; false when the file could not be read or played (the user has been told).
+  bool OpenAndLoad();
+  void ShowSongInControls(const QString& fileTitle);
+  void LeaveOnlyOpenEnabled();
+  void SetButtons(bool open, bool rewind, bool play, bool pause, bool stop);
+  void SendVolumes();
+  framework::CSliderCtrl* VolumeSlider(int channel) const;
+
+  // In the order their construction and destruction need.
+  int m_nVolume[4] = {0, 0, 0, 0};
+  int m_nState = StateLoaded;
+  QLineEdit* m_editName4 = nullptr;
+  QLineEdit* m_editName3 = nullptr;
+  QLineEdit* m_editName1 = nullptr;
+  QLineEdit* m_editName2 = nullptr;
+  QPushButton* m_btnAbout = nullptr;
+  framework::CBitmapButton* m_btnRewind = nullptr;
+  framework::CBitmapButton* m_btnPlay = nullptr;
+  framework::CBitmapButton* m_btnPause = nullptr;
+  framework::CBitmapButton* m_btnStop = nullptr;
+  framework::CBitmapButton* m_btnOpen = nullptr;
+  framework::CSliderCtrl* m_sliderVolume4 = nullptr;
+  framework::CSliderCtrl* m_sliderVolume3 = nullptr;
+  framework::CSliderCtrl* m_sliderVolume2 = nullptr;
+  framework::CSliderCtrl* m_sliderVolume1 = nullptr;
+  framework::CSliderCtrl* m_sliderTempo = nullptr;
+  QString m_strPosition;
+  int m_nTempo = 0;
+  QString m_strTempo;
+  bool m_bAutoReplay = false;
+  QString m_strVolume1;
+  QString m_strVolume2;
+  QString m_strVolume3;
+  QString m_strVolume4;
+  QString m_strTitle;
+  player::CNotifyingPlayer m_player;
+  QIcon m_hIcon;
+  std::string m_strFileName;  // the file held for Rewind; empty: Open asks for one
+  platform::PosixFile m_file;
+
+  framework::FileChooser& chooser_;
+};
+
+}  // namespace quirelle::ui

@@ -1,0 +1,261 @@
+// The player window's transport commands, sliders and the engine's messages, and which
+// buttons each of them leaves enabled.
+#include <QFile>
+
+#include "player/load_failure.h"
+#include "ui/app_title.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/win_app.h"
+#include "ui/midi_sample_app.h"
+#include "ui/player_dlg.h"
+
+namespace quirelle::ui {
+namespace {
+
+constexpr int kStep = 20;  // what a line or page step adds on top of the slider's own
+
+QString FromPath(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+void CPlayerDlg::OnOpenFile() {
+  if (m_strFileName.empty()) {
+    if (const auto chosen = chooser_.ChooseFileToOpen(this)) {
+      m_strFileName = QFile::encodeName(*chosen).toStdString();
+      for (int& volume : m_nVolume) {
+        volume = 100;
+      }
+      m_nTempo = 100;
+      m_nState = StateLoaded;
+      m_bAutoReplay = false;
+    }
+  }
+  OpenAndLoad();
+  UpdateData(false);
+}
+
+bool CPlayerDlg::OpenAndLoad() {
+  if (m_strFileName.empty()) {
+    m_btnOpen->setEnabled(true);
+    return false;
+  }
+  const QString fileTitle = FromPath(platform::FileTitle(m_strFileName));
+  QString problem;
+  if (!m_file.Open(m_strFileName)) {
+    problem = QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
+                  .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
+  } else {
+    const int loaded = m_player.LoadFromFile(m_file);
+    m_file.Close();
+    if (loaded == 0) {
+      problem = QStringLiteral("The file \u201c%1\u201d cannot be played.\n\n%2")
+                    .arg(FromPath(m_strFileName),
+                         QString::fromStdString(player::DescribeLoadFailure(m_player)));
+    }
+  }
+  if (!problem.isEmpty()) {
+    // Nothing is loaded: only Open makes sense, and it asks for a file again. As after Stop, a
+    // device close still to be reported leaves the buttons so.
+    m_strFileName.clear();
+    m_nState = StateStopped;
+    SetWindowText(g_strAppTitle);
+    LeaveOnlyOpenEnabled();
+    ReportLoadProblem(problem);
+    return false;
+  }
+  SetButtons(false, m_btnRewind->isEnabled(), true, false, false);
+  ShowSongInControls(fileTitle);
+  return true;
+}
+
+void CPlayerDlg::LeaveOnlyOpenEnabled() {
+  SetButtons(true, false, false, false, false);
+}
+
+void CPlayerDlg::SendVolumes() {
+  for (std::uint32_t channel = 0; channel < 4; ++channel) {
+    m_player.SetChannelVolume(channel, static_cast<std::uint32_t>(m_nVolume[channel]));
+  }
+}
+
+void CPlayerDlg::OnPlay() {
+  m_nState = StatePlaying;
+  if (m_player.playing()) {
+    return;
+  }
+  m_player.Play(m_bAutoReplay);
+  SendVolumes();
+  m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
+  SetButtons(false, false, false, true, true);
+}
+
+void CPlayerDlg::OnPause() {
+  m_nState = StatePaused;
+  if (m_player.paused()) {
+    m_player.Resume();
+    m_btnRewind->setEnabled(false);
+  } else {
+    m_player.Pause();
+    m_btnRewind->setEnabled(true);
+  }
+  m_btnPlay->setEnabled(false);
+  m_btnPause->setEnabled(true);
+  m_btnStop->setEnabled(true);
+}
+
+void CPlayerDlg::OnStop() {
+  m_nState = StateStopped;
+  m_player.Stop();
+  m_strFileName.clear();
+  LeaveOnlyOpenEnabled();
+  m_editName1->setText(QStringLiteral(" "));
+  m_editName2->setText(QStringLiteral(" "));
+  m_editName3->setText(QStringLiteral(" "));
+  m_editName4->setText(QStringLiteral(" "));
+  m_player.title().clear();
+  SetWindowText(g_strAppTitle);
+  UpdateData(false);
+}
+
+void CPlayerDlg::OnRewind() {
+  m_nState = StateRewound;
+  if (m_player.playing()) {
+    m_player.Stop();
+  }
+  if (OpenAndLoad()) {
+    SetButtons(false, false, true, false, true);
+  }
+  UpdateData(false);
+}
+
+void CPlayerDlg::OnVScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) {
+  if (slider == nullptr || slider != m_sliderTempo) {
+    return;
+  }
+  int p = slider->GetPos();
+  const int low = slider->GetRangeMin();
+  const int high = slider->GetRangeMax();
+  switch (code) {
+    case framework::kTbPageUp:
+      if (p > low) {
+        p = std::max(p - kStep, low);
+      }
+      break;
+    case framework::kTbPageDown:
+      if (p < high) {
+        p = std::min(p + kStep, high);
+      }
+      break;
+    case framework::kTbThumbPosition:
+    case framework::kTbThumbTrack:
+      p = static_cast<int>(thumbPosition);
+      break;
+    case framework::kTbTop:
+      p = low;
+      break;
+    case framework::kTbBottom:
+      p = high;
+      break;
+    default:
+      break;
+  }
+  m_nTempo = p;
+  m_player.SetTempoPercent(static_cast<std::uint32_t>(p));
+  UpdateData(false);
+}
+
+void CPlayerDlg::OnHScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) {
+  int channel = -1;
+  for (int i = 0; i < 4; ++i) {
+    if (slider != nullptr && slider == VolumeSlider(i)) {
+      channel = i;
+      break;
+    }
+  }
+  if (channel < 0) {
+    return;
+  }
+  int p = slider->GetPos();
+  const int low = slider->GetRangeMin();
+  const int high = slider->GetRangeMax();
+  switch (code) {
+    case framework::kTbLineUp:
+    case framework::kTbPageUp:
+      if (p > low) {
+        p = std::max(p - kStep, low);
+      }
+      break;
+    case framework::kTbLineDown:
+    case framework::kTbPageDown:
+      if (p < high) {
+        p = std::min(p + kStep, high);
+      }
+      break;
+    case framework::kTbThumbPosition:
+      p = thumbPosition == 0 ? 20 : static_cast<int>(thumbPosition);
+      break;
+    case framework::kTbThumbTrack:
+      p = static_cast<int>(thumbPosition);
+      break;
+    case framework::kTbTop:
+      p = low;
+      break;
+    case framework::kTbBottom:
+      p = high;
+      break;
+    default:
+      break;
+  }
+  UpdateData(true);
+  m_nVolume[channel] = p;
+  m_player.SetChannelVolume(static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(p));
+  UpdateData(false);
+}
+
+std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
+  stream::MMTIME time{};
+  const bool known = m_player.GetPosition(&time) != 0;
+  if (!m_player.playing()) {
+    m_strPosition = QStringLiteral(" ");
+  } else if (known) {
+    m_strPosition = QString::asprintf("Bar:%d ", m_player.GetBarNumber(time.u.ticks));
+  }  // else: the bar display keeps what it showed
+  UpdateData(false);
+  SendVolumes();
+  return 0;
+}
+
+std::intptr_t CPlayerDlg::OnPlayedOff(std::uintptr_t, std::intptr_t) {
+  switch (m_nState) {
+    case StateStopped:
+      LeaveOnlyOpenEnabled();
+      break;
+    case StateLoaded:
+    case StatePaused:
+      break;
+    case StateRewound:
+      SetButtons(false, false, true, false, true);
+      break;
+    default:  // the end of the song: back to its start, waiting for Play
+      SetButtons(false, true, false, false, true);
+      OnRewind();
+      break;
+  }
+  return 0;
+}
+
+void CPlayerDlg::OnAutoReplay() {
+  m_bAutoReplay = !m_bAutoReplay;
+  m_player.SetLoop(m_bAutoReplay);
+  UpdateData(false);
+}
+
+void CPlayerDlg::OnAbout() {
+  if (auto* app = dynamic_cast<CMidiSampleApp*>(framework::AfxGetApp())) {
+    app->ShowAbout();
+  }
+}
+
+}  // namespace quirelle::ui
