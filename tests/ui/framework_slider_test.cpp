@@ -196,6 +196,23 @@ TEST_F(SliderTest, WheelStepsByLinesAndEndsWithEndTrack) {
   EXPECT_EQ(slider_->GetPos(), 48);
 }
 
+TEST_F(SliderTest, ActionWhoseReleaseWentElsewhereEndsAtTheNextPressOrWhenHidden) {
+  Make(Qt::Horizontal, {117, 42});
+  slider_->SetPos(20);
+  const QPoint grab = slider_->ThumbRect().center();
+  QTest::mousePress(slider_.get(), Qt::LeftButton, {}, grab);
+  QTest::mouseMove(slider_.get(), grab + QPoint(20, 0));
+  QTest::mousePress(slider_.get(), Qt::LeftButton, {}, {2, grab.y()});  // no release came
+  EXPECT_EQ(Codes(),
+            (std::vector<unsigned>{kTbThumbTrack, kTbThumbPosition, kTbEndTrack, kTbPageUp}));
+  reports_.clear();
+  slider_->hide();
+  EXPECT_EQ(Codes(), (std::vector<unsigned>{kTbEndTrack}));
+  const int position = slider_->GetPos();
+  QTest::qWait(700);  // the paging has stopped
+  EXPECT_EQ(slider_->GetPos(), position);
+}
+
 TEST_F(SliderTest, VerticalHasItsMinimumAtTheTop) {
   Make(Qt::Vertical, {39, 99});
   slider_->SetRange(20, 500);

@@ -37,7 +37,8 @@ inline constexpr std::uint32_t kNoBorder = 1u << 16;
 // Trackbars.
 inline constexpr std::uint32_t kVertical = 1u << 17;   // minimum at the top
 inline constexpr std::uint32_t kTicksBoth = 1u << 18;  // tick marks on both sides
-// Dialogs.
+// Dialogs. Pop-up, modal frame and application window are what every top-level Qt dialog
+// is; they are recorded for completeness.
 inline constexpr std::uint32_t kPopup = 1u << 20;
 inline constexpr std::uint32_t kVisible = 1u << 21;  // shown as soon as it is created
 inline constexpr std::uint32_t kCaption = 1u << 22;

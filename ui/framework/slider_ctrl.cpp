@@ -197,11 +197,12 @@ void CSliderCtrl::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void CSliderCtrl::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || drag_ != Drag::kNone) {
+  if (event->button() != Qt::LeftButton) {
     event->ignore();
     return;
   }
   event->accept();
+  EndDrag();  // a release that went elsewhere (a window opened meanwhile) ends it now
   const QPoint point = event->position().toPoint();
   const QRect thumb = ThumbRect();
   if (thumb.contains(point)) {
@@ -249,13 +250,32 @@ void CSliderCtrl::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   event->accept();
+  EndDrag();
+}
+
+void CSliderCtrl::EndDrag() {
   const Drag ended = drag_;
+  if (ended == Drag::kNone) {
+    return;
+  }
   drag_ = Drag::kNone;
   pageTimer_.stop();
   if (ended == Drag::kThumb) {
     Report(kTbThumbPosition, static_cast<unsigned>(value()));
   }
   Report(kTbEndTrack);
+}
+
+void CSliderCtrl::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+    EndDrag();
+  }
+  QSlider::changeEvent(event);
+}
+
+void CSliderCtrl::hideEvent(QHideEvent* event) {
+  EndDrag();
+  QSlider::hideEvent(event);
 }
 
 void CSliderCtrl::wheelEvent(QWheelEvent* event) {

@@ -57,6 +57,8 @@ class CSliderCtrl : public QSlider {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   enum class Drag { kNone, kThumb, kPaging };
@@ -69,6 +71,8 @@ class CSliderCtrl : public QSlider {
   // -1 when `pixel` lies before the thumb, 1 after it, 0 on it.
   int DirectionTo(int pixel) const;
   void PageTowardsTarget();
+  // Ends a thumb drag (position, then end) or a paging (end); nothing when none is going on.
+  void EndDrag();
 
   int lineSize_ = 1;
   int pageSize_ = 20;

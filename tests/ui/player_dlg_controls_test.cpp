@@ -1,0 +1,157 @@
+// The player window's sliders, texts, layout and About boxes.
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "tests/ui/player_dlg_fixture.h"
+#include "ui/about_dialog.h"
+#include "ui/midi_sample_app.h"
+
+namespace quirelle::testing {
+namespace {
+
+constexpr std::uint32_t Volume(std::uint32_t channel, std::uint32_t value) {
+  return (0xB0 | channel) | (7u << 8) | (value << 16);
+}
+
+TEST_F(PlayerDlgTest, TextsBeforeAndAfterTheFirstOpen) {
+  for (int id : {res::kIdcVolumeText1, res::kIdcVolumeText2, res::kIdcVolumeText3,
+                 res::kIdcVolumeText4, res::kIdcTempoText}) {
+    EXPECT_EQ(Text(id), "0 %");
+  }
+  EXPECT_EQ(Text(res::kIdcPosition), "");
+  for (int id : {res::kIdcName1, res::kIdcName2, res::kIdcName3, res::kIdcName4}) {
+    EXPECT_EQ(Text(id), "");
+  }
+  OpenFile(songPath);
+  EXPECT_EQ(Text(res::kIdcTitle), "Ave 100%s verum");  // a percent sign is shown as it is
+  EXPECT_EQ(Text(res::kIdcName1), "Soprano");
+  EXPECT_EQ(Text(res::kIdcName2), "Alto");
+  EXPECT_EQ(Text(res::kIdcName3), "Tenor");
+  EXPECT_EQ(Text(res::kIdcName4), "Bass");
+  for (int id : {res::kIdcVolumeText1, res::kIdcVolumeText4, res::kIdcTempoText}) {
+    EXPECT_EQ(Text(id), "100 %");
+  }
+}
+
+TEST_F(PlayerDlgTest, TempoPageStepsTopAndBottom) {
+  OpenFile(songPath);
+  struct Step {
+    int key;
+    int tempo;
+  };
+  // The slider moves by its page (a fifth of 20..500) and the window adds 20, within 20..500.
+  const Step steps[] = {{Qt::Key_PageDown, 216}, {Qt::Key_PageDown, 332}, {Qt::Key_PageDown, 448},
+                        {Qt::Key_PageDown, 500}, {Qt::Key_PageUp, 384},   {Qt::Key_End, 500},
+                        {Qt::Key_Home, 20},      {Qt::Key_PageUp, 20}};
+  for (const Step& step : steps) {
+    Key(res::kIdcTempo, step.key, true);
+    Key(res::kIdcTempo, step.key, false);
+    EXPECT_EQ(dialog->tempo(), step.tempo) << step.key;
+    EXPECT_EQ(Slider(res::kIdcTempo)->GetPos(), step.tempo);
+    EXPECT_EQ(Text(res::kIdcTempoText), QString::asprintf("%d %%", step.tempo));
+    EXPECT_EQ(dialog->engine().tempoPercent(), static_cast<std::uint32_t>(step.tempo));
+  }
+}
+
+TEST_F(PlayerDlgTest, VolumeKeysSendTheStepThenTheSlidersPosition) {
+  OpenFile(songPath);
+  Click(res::kIdcPlay);
+  TakeShortMessages();
+  Key(res::kIdcVolume1, Qt::Key_Left, true);  // slider to 99, the window sends 79
+  EXPECT_EQ(TakeShortMessages(), (std::vector<std::uint32_t>{Volume(0, 100)}));
+  EXPECT_EQ(Text(res::kIdcVolumeText1), "79 %");
+  Key(res::kIdcVolume1, Qt::Key_Left, false);  // the end of the action: the slider's own 99
+  EXPECT_EQ(TakeShortMessages(), (std::vector<std::uint32_t>{Volume(0, 125)}));
+  EXPECT_EQ(Text(res::kIdcVolumeText1), "99 %");
+  EXPECT_EQ(Slider(res::kIdcVolume1)->GetPos(), 99);
+
+  Key(res::kIdcVolume4, Qt::Key_PageUp, true);  // slider to 80, the window sends 60
+  Key(res::kIdcVolume4, Qt::Key_PageUp, false);
+  EXPECT_EQ(TakeShortMessages(), (std::vector<std::uint32_t>{Volume(3, 76), Volume(3, 101)}));
+  EXPECT_EQ(dialog->volumes()[3], 80);
+  Click(res::kIdcStop);
+}
+
+TEST_F(PlayerDlgTest, ReleasedThumbAtZeroGivesTwentyThenZero) {
+  OpenFile(songPath);
+  Click(res::kIdcPlay);
+  framework::CSliderCtrl* slider = Slider(res::kIdcVolume3);
+  const QPoint grab = slider->ThumbRect().center();
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, grab);
+  QTest::mouseMove(slider, QPoint(grab.x() - 40, grab.y()));
+  QTest::mouseMove(slider, QPoint(-200, grab.y()));
+  TakeShortMessages();
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(-200, grab.y()));
+  EXPECT_EQ(TakeShortMessages(), (std::vector<std::uint32_t>{Volume(2, 25), Volume(2, 0)}));
+  EXPECT_EQ(dialog->volumes()[2], 0);
+  EXPECT_EQ(Text(res::kIdcVolumeText3), "0 %");
+  Click(res::kIdcStop);
+}
+
+TEST_F(PlayerDlgTest, VolumesWaitForPlayAndAreSentAgainAfterEachBuffer) {
+  OpenFile(songPath);
+  Key(res::kIdcVolume2, Qt::Key_Right, true);  // at 100 already: nothing moves
+  Key(res::kIdcVolume2, Qt::Key_Left, true);
+  Key(res::kIdcVolume2, Qt::Key_Left, false);
+  EXPECT_TRUE(TakeShortMessages().empty());  // not playing: kept in the window
+  EXPECT_EQ(dialog->volumes()[1], 99);
+  Click(res::kIdcPlay);
+  EXPECT_EQ(TakeShortMessages(), (std::vector<std::uint32_t>{Volume(0, 127), Volume(1, 125),
+                                                             Volume(2, 127), Volume(3, 127)}));
+  PlayFor(1'000'000);
+  const auto again = TakeShortMessages();
+  EXPECT_GE(again.size(), 8u);
+  for (std::size_t i = 0; i < again.size(); ++i) {
+    EXPECT_EQ(again[i], Volume(static_cast<std::uint32_t>(i % 4), i % 4 == 1 ? 125 : 127));
+  }
+  Click(res::kIdcStop);
+}
+
+TEST_F(PlayerDlgTest, ControlsSitWhereTheTemplatePutsThem) {
+  const framework::DialogTemplate* layout = dialog->Template();
+  ASSERT_NE(layout, nullptr);
+  EXPECT_EQ(dialog->width(), dialog->Units().ToPixelsX(layout->w));
+  EXPECT_EQ(dialog->height(), dialog->Units().ToPixelsY(layout->h));
+  int checked = 0;
+  for (const framework::ControlTemplate& control : layout->controls) {
+    if (control.id == framework::kNoId) {
+      continue;
+    }
+    QWidget* widget = dialog->GetDlgItem(control.id);
+    ASSERT_NE(widget, nullptr) << control.id;
+    EXPECT_EQ(widget->geometry(),
+              dialog->Units().ToPixels(control.x, control.y, control.w, control.h))
+        << control.id;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 23);
+}
+
+TEST_F(PlayerDlgTest, EachAboutPressOpensOneMoreAboutBox) {
+  ui::CMidiSampleApp app;
+  app.SetMainWindow(dialog.get());
+  for (int i = 0; i < 3; ++i) {
+    Click(res::kIdcAbout);
+  }
+  const auto boxes = dialog->findChildren<ui::CAboutDialog*>();
+  ASSERT_EQ(boxes.size(), 3);
+  QString credits;
+  for (int id = res::kIdsCredits1; id <= res::kIdsCredits4; ++id) {
+    credits += *res::Module().LoadString(id);
+  }
+  for (ui::CAboutDialog* box : boxes) {
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowTitle(), "About Quirelle");
+    EXPECT_EQ(box->credits()->toPlainText(), credits);
+    EXPECT_NE(box->GetDlgItem(res::kIdOk), nullptr);
+    bool versionLine = false;
+    for (auto* label : box->findChildren<QLabel*>()) {
+      versionLine = versionLine || label->text() == "Quirelle           Version 1.0.0.2";
+    }
+    EXPECT_TRUE(versionLine);
+  }
+  app.SetMainWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace quirelle::testing

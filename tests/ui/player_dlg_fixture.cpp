@@ -1,0 +1,116 @@
+#include "tests/ui/player_dlg_fixture.h"
+
+#include <QKeyEvent>
+#include <QTest>
+
+namespace quirelle::testing {
+
+Bytes RehearsalSong(int bars) {
+  TrackData conductor;
+  conductor.Text(0, 0x03, "Ave 100%s verum")
+      .Meta(0, 0x20, {0})
+      .Text(0, 0x04, "Soprano")
+      .Meta(0, 0x20, {1})
+      .Text(0, 0x04, "Alto")
+      .Meta(0, 0x20, {2})
+      .Text(0, 0x04, "Tenor")
+      .Meta(0, 0x20, {3})
+      .Text(0, 0x04, "Bass")
+      .Meta(0, 0x58, {4, 2, 24, 8})
+      .Tempo(0, 500000)
+      .End();
+  std::vector<TrackData> tracks{conductor};
+  for (std::uint8_t voice = 0; voice < 4; ++voice) {
+    TrackData track;
+    const auto note = static_cast<std::uint8_t>(72 - 5 * voice);
+    for (int i = 0; i < bars * 4; ++i) {
+      track.Event(0, {static_cast<std::uint8_t>(0x90 | voice), note, 80});
+      track.Event(480, {static_cast<std::uint8_t>(0x80 | voice), note, 0});
+    }
+    tracks.push_back(track.End());
+  }
+  return MidiImage(1, 480, tracks);
+}
+
+void PlayerDlgTest::SetUp() {
+  framework::SetResourceModule(&res::Module());
+  songPath = WriteTempFile(RehearsalSong(8), "ave.mid");
+  dialog = std::make_unique<RecordingPlayerDlg>(driver, chooser, driver.clock());
+  ASSERT_TRUE(dialog->Create());
+}
+
+void PlayerDlgTest::TearDown() {
+  dialog.reset();
+  framework::SetResourceModule(nullptr);
+}
+
+void PlayerDlgTest::Click(int id) {
+  auto* button = qobject_cast<QAbstractButton*>(dialog->GetDlgItem(id));
+  ASSERT_NE(button, nullptr) << id;
+  ASSERT_TRUE(button->isEnabled()) << "button " << id << " is disabled";
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void PlayerDlgTest::Deliver() {
+  driver.WaitIdle();
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+void PlayerDlgTest::PlayFor(std::uint64_t micros) {
+  // Small steps, so the window handles each returned buffer as it would in real time.
+  for (std::uint64_t done = 0; done < micros; done += 20'000) {
+    driver.Advance(20'000);
+    Deliver();
+  }
+}
+
+ButtonStates PlayerDlgTest::Buttons() const {
+  ButtonStates states{};
+  const int ids[] = {res::kIdcOpen, res::kIdcRewind, res::kIdcPlay, res::kIdcPause, res::kIdcStop};
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    states[i] = dialog->GetDlgItem(ids[i])->isEnabled();
+  }
+  return states;
+}
+
+QString PlayerDlgTest::Text(int id) const {
+  QWidget* widget = dialog->GetDlgItem(id);
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    return label->text();
+  }
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    return edit->text();
+  }
+  return QStringLiteral("<no text control %1>").arg(id);
+}
+
+framework::CSliderCtrl* PlayerDlgTest::Slider(int id) const {
+  return qobject_cast<framework::CSliderCtrl*>(dialog->GetDlgItem(id));
+}
+
+void PlayerDlgTest::Key(int id, int key, bool press) {
+  QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(Slider(id), &event);
+}
+
+std::vector<std::uint32_t> PlayerDlgTest::TakeShortMessages() {
+  std::vector<std::uint32_t> sent;
+  const auto all = driver.Messages();
+  for (std::size_t i = seenMessages_; i < all.size(); ++i) {
+    if (all[i].kind == stream::RecordedMessage::Kind::kShortMsg) {
+      sent.push_back(all[i].message);
+    }
+  }
+  seenMessages_ = all.size();
+  return sent;
+}
+
+void PlayerDlgTest::OpenFile(const std::string& path) {
+  chooser.answers.push_back(QString::fromStdString(path));
+  Click(res::kIdcOpen);
+}
+
+}  // namespace quirelle::testing
