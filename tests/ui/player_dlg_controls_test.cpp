@@ -124,7 +124,7 @@ TEST_F(PlayerDlgTest, ControlsSitWhereTheTemplatePutsThem) {
         << control.id;
     ++checked;
   }
-  EXPECT_EQ(checked, 23);
+  EXPECT_EQ(checked, 24);
 }
 
 TEST_F(PlayerDlgTest, EachAboutPressOpensOneMoreAboutBox) {

@@ -31,11 +31,11 @@ class ScriptedChooser final : public framework::FileChooser {
     if (answers.empty()) {
       return std::nullopt;
     }
-    auto answer = answers.front();
+    const QString answer = answers.front();
     answers.pop_front();
     return answer;
   }
-  std::deque<std::optional<QString>> answers;
+  std::deque<QString> answers;  // what the user chooses, in turn; none left: the user cancels
   int asked = 0;
 };
 
