@@ -305,3 +305,41 @@ TEST(Transport, DestroyingAPlayingEnginePostsNothing) {
 
 }  // namespace
 }  // namespace quirelle::testing
+
+namespace quirelle::testing {
+namespace {
+
+TEST(Transport, SongThatEndsInItsFirstBuffersEndsRightAfterPlay) {
+  // Both buffers may come back the moment the device starts; none of them may be missed.
+  TransportRig rig(stream::VirtualDriver::Mode::kRealTime);
+  const Bytes empty = MidiImage(1, 480, {TrackData().End(), TrackData().End()});
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(rig.Load(empty), 1);
+    ASSERT_EQ(rig.engine.Play(false), 1);
+    bool closed = false;
+    while (auto message = rig.window.Take(5000)) {
+      if (message->message == rwm_playedoff) {
+        closed = true;
+        break;
+      }
+    }
+    ASSERT_TRUE(closed) << "round " << i;
+    EXPECT_FALSE(rig.engine.playing());
+  }
+}
+
+TEST(Transport, StopAfterTheDeviceRefusedARefillDoesNotWait) {
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(FourVoiceSong(16)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.FailOperation(stream::StreamOperation::kOut, stream::MMSYSERR_NOMEM);
+  rig.driver.Advance(kSecond);  // both buffers come back and cannot go out again
+  EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
+  EXPECT_FALSE(rig.engine.playing());
+  std::uint64_t waited = 0;
+  StopWhileTimePasses(rig, &waited);
+  EXPECT_LT(waited, 2 * kSecond);
+}
+
+}  // namespace
+}  // namespace quirelle::testing

@@ -1,5 +1,6 @@
 // The player window's sliders, texts, layout and About boxes.
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
 
 #include "tests/ui/player_dlg_fixture.h"
@@ -151,6 +152,39 @@ TEST_F(PlayerDlgTest, EachAboutPressOpensOneMoreAboutBox) {
     EXPECT_TRUE(versionLine);
   }
   app.SetMainWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace quirelle::testing
+
+namespace quirelle::testing {
+namespace {
+
+TEST_F(PlayerDlgTest, BarDisplayKeepsItsTextWhenThePositionCannotBeRead) {
+  OpenFile(songPath);
+  Click(res::kIdcPlay);
+  PlayFor(4'100'000);
+  ASSERT_EQ(Text(res::kIdcPosition), "Bar:2 ");
+  driver.FailOperation(stream::StreamOperation::kPosition, stream::MMSYSERR_ERROR);
+  PlayFor(2'000'000);
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:2 ");
+  driver.ClearFailures();
+  PlayFor(1'000'000);  // one more buffer back, at about 7 s: bar 3
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:3 ");
+  Click(res::kIdcStop);
+  Deliver();
+}
+
+TEST_F(PlayerDlgTest, AboutBoxGoesWithThePlayerWindow) {
+  ui::CMidiSampleApp app;
+  app.SetMainWindow(dialog.get());
+  Click(res::kIdcAbout);
+  const auto boxes = dialog->findChildren<ui::CAboutDialog*>();
+  ASSERT_EQ(boxes.size(), 1);
+  QPointer<ui::CAboutDialog> box = boxes.front();
+  app.SetMainWindow(nullptr);
+  dialog.reset();
+  EXPECT_TRUE(box.isNull());
 }
 
 }  // namespace
