@@ -17,6 +17,7 @@
 #include "player/window_messages.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"
+#include "tests/support/refusing_driver.h"
 #include "tools/render/render_session.h"
 
 namespace {
@@ -24,17 +25,8 @@ namespace {
 using namespace quirelle;
 using testing::Bytes;
 using testing::MidiImage;
+using testing::RefusingDriver;
 using testing::TrackData;
-
-class RefusingDriver final : public stream::StreamDriver {
- public:
-  stream::MMRESULT midiStreamOpen(stream::HMIDISTRM*, std::uint32_t*, std::uint32_t,
-                                  stream::MidiStreamCallback, std::uintptr_t,
-                                  std::uint32_t) override {
-    return stream::MMSYSERR_NODRIVER;
-  }
-  std::string LastErrorText() const override { return "benchmark"; }
-};
 
 // Sixteen tracks of chords: every buffer fills up to its 85 events.
 Bytes DenseSong() {
@@ -50,23 +42,34 @@ Bytes DenseSong() {
 
 double g_fillMicros = 0;
 
-void BM_FillBuffer(benchmark::State& state) {
+// An engine holding the dense song, looping, its builder at the start; and one buffer for it.
+struct FillRig {
   RefusingDriver driver;
-  player::CMidiStreamPlayer engine(driver);
-  testing::MemoryFile file(DenseSong());
-  engine.LoadFromFile(file);
-  engine.SetLoop(true);
-  engine.RewindTracks();
+  player::CMidiStreamPlayer engine{driver};
   player::StreamBuffer buffer;
-  buffer.block = platform::AllocateBlock(player::kStreamBufferBytes);
-  buffer.header.lpData = buffer.block.get();
+
+  FillRig() {
+    testing::MemoryFile file(DenseSong());
+    engine.LoadFromFile(file);
+    engine.SetLoop(true);
+    engine.RewindTracks();
+    buffer.block = platform::AllocateBlock(player::kStreamBufferBytes);
+    buffer.header.lpData = buffer.block.get();
+  }
+  void Fill(bool first) {
+    buffer.ResetForFill();
+    benchmark::DoNotOptimize(engine.FillBuffer(first, buffer));
+  }
+};
+
+void BM_FillBuffer(benchmark::State& state) {
+  FillRig rig;
   bool first = true;
   std::uint64_t events = 0;
   for (auto _ : state) {
-    buffer.ResetForFill();
-    benchmark::DoNotOptimize(engine.FillBuffer(first, buffer));
+    rig.Fill(first);
     first = false;
-    events += buffer.bytesUsed / 12;
+    events += rig.buffer.bytesUsed / 12;
   }
   state.counters["events_per_buffer"] =
       static_cast<double>(events) / static_cast<double>(state.iterations());
@@ -75,21 +78,11 @@ BENCHMARK(BM_FillBuffer);
 
 // Times one full buffer fill directly, for the summary line.
 double MeasureFillMicros() {
-  RefusingDriver driver;
-  player::CMidiStreamPlayer engine(driver);
-  testing::MemoryFile file(DenseSong());
-  engine.LoadFromFile(file);
-  engine.SetLoop(true);
-  engine.RewindTracks();
-  player::StreamBuffer buffer;
-  buffer.block = platform::AllocateBlock(player::kStreamBufferBytes);
-  buffer.header.lpData = buffer.block.get();
+  FillRig rig;
   constexpr int kFills = 200000;
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kFills; ++i) {
-    buffer.ResetForFill();
-    engine.FillBuffer(i == 0, buffer);
-    benchmark::DoNotOptimize(buffer.bytesUsed);
+    rig.Fill(i == 0);
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
   return std::chrono::duration<double, std::micro>(elapsed).count() / kFills;

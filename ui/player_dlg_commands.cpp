@@ -1,6 +1,7 @@
 // The player window's transport commands, sliders and the engine's messages, and which
 // buttons each of them leaves enabled.
 #include <QFile>
+#include <algorithm>
 
 #include "player/load_failure.h"
 #include "ui/app_title.h"
@@ -16,6 +17,43 @@ constexpr int kStep = 20;  // what a line or page step adds on top of the slider
 
 QString FromPath(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// How a slider's notification moves the value it sets: the tempo takes only page steps, a
+// volume line steps too, and a volume thumb let go at 0 gives 20.
+struct ScrollRule {
+  bool lineSteps;
+  bool releasedAtZeroGivesTwenty;
+};
+constexpr ScrollRule kTempoRule{false, false};
+constexpr ScrollRule kVolumeRule{true, true};
+
+int ScrolledPosition(unsigned code, unsigned thumbPosition, const framework::CSliderCtrl& slider,
+                     ScrollRule rule) {
+  const int p = slider.GetPos();
+  const int low = slider.GetRangeMin();
+  const int high = slider.GetRangeMax();
+  switch (code) {
+    case framework::kTbLineUp:
+      return rule.lineSteps && p > low ? std::max(p - kStep, low) : p;
+    case framework::kTbPageUp:
+      return p > low ? std::max(p - kStep, low) : p;
+    case framework::kTbLineDown:
+      return rule.lineSteps && p < high ? std::min(p + kStep, high) : p;
+    case framework::kTbPageDown:
+      return p < high ? std::min(p + kStep, high) : p;
+    case framework::kTbThumbPosition:
+      return rule.releasedAtZeroGivesTwenty && thumbPosition == 0 ? 20
+                                                                  : static_cast<int>(thumbPosition);
+    case framework::kTbThumbTrack:
+      return static_cast<int>(thumbPosition);
+    case framework::kTbTop:
+      return low;
+    case framework::kTbBottom:
+      return high;
+    default:
+      return p;  // the end of an action: the slider's own position
+  }
 }
 
 }  // namespace
@@ -134,33 +172,7 @@ void CPlayerDlg::OnVScroll(unsigned code, unsigned thumbPosition, framework::CSl
   if (slider == nullptr || slider != m_sliderTempo) {
     return;
   }
-  int p = slider->GetPos();
-  const int low = slider->GetRangeMin();
-  const int high = slider->GetRangeMax();
-  switch (code) {
-    case framework::kTbPageUp:
-      if (p > low) {
-        p = std::max(p - kStep, low);
-      }
-      break;
-    case framework::kTbPageDown:
-      if (p < high) {
-        p = std::min(p + kStep, high);
-      }
-      break;
-    case framework::kTbThumbPosition:
-    case framework::kTbThumbTrack:
-      p = static_cast<int>(thumbPosition);
-      break;
-    case framework::kTbTop:
-      p = low;
-      break;
-    case framework::kTbBottom:
-      p = high;
-      break;
-    default:
-      break;
-  }
+  const int p = ScrolledPosition(code, thumbPosition, *slider, kTempoRule);
   m_nTempo = p;
   m_player.SetTempoPercent(static_cast<std::uint32_t>(p));
   UpdateData(false);
@@ -177,37 +189,7 @@ void CPlayerDlg::OnHScroll(unsigned code, unsigned thumbPosition, framework::CSl
   if (channel < 0) {
     return;
   }
-  int p = slider->GetPos();
-  const int low = slider->GetRangeMin();
-  const int high = slider->GetRangeMax();
-  switch (code) {
-    case framework::kTbLineUp:
-    case framework::kTbPageUp:
-      if (p > low) {
-        p = std::max(p - kStep, low);
-      }
-      break;
-    case framework::kTbLineDown:
-    case framework::kTbPageDown:
-      if (p < high) {
-        p = std::min(p + kStep, high);
-      }
-      break;
-    case framework::kTbThumbPosition:
-      p = thumbPosition == 0 ? 20 : static_cast<int>(thumbPosition);
-      break;
-    case framework::kTbThumbTrack:
-      p = static_cast<int>(thumbPosition);
-      break;
-    case framework::kTbTop:
-      p = low;
-      break;
-    case framework::kTbBottom:
-      p = high;
-      break;
-    default:
-      break;
-  }
+  const int p = ScrolledPosition(code, thumbPosition, *slider, kVolumeRule);
   UpdateData(true);
   m_nVolume[channel] = p;
   m_player.SetChannelVolume(static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(p));

@@ -7,6 +7,7 @@
 
 #include "player/midi_stream_player.h"
 #include "tests/support/midi_image.h"
+#include "tests/support/refusing_driver.h"
 
 namespace quirelle::testing {
 
@@ -14,16 +15,6 @@ struct Written {
   std::uint32_t delta;
   std::uint32_t word;
   bool operator==(const Written&) const = default;
-};
-
-class RefusingDriver final : public stream::StreamDriver {
- public:
-  stream::MMRESULT midiStreamOpen(stream::HMIDISTRM*, std::uint32_t*, std::uint32_t,
-                                  stream::MidiStreamCallback, std::uintptr_t,
-                                  std::uint32_t) override {
-    return stream::MMSYSERR_NODRIVER;
-  }
-  std::string LastErrorText() const override { return "refused for the test"; }
 };
 
 class BuilderHarness {
