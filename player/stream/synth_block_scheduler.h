@@ -2,12 +2,15 @@
 // at the renderer's grid points; just before the synthesizer starts the grid step at sample G it
 // is given every event due before G + quantum / 2 (rounded up), so an event lands on the grid
 // point nearest its exact time: exact for a renderer whose quantum is 1 frame, within half a
-// quantum (32 frames, 0.7 ms at 44.1 kHz, for FluidSynth) otherwise. Nothing here waits or
-// allocates: the live device runs it on the audio thread.
+// quantum (32 frames, 0.7 ms at 44.1 kHz, for FluidSynth) otherwise. When the source knows that
+// no event is due for a while, the grid steps up to it are rendered in one piece (FluidSynth is
+// faster so, and the samples are the same). Nothing here waits or allocates: the live device runs
+// it on the audio thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "player/stream/synth_renderer.h"
 
@@ -19,6 +22,10 @@ class SynthEventSource {
  public:
   virtual ~SynthEventSource() = default;
   virtual void PlayBefore(std::uint64_t limit) = 0;
+  // The sample (rounded up) of the next event, when nothing can come before it: the scheduler
+  // then renders up to its grid point in one piece. Nothing when unknown (events may arrive at
+  // any time): it asks at every grid point.
+  virtual std::optional<std::uint64_t> NextEventSample() { return std::nullopt; }
 };
 
 class SynthBlockScheduler {
@@ -33,6 +40,8 @@ class SynthBlockScheduler {
   void Render(float* left, float* right, std::uint32_t frames, SynthEventSource& source);
   // The limit passed to the source at grid point `gridPoint`.
   std::uint64_t LimitAt(std::uint64_t gridPoint) const;
+  // After asking at `gridPoint`: the next grid point that needs asking, given the next event.
+  std::uint64_t NextAsk(std::uint64_t gridPoint, std::optional<std::uint64_t> nextEvent) const;
   // Frames rendered so far: the sample index of the next frame. Readable from any thread.
   std::uint64_t Position() const { return position_.load(std::memory_order_acquire); }
 

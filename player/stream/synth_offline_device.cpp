@@ -145,6 +145,14 @@ void OfflineSynthDevice::PlayBefore(std::uint64_t limit) {
   }
 }
 
+std::optional<std::uint64_t> OfflineSynthDevice::NextEventSample() {
+  // Offline nothing arrives unseen: refills come from callbacks, which PlayBefore waits out.
+  if (Closing()) {
+    return std::nullopt;
+  }
+  return core_->NextDueTime();
+}
+
 bool OfflineSynthDevice::RenderBlock(SynthEventSource& source) {
   constexpr std::uint32_t kFrames = SynthBlockScheduler::kBlockFrames;
   context_->scheduler().Render(left_, right_, kFrames, source);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -79,6 +80,7 @@ class OfflineSynthDevice final : public StreamDevice, private SynthEventSource {
   bool RenderBlock(SynthEventSource& source);  // true when the block was silent
   void RenderTail();
   void PlayBefore(std::uint64_t limit) override;
+  std::optional<std::uint64_t> NextEventSample() override;
 
   std::shared_ptr<OfflineRenderContext> context_;
   StreamCore* core_ = nullptr;  // set by Start before the thread runs
