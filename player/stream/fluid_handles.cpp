@@ -18,6 +18,10 @@ FluidSettingsPtr MakeFluidSettings(const FluidSetup& setup) {
   // One rendering thread: the output then depends only on the events and their samples.
   fluid_settings_setint(settings.get(), "synth.cpu-cores", 1);
   fluid_settings_setint(settings.get(), "synth.threadsafe-api", 1);
+  if (setup.offline) {
+    fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
+  }
   // No MIDI input, no shell, no lash: the synthesizer only hears this program.
   fluid_settings_setint(settings.get(), "synth.verbose", 0);
   return settings;

@@ -39,6 +39,10 @@ struct FluidSetup {
   std::string soundFontPath;
   std::uint32_t sampleRate = 44100;
   double gain = 0.5;
+  // Offline rendering loads only the samples of the instruments a song selects, when it selects
+  // them, and does not pin them in memory; live playing keeps FluidSynth's defaults (all samples
+  // loaded and locked, so the audio thread never waits for the disk).
+  bool offline = false;
 };
 
 // Settings, synthesizer and SoundFont of one stream device.

@@ -109,6 +109,7 @@ class OfflineDriver final : public OfflineSynthDriver {
     if (!MakeFluidSetup(options_, &setup, failure)) {
       return false;
     }
+    setup.offline = true;
     const std::uint64_t mark = LibraryLog::Mark();
     FluidSynthInstance fluid =
         MakeFluidSynth(MakeFluidSettings(setup), setup, &failure->code, &failure->reason);
