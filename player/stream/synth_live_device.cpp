@@ -6,27 +6,35 @@
 
 namespace quirelle::stream {
 
-LiveSynthDevice::LiveSynthDevice(std::uint32_t sampleRate) : sampleRate_(sampleRate) {}
+struct LiveSynthDevice::Backend {
+  FluidSynthInstance fluid;
+  std::unique_ptr<FluidRenderer> renderer;
+  FluidAudioDriverPtr audio;  // stopped first, in StopAudio()
+};
+
+LiveSynthDevice::LiveSynthDevice(SynthRenderer& renderer, std::uint32_t sampleRate)
+    : renderer_(renderer), sampleRate_(sampleRate), scheduler_(renderer) {}
 
 LiveSynthDevice::~LiveSynthDevice() {
-  audio_.reset();
+  StopAudio();
 }
 
 std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(const FluidSetup& setup,
                                                        SynthOpenFailure* failure) {
   LibraryLog::Install();
   const std::uint64_t mark = LibraryLog::Mark();
-  auto device = std::make_unique<LiveSynthDevice>(setup.sampleRate);
-  device->fluid_ =
+  auto backend = std::make_unique<Backend>();
+  backend->fluid =
       MakeFluidSynth(MakeFluidSettings(setup), setup, &failure->code, &failure->reason);
-  if (!device->fluid_.synth) {
+  if (!backend->fluid.synth) {
     failure->detail = LibraryLog::JoinedSince(mark);
     return nullptr;
   }
-  device->renderer_ = std::make_unique<FluidRenderer>(device->fluid_.synth.get());
-  device->scheduler_ = std::make_unique<SynthBlockScheduler>(*device->renderer_);
-  OpenedAudio audio =
-      OpenAudioOutput(device->fluid_.settings.get(), &LiveSynthDevice::AudioCallback, device.get());
+  backend->renderer = std::make_unique<FluidRenderer>(backend->fluid.synth.get());
+  auto device = std::make_unique<LiveSynthDevice>(*backend->renderer, setup.sampleRate);
+  fluid_settings_t* settings = backend->fluid.settings.get();
+  device->backend_ = std::move(backend);
+  OpenedAudio audio = OpenAudioOutput(settings, &LiveSynthDevice::AudioCallback, device.get());
   if (!audio.driver) {
     failure->code = MMSYSERR_NODRIVER;
     failure->reason = "no audio output";
@@ -34,8 +42,14 @@ std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(const FluidSetup& setup,
     return nullptr;
   }
   device->audioSystem_ = audio.name;
-  device->audio_ = std::move(audio.driver);
+  device->backend_->audio = std::move(audio.driver);
   return device;
+}
+
+void LiveSynthDevice::StopAudio() {
+  if (backend_) {
+    backend_->audio.reset();  // joins the audio thread
+  }
 }
 
 void LiveSynthDevice::Start(StreamCore& core) {
@@ -48,8 +62,12 @@ void LiveSynthDevice::Shutdown() {
     std::lock_guard lock(coreMutex_);
     core_ = nullptr;
   }
-  // Frees the audio device for the next stream at once; joins the audio thread.
-  audio_.reset();
+  // Frees the audio device for the next stream at once.
+  StopAudio();
+}
+
+void LiveSynthDevice::RenderAudio(float* left, float* right, std::uint32_t frames) {
+  scheduler_.Render(left, right, frames, *this);
 }
 
 void LiveSynthDevice::PlayBefore(std::uint64_t limit) {
@@ -64,10 +82,9 @@ int LiveSynthDevice::AudioCallback(void* data, int len, int /*nfx*/, float* /*fx
   if (nout < 2 || len < 0) {
     return FLUID_FAILED;
   }
-  auto* device = static_cast<LiveSynthDevice*>(data);
   // The buffers come zeroed; the synthesizer's output already holds its reverb and chorus, so
   // the effect buffers (only JACK has them) stay silent.
-  device->scheduler_->Render(out[0], out[1], static_cast<std::uint32_t>(len), *device);
+  static_cast<LiveSynthDevice*>(data)->RenderAudio(out[0], out[1], static_cast<std::uint32_t>(len));
   return FLUID_OK;
 }
 

@@ -6,6 +6,7 @@ quirelle_test(synth_device_test
     synth_block_scheduler_test.cpp
     synth_offline_schedule_test.cpp
     synth_offline_render_test.cpp
+    synth_live_schedule_test.cpp
   LIBS quirelle_stream_devices
   LABELS "audio")
 
