@@ -1,23 +1,27 @@
 // The embedded FluidSynth synthesizer as a stream device, live or rendering to a WAV file.
 //
 // Live: each midiStreamOpen makes a synthesizer with the General MIDI SoundFont and opens an audio
-// output (PulseAudio, PipeWire, ALSA, JACK, OSS, whichever this FluidSynth build has and opens
-// first). The audio thread renders blocks of 256 frames; each event lands on FluidSynth's 64-frame
-// grid point nearest its exact sample. A failed open leaves a reason: "no SoundFont found",
+// output (PulseAudio, PipeWire, ALSA, JACK, OSS: the first this FluidSynth build has that opens),
+// asking for periods of 256 frames. FluidSynth starts sounds only at the start of its internal
+// 64-frame blocks, so each event lands on the 64-frame grid point nearest its exact sample (at
+// most 32 frames, 0.7 ms at 44.1 kHz, away). A failed open leaves a reason: "no SoundFont found",
 // "no audio output", ...
 //
-// Offline: the same synthesizer renders into a 16-bit stereo WAV file as fast as it can. It never
-// runs ahead of the stream: at each buffer's end it waits until the callback thread has refilled,
-// so the same input gives the same samples every run. It renders nothing while the stream is
-// stopped or paused, nothing before the first restart; after each close it renders the release
-// tail (until a whole block is silent in 16 bits, at most one second). Streams opened one after
-// another continue the same file; one stream at a time.
+// Offline: the same synthesizer renders into a 16-bit stereo WAV file as fast as it can. At each
+// callback it waits until the callback thread is idle again, so refills are always in time and
+// the same stream gives the same samples every run; only messages sent from another thread while
+// it renders (midiOutShortMsg from the user's thread) land wherever rendering has got to. It
+// renders nothing while the stream is stopped or paused, nothing before the first restart; after
+// each close it renders the release tail (until a whole 256-frame block is silent in 16 bits, at
+// most one second rounded up to whole blocks). Streams opened one after another continue the same
+// file; one stream at a time.
 //
 // Driving an offline render (the command-line tool):
 //   auto driver = MakeOfflineSynthDriver(options, "out.wav");   // options.progress for a bar
 //   CMidiStreamPlayer engine(*driver);  ... load, Play(false) ...
 //   driver->WaitUntilClosed();   // the engine closes the stream at the song's end
 //   if (!driver->Finish()) { report driver->FinishError(); }
+// FramesRendered() / SampleRate() may be polled from any thread for progress instead of the hook.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +33,11 @@
 
 namespace quirelle::stream {
 
-// A single note at velocity 100 peaks near -18 dBFS with this gain, four-part vocal scores near
-// -7 dBFS; dense band arrangements mostly stay below full scale (FluidSynth's own default, 0.2,
-// is 8 dB quieter, too soft beside other programs).
+// Measured with the FluidR3 General MIDI SoundFont: one note at velocity 100 peaks at -17 to
+// -19 dBFS, a four-part vocal score at -7 to -10 dBFS (about -24 dBFS RMS), so the voices a singer
+// rehearses with are clearly audible beside other programs. Dense band arrangements reach full
+// scale only on rare peaks (a few in ten thousand samples, clipped, never wrapped). At 1.0 those
+// clip throughout; FluidSynth's own 0.2 is 8 dB quieter than this.
 inline constexpr double kDefaultSynthGain = 0.5;
 inline constexpr std::uint32_t kDefaultSampleRate = 44100;
 inline constexpr std::uint32_t kMinSampleRate = 8000;
