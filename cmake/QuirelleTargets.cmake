@@ -12,7 +12,8 @@ function(quirelle_target name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# quirelle_test(<name> SOURCES ... LIBS ... [LABELS ...]): one GoogleTest program registered with CTest.
+# quirelle_test(<name> SOURCES ... LIBS ... [LABELS <label>]): one GoogleTest program registered
+# with CTest; its tests carry one label, the subsystem (ctest -L takes a regular expression).
 function(quirelle_test name)
   cmake_parse_arguments(QT "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   find_package(GTest REQUIRED)
@@ -23,5 +24,9 @@ function(quirelle_test name)
     QUIRELLE_CORPUS_DIR="${QUIRELLE_CORPUS_DIR}"
     QUIRELLE_TEST_DATA_DIR="${QUIRELLE_TEST_DATA_DIR}")
   include(GoogleTest)
+  list(LENGTH QT_LABELS count)
+  if(count GREATER 1)
+    message(FATAL_ERROR "quirelle_test(${name}): give one label, not ${QT_LABELS}")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${QT_LABELS}")
 endfunction()
