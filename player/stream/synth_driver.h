@@ -71,6 +71,9 @@ class OfflineSynthDriver : public SynthDriver {
   virtual bool Finish() = 0;
   virtual std::string FinishError() const = 0;
   virtual std::uint64_t FramesRendered() const = 0;  // from any thread
+  // While held, nothing is rendered: what a caller sends meanwhile (the volumes right after
+  // Play, say) lands at the same sample on every run.
+  virtual void HoldRendering(bool hold) = 0;
   virtual std::uint32_t SampleRate() const = 0;
 };
 

@@ -78,6 +78,20 @@ void OfflineRenderContext::WaitUntilClosed() {
   closed_.wait(lock, [this] { return !open_; });
 }
 
+void OfflineRenderContext::SetHeld(bool held) {
+  held_.store(held, std::memory_order_release);
+  // Under the lock, so that a device going away (it clears the waker first) is never woken.
+  std::lock_guard lock(mutex_);
+  if (!held && waker_) {
+    waker_();
+  }
+}
+
+void OfflineRenderContext::SetWaker(std::function<void()> wake) {
+  std::lock_guard lock(mutex_);
+  waker_ = std::move(wake);
+}
+
 OfflineSynthDevice::OfflineSynthDevice(std::shared_ptr<OfflineRenderContext> context)
     : context_(std::move(context)) {}
 
@@ -87,6 +101,7 @@ OfflineSynthDevice::~OfflineSynthDevice() {
 
 void OfflineSynthDevice::Start(StreamCore& core) {
   core_ = &core;
+  context_->SetWaker([this] { ScheduleChanged(); });
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -108,6 +123,7 @@ void OfflineSynthDevice::Shutdown() {
     closing_.store(true, std::memory_order_release);
   }
   changed_.notify_one();
+  context_->SetWaker({});
   if (thread_.joinable()) {
     thread_.join();
   }
@@ -125,7 +141,7 @@ void OfflineSynthDevice::Run() {
   bool rendered = false;
   while (WaitForChange()) {
     // Renders only while the stream plays and has a buffer: a dry stream waits for its refill.
-    while (!Closing() && core_->IsPlaying() && core_->HasQueuedBuffers()) {
+    while (!Closing() && !context_->Held() && core_->IsPlaying() && core_->HasQueuedBuffers()) {
       RenderBlock(*this);
       rendered = true;
     }

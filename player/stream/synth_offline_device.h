@@ -43,6 +43,12 @@ class OfflineRenderContext {
   bool IsOpen() const;
   void WaitUntilClosed();
 
+  // While held, streams render nothing and their clock stands; letting go wakes the open one.
+  void SetHeld(bool held);
+  bool Held() const { return held_.load(std::memory_order_acquire); }
+  // How the open stream's device is woken; empty when none is open.
+  void SetWaker(std::function<void()> wake);
+
  private:
   SynthRenderer& renderer_;
   SynthAudioSink& sink_;
@@ -53,9 +59,12 @@ class OfflineRenderContext {
   std::atomic<bool> writeFailed_{false};
   std::uint64_t reportedAt_ = 0;  // rendering thread only
 
+  std::atomic<bool> held_{false};
+
   mutable std::mutex mutex_;
   std::condition_variable closed_;
   bool open_ = false;
+  std::function<void()> waker_;
 };
 
 class OfflineSynthDevice final : public StreamDevice, private SynthEventSource {

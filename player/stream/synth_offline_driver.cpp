@@ -102,6 +102,18 @@ class OfflineDriver final : public OfflineSynthDriver {
 
   std::uint32_t SampleRate() const override { return options_.sampleRate; }
 
+  void HoldRendering(bool hold) override {
+    std::shared_ptr<OfflineRenderContext> context;
+    {
+      std::lock_guard lock(mutex_);
+      held_ = hold;
+      context = context_;
+    }
+    if (context) {
+      context->SetHeld(hold);
+    }
+  }
+
  private:
   // Makes the synthesizer and opens the file; mutex_ held.
   bool MakeTarget(SynthOpenFailure* failure) {
@@ -127,6 +139,7 @@ class OfflineDriver final : public OfflineSynthDriver {
     wav_ = std::move(wav);
     context_ = std::make_shared<OfflineRenderContext>(*renderer_, *wav_, setup.sampleRate,
                                                       options_.progress);
+    context_->SetHeld(held_);
     return true;
   }
 
@@ -146,6 +159,7 @@ class OfflineDriver final : public OfflineSynthDriver {
   mutable std::mutex mutex_;
   SynthOpenFailure failure_;
   bool finished_ = false;
+  bool held_ = false;
   std::string finishError_;
   FluidSynthInstance fluid_;
   std::unique_ptr<FluidRenderer> renderer_;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include "platform/message_queue_window.h"
 #include "platform/readable_file.h"
 #include "player/load_failure.h"
 #include "player/notifying_player.h"
@@ -13,6 +12,7 @@
 #include "player/window_messages.h"
 #include "tools/render/event_line.h"
 #include "tools/render/progress_bar.h"
+#include "tools/render/volume_keeper.h"
 #if QUIRELLE_HAVE_SYNTH
 #include "player/stream/synth_driver.h"
 #endif
@@ -22,12 +22,6 @@ namespace {
 
 constexpr std::uint64_t kShortestStep = 10'000;     // µs of device time per step while busy
 constexpr std::uint64_t kLongestStep = 10'000'000;  // grown to this over long silences
-
-void SendVolumes(player::CMidiStreamPlayer& engine, const Options& options) {
-  for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
-    engine.SetChannelVolume(channel, options.volumes[channel]);
-  }
-}
 
 // The tempo goes in before the load, so the first buffers already play at it.
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
@@ -45,22 +39,6 @@ bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::os
   return true;
 }
 
-// Handles what the engine posted; true once the device has been closed.
-bool HandleMessages(platform::MessageQueueWindow& window, player::CMidiStreamPlayer& engine,
-                    const Options& options, std::uint32_t waitMillis, bool& anything) {
-  bool closed = false;
-  while (auto message = window.Take(waitMillis)) {
-    anything = true;
-    waitMillis = 0;
-    if (message->message == player::rwm_positionchanged) {
-      SendVolumes(engine, options);
-    } else if (message->message == player::rwm_playedoff) {
-      closed = true;
-    }
-  }
-  return closed;
-}
-
 void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
   for (const stream::RecordedMessage& message : driver.Messages()) {
     if (message.kind != stream::RecordedMessage::Kind::kSilence) {
@@ -71,23 +49,24 @@ void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
 
 // Plays the song on the virtual device to its end; false when it cannot be loaded.
 bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err) {
-  platform::MessageQueueWindow window;
+  VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
-  engine.SetDialogWindow(&window);
+  engine.SetDialogWindow(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
   }
+  keeper.Attach(&engine);
   engine.Play(false);
-  SendVolumes(engine, options);
+  keeper.SendVolumes();
   std::uint64_t step = kShortestStep;
-  for (bool closed = false; !closed;) {
+  while (!keeper.closed()) {
+    const std::uint64_t before = keeper.posted();
     driver.Advance(step);
     driver.WaitIdle();
-    bool anything = false;
-    closed = HandleMessages(window, engine, options, 0, anything);
     // Over a long silence nothing comes back: take longer steps until something does.
-    step = anything ? kShortestStep : std::min(step * 2, kLongestStep);
+    step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
   }
+  keeper.Attach(nullptr);
   return true;
 }
 
@@ -124,19 +103,22 @@ int RenderWav(const Options& options, std::ostream& err) {
   ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
   auto driver = stream::MakeOfflineSynthDriver(synth, options.wavPath);
   {
-    platform::MessageQueueWindow window;
+    VolumeKeeper keeper(options.volumes);
     player::CNotifyingPlayer engine(*driver);
-    engine.SetDialogWindow(&window);
+    engine.SetDialogWindow(&keeper);
     if (!LoadSong(engine, options, err)) {
       return 2;
     }
+    keeper.Attach(&engine);
+    // The volumes right after Play go in before the first sample is rendered.
+    driver->HoldRendering(true);
     engine.Play(false);
-    SendVolumes(engine, options);
-    for (bool closed = false; !closed;) {
-      bool anything = false;
-      closed = HandleMessages(window, engine, options, 100, anything);
+    keeper.SendVolumes();
+    driver->HoldRendering(false);
+    while (!keeper.WaitClosed(100)) {
       bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), total);
     }
+    keeper.Attach(nullptr);
   }
   const bool written = driver->Finish();
   bar.Finish();

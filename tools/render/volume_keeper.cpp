@@ -1,0 +1,42 @@
+#include "tools/render/volume_keeper.h"
+
+#include <chrono>
+
+#include "player/window_messages.h"
+
+namespace quirelle::render {
+
+void VolumeKeeper::SendVolumes() {
+  player::CMidiStreamPlayer* engine = engine_.load();
+  if (engine == nullptr) {
+    return;
+  }
+  for (std::uint32_t channel = 0; channel < volumes_.size(); ++channel) {
+    engine->SetChannelVolume(channel, volumes_[channel]);
+  }
+}
+
+void VolumeKeeper::Post(std::uint32_t message, std::uintptr_t, std::intptr_t) {
+  posted_.fetch_add(1);
+  if (message == player::rwm_positionchanged) {
+    SendVolumes();
+  } else if (message == player::rwm_playedoff) {
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    closedChanged_.notify_all();
+  }
+}
+
+bool VolumeKeeper::closed() const {
+  std::lock_guard lock(mutex_);
+  return closed_;
+}
+
+bool VolumeKeeper::WaitClosed(std::uint32_t millis) {
+  std::unique_lock lock(mutex_);
+  return closedChanged_.wait_for(lock, std::chrono::milliseconds(millis), [&] { return closed_; });
+}
+
+}  // namespace quirelle::render
