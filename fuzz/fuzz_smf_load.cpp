@@ -46,6 +46,7 @@ void Exercise(MidiFile& file, test::FakeLoadHooks& hooks) {
   const test::FileOutcome outcome = test::ExerciseFile(file, hooks);
   Check(outcome.inBounds);
   Check(outcome.rewindMatches);
+  Check(outcome.readersAgree);
   for (const std::string& message : hooks.errors) {
     Check(KnownMessage(message));
   }

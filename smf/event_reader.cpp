@@ -170,11 +170,10 @@ int ReadVarLen(TrackCursor& cursor, std::uint32_t& value) {
   return ok ? 1 : 0;
 }
 
-int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
-  event.Clear();
-  if (cursor.finished()) {
-    return 0;
-  }
+namespace {
+
+// Any event, every bound checked byte by byte.
+int ReadAnyEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
   Scan s{cursor, event, hooks, cursor.position, cursor.start + cursor.length};
   if (s.p >= s.end) {
     return 0;
@@ -204,5 +203,25 @@ int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
   }
   return FinishEvent(s);
 }
+
+}  // namespace
+
+namespace detail {
+
+int ReadEventChecked(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
+  event.Clear();
+  if (cursor.finished()) {
+    return 0;
+  }
+  return ReadAnyEvent(cursor, event, hooks);
+}
+
+int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks,
+                    const std::uint8_t* next) {
+  Scan s{cursor, event, hooks, next, cursor.start + cursor.length};
+  return FinishEvent(s);
+}
+
+}  // namespace detail
 
 }  // namespace quirelle::smf

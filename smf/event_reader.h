@@ -1,6 +1,7 @@
 // Decodes the events of one track in place from the image, one at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "smf/reader_hooks.h"
@@ -21,8 +22,66 @@ inline constexpr const char* kOutOfMemory = "Out of memory during malloc call";
 // its data end inside the quantity (then `value` is not written).
 int ReadVarLen(TrackCursor& cursor, std::uint32_t& value);
 
+namespace detail {
+
+// Everything but the fast case below, every byte checked against the end of the track.
+int ReadEventChecked(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks);
+// Reads the delta time at `next` after a channel message decoded by ReadEvent.
+int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks,
+                    const std::uint8_t* next);
+
+// At least this many bytes left: a channel message (by status or running status, at most three
+// bytes) and two bytes after it lie inside the track.
+inline constexpr std::ptrdiff_t kFastPathRoom = 5;
+
+}  // namespace detail
+
 // Decodes the event at the cursor into `event` and moves past it and the delta time after it.
-// 1 when an event was delivered, 0 otherwise.
-int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks);
+// 1 when an event was delivered, 0 otherwise. When 0, `event` holds no data block.
+//
+// Inline for the bulk of a song, channel messages followed by a delta time of one or two bytes
+// away from the end of the track. Everything else goes to ReadEventChecked.
+inline int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
+  const std::uint8_t* p = cursor.position;
+  const std::uint8_t* end = cursor.start + cursor.length;
+  if (end - p < detail::kFastPathRoom || cursor.finished() || event.data) {
+    return detail::ReadEventChecked(cursor, event, hooks);
+  }
+  const std::uint8_t b = p[0];
+  if (b >= 0xF0 || (b < 0x80 && cursor.runningStatus == 0)) {
+    return detail::ReadEventChecked(cursor, event, hooks);
+  }
+  std::uint8_t status = cursor.runningStatus;
+  const std::uint8_t* q = p;
+  if (b >= 0x80) {
+    status = b;
+    cursor.runningStatus = b;
+    ++q;
+  }
+  const std::uint8_t kind = status & 0xF0;
+  const bool two = kind != 0xC0 && kind != 0xD0;  // program change, channel pressure: one
+  event.time = cursor.nextTime;
+  event.status = status;
+  event.data1 = q[0];
+  event.data2 = two ? q[1] : 0;
+  event.length = two ? 3 : 2;
+  q += two ? 2 : 1;
+  // The delta time after it, when it takes one or two bytes and is not the last of the track.
+  std::uint32_t delta = q[0];
+  std::ptrdiff_t size = 1;
+  if (delta >= 0x80) {
+    if (q[1] >= 0x80) {
+      return detail::FinishFastEvent(cursor, event, hooks, q);
+    }
+    delta = ((delta & 0x7F) << 7) | q[1];
+    size = 2;
+  }
+  if (end - q <= size) {
+    return detail::FinishFastEvent(cursor, event, hooks, q);
+  }
+  cursor.nextTime += delta;
+  cursor.position = q + size;
+  return 1;
+}
 
 }  // namespace quirelle::smf

@@ -33,6 +33,9 @@ class ScanReader {
   // Reads an event and the delta time after it. An event that ends exactly at the end of the
   // data is still delivered (a track without its end-of-track event).
   bool ReadScanEvent(ScanEvent& event);
+  // Passes over the channel messages from here, the bulk of a track, as ReadScanEvent would
+  // read them; stops at anything else, or near the end of the data.
+  void SkipChannelEvents();
   // Tick of the event just read.
   std::uint32_t currentTick() const { return currentTick_; }
 

@@ -31,6 +31,7 @@ struct Outcome {
   std::uint64_t events = 0;
   bool inBounds = true;
   bool rewindMatches = true;
+  bool readersAgree = true;
 };
 
 Outcome LoadAndRead(const fs::path& path) {
@@ -57,6 +58,7 @@ Outcome LoadAndRead(const fs::path& path) {
   outcome.errors = hooks.errors;
   outcome.inBounds = exercised.inBounds;
   outcome.rewindMatches = exercised.rewindMatches;
+  outcome.readersAgree = exercised.readersAgree;
   return outcome;
 }
 
@@ -81,6 +83,7 @@ TEST(Corpus, EveryFileLoadsReadsAndScansInBounds) {
     ASSERT_TRUE(o.opened);
     EXPECT_TRUE(o.inBounds);
     EXPECT_TRUE(o.rewindMatches);
+    EXPECT_TRUE(o.readersAgree);
     const std::string ext = path.extension().string();
     if (ext == ".mid" || ext == ".midi" || ext == ".kar") {
       ++midiFiles;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/smf/exercise_file.h"
 #include "tests/smf/fake_load_hooks.h"
 #include "tests/smf/image_builder.h"
 
@@ -180,6 +181,8 @@ TEST_P(ReaderTable, DeliversTheEventsAndEndsAsExpected) {
   TrackCursor cursor = CursorOn(c.track);
   ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
 
+  EXPECT_TRUE(test::FastAndCarefulAgree(cursor));
+
   TrackEvent event;
   std::size_t delivered = 0;
   int blocks = 0;
@@ -216,6 +219,22 @@ TEST_P(ReaderTable, DeliversTheEventsAndEndsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Tracks, ReaderTable, ::testing::ValuesIn(kReaderCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EventReader, FastCaseReadsAsTheCarefulReaderWhereverTheTrackIsCut) {
+  // Channel messages of every length with deltas of one to four bytes, a status change, a meta
+  // event, and the end of the track: cut after every byte.
+  const Bytes full = {0x00, 0x90, 0x3C, 0x64, 0x05, 0x3C, 0x00, 0x81, 0x00, 0xC2, 0x07, 0x83, 0xFF,
+                      0x7F, 0x08, 0xD2, 0x40, 0x81, 0x80, 0x80, 0x00, 0xE2, 0x00, 0x40, 0x00, 0x00,
+                      0x7F, 0x00, 0xFF, 0x01, 0x01, 'x',  0x00, 0x41, 0x40, 0x81, 0x7F, 0xB2, 0x07,
+                      0x64, 0x00, 0x92, 0x3C, 0x64, 0x81, 0x00, 0xFF, 0x2F, 0x00};
+  for (std::size_t size = 1; size <= full.size(); ++size) {
+    SCOPED_TRACE(size);
+    const Bytes track(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(size));
+    TrackCursor cursor = CursorOn(track);
+    ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
+    EXPECT_TRUE(test::FastAndCarefulAgree(cursor));
+  }
+}
 
 TEST(EventReader, StatusBytesWithNoPlaceInAFileEndTheTrackWithoutAMessage) {
   for (int status = 0xF1; status <= 0xFE; ++status) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "smf/event_reader.h"
@@ -22,6 +23,7 @@ struct FileOutcome {
   std::vector<TrackOutcome> tracks;
   bool inBounds = true;       // every cursor stayed inside its track, every event fit in it
   bool rewindMatches = true;  // a rewind gave the cursors their state after the load
+  bool readersAgree = true;   // the inline fast case reads as the careful reader does
   std::vector<std::int32_t> bars;
 };
 
@@ -51,6 +53,46 @@ inline TrackOutcome ReadTrack(TrackCursor& cursor, ReaderHooks& hooks, const Mid
   return outcome;
 }
 
+inline bool SameEvent(const TrackEvent& a, const TrackEvent& b) {
+  if (a.time != b.time || a.status != b.status || a.data1 != b.data1 || a.data2 != b.data2 ||
+      a.length != b.length || (a.data == nullptr) != (b.data == nullptr)) {
+    return false;
+  }
+  return a.data == nullptr || a.length == 0 ||
+         std::memcmp(a.data.get(), b.data.get(), a.length) == 0;
+}
+
+struct NullReaderHooks final : ReaderHooks {
+  void OnParseError(const TrackCursor&, const char* message) override { last = message; }
+  void OnDataBlockAllocated() override {}
+  const char* last = nullptr;
+};
+
+inline bool SameState(const TrackCursor& a, const TrackCursor& b);
+
+// Reads `start` once with ReadEvent and once with the careful reader alone: the inline fast
+// case must give the same events, the same end and the same messages.
+inline bool FastAndCarefulAgree(const TrackCursor& start) {
+  TrackCursor fast = start;
+  TrackCursor careful = start;
+  TrackEvent a;
+  TrackEvent b;
+  NullReaderHooks fastHooks;
+  NullReaderHooks carefulHooks;
+  for (std::uint64_t guard = 0; guard <= start.length + 1; ++guard) {
+    const int ra = ReadEvent(fast, a, fastHooks);
+    const int rb = detail::ReadEventChecked(careful, b, carefulHooks);
+    if (ra != rb || !SameEvent(a, b) || !SameState(fast, careful) ||
+        (fastHooks.last == nullptr) != (carefulHooks.last == nullptr)) {
+      return false;
+    }
+    if (ra == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 inline bool SameState(const TrackCursor& a, const TrackCursor& b) {
   return a.flags == b.flags && a.length == b.length && a.start == b.start &&
          a.position == b.position && a.nextTime == b.nextTime && a.runningStatus == b.runningStatus;
@@ -60,6 +102,9 @@ inline bool SameState(const TrackCursor& a, const TrackCursor& b) {
 inline FileOutcome ExerciseFile(MidiFile& file, ReaderHooks& hooks) {
   FileOutcome outcome;
   const std::vector<TrackCursor> loaded = file.tracks();
+  for (const TrackCursor& cursor : loaded) {
+    outcome.readersAgree = outcome.readersAgree && FastAndCarefulAgree(cursor);
+  }
   for (TrackCursor& cursor : file.tracks()) {
     outcome.inBounds = outcome.inBounds && CursorInBounds(cursor, file);
     outcome.tracks.push_back(ReadTrack(cursor, hooks, file, outcome.inBounds));
