@@ -40,7 +40,6 @@ Bytes DenseSong() {
   return MidiImage(1, 480, tracks);
 }
 
-double g_fillMicros = 0;
 
 // An engine holding the dense song, looping, its builder at the start; and one buffer for it.
 struct FillRig {

@@ -42,6 +42,10 @@ RenderRun RunRender(const std::string& args) {
 }
 
 std::string Quote(const fs::path& path) {
+  std::string quoted(1, '\'');
+  quoted.append(path.string()).push_back('\'');
+  return quoted;
+}
   return "'" + path.string() + "'";
 }
 
