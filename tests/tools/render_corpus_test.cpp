@@ -46,8 +46,6 @@ std::string Quote(const fs::path& path) {
   quoted.append(path.string()).push_back('\'');
   return quoted;
 }
-  return "'" + path.string() + "'";
-}
 
 TEST(RenderCorpus, EveryFileEndsWithStatusZeroOrTwo) {
   int files = 0;
