@@ -32,27 +32,16 @@ class Driver final : public AlsaDriver {
     return MMSYSERR_NOERROR;
   }
 
-  std::string LastErrorText() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.reason;
-  }
+  std::string LastErrorText() const override { return failure_.reason(); }
 
-  std::string LastErrorDetail() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.detail;
-  }
+  std::string LastErrorDetail() const override { return failure_.detail(); }
 
  private:
-  MMRESULT Fail(AlsaOpenFailure failure) {
-    std::lock_guard lock(mutex_);
-    failure_ = std::move(failure);
-    return failure_.code;
-  }
+  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
 
   const AlsaSinkFactory factory_;
   const platform::Clock& clock_;
-  mutable std::mutex mutex_;
-  AlsaOpenFailure failure_;
+  LastOpenFailure failure_;
   StreamKeeper keeper_;  // last: its streams end before the rest goes
 };
 

@@ -12,6 +12,7 @@
 #include "player/stream/alsa_port.h"
 #include "player/stream/alsa_seq_handle.h"
 #include "player/stream/mmsystem.h"
+#include "player/stream/open_failure.h"
 
 namespace quirelle::stream {
 
@@ -22,11 +23,7 @@ class AlsaEventSink {
   virtual void Output(const snd_seq_event_t& event) = 0;
 };
 
-struct AlsaOpenFailure {
-  MMRESULT code = MMSYSERR_NOERROR;
-  std::string reason;  // for the window: "no ALSA sequencer", "no ALSA synthesizer port", ...
-  std::string detail;  // what libasound said
-};
+using AlsaOpenFailure = OpenFailure;
 
 // A sequencer client named "Quirelle" with one output port, connected to the chosen port.
 // Events go out directly (not through a sequencer queue), in non-blocking mode: an event the

@@ -36,26 +36,15 @@ class LiveSynthDriver final : public SynthDriver {
     return MMSYSERR_NOERROR;
   }
 
-  std::string LastErrorText() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.reason;
-  }
+  std::string LastErrorText() const override { return failure_.reason(); }
 
-  std::string LastErrorDetail() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.detail;
-  }
+  std::string LastErrorDetail() const override { return failure_.detail(); }
 
  private:
-  MMRESULT Fail(SynthOpenFailure failure) {
-    std::lock_guard lock(mutex_);
-    failure_ = std::move(failure);
-    return failure_.code;
-  }
+  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
 
   const SynthOptions options_;
-  mutable std::mutex mutex_;
-  SynthOpenFailure failure_;
+  LastOpenFailure failure_;
   StreamKeeper keeper_;  // last: its streams end before the rest goes
 };
 

@@ -29,32 +29,26 @@ class OfflineDriver final : public OfflineSynthDriver {
     }
     std::lock_guard lock(mutex_);
     if (finished_) {
-      return FailLocked({MMSYSERR_NOTENABLED, "the WAV file " + wavPath_ + " is finished", {}});
+      return Fail({MMSYSERR_NOTENABLED, "the WAV file " + wavPath_ + " is finished", {}});
     }
     if (!context_) {
       SynthOpenFailure failure;
       if (!MakeTarget(&failure)) {
-        return FailLocked(std::move(failure));
+        return Fail(std::move(failure));
       }
     }
     if (!context_->MarkOpen()) {
-      return FailLocked({MMSYSERR_ALLOCATED, "the offline synthesizer is already playing", {}});
+      return Fail({MMSYSERR_ALLOCATED, "the offline synthesizer is already playing", {}});
     }
     keeper_->Reap();
     keeper_->Open(std::make_unique<OfflineSynthDevice>(context_), callback, instance, stream);
-    failure_ = {};
+    failure_.Set({});
     return MMSYSERR_NOERROR;
   }
 
-  std::string LastErrorText() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.reason;
-  }
+  std::string LastErrorText() const override { return failure_.reason(); }
 
-  std::string LastErrorDetail() const override {
-    std::lock_guard lock(mutex_);
-    return failure_.detail;
-  }
+  std::string LastErrorDetail() const override { return failure_.detail(); }
 
   void WaitUntilClosed() override {
     std::shared_ptr<OfflineRenderContext> context;
@@ -143,21 +137,13 @@ class OfflineDriver final : public OfflineSynthDriver {
     return true;
   }
 
-  MMRESULT Fail(SynthOpenFailure failure) {
-    std::lock_guard lock(mutex_);
-    return FailLocked(std::move(failure));
-  }
-
-  MMRESULT FailLocked(SynthOpenFailure failure) {
-    failure_ = std::move(failure);
-    return failure_.code;
-  }
+  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
 
   const SynthOptions options_;
   const std::string wavPath_;
   std::mutex finishMutex_;  // one Finish at a time
   mutable std::mutex mutex_;
-  SynthOpenFailure failure_;
+  LastOpenFailure failure_;
   bool finished_ = false;
   bool held_ = false;
   std::string finishError_;

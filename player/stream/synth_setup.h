@@ -6,16 +6,13 @@
 
 #include "player/stream/fluid_handles.h"
 #include "player/stream/mmsystem.h"
+#include "player/stream/open_failure.h"
 #include "player/stream/synth_driver.h"
 
 namespace quirelle::stream {
 
 // Why an open failed.
-struct SynthOpenFailure {
-  MMRESULT code = MMSYSERR_NOERROR;
-  std::string reason;  // for the window: "no SoundFont found", "no audio output", ...
-  std::string detail;  // what the libraries said
-};
+using SynthOpenFailure = OpenFailure;
 
 // Fills *setup from `options`; false with *failure filled in when the options are unusable or no
 // SoundFont is found.
