@@ -40,7 +40,6 @@ Bytes DenseSong() {
   return MidiImage(1, 480, tracks);
 }
 
-
 // An engine holding the dense song, looping, its builder at the start; and one buffer for it.
 struct FillRig {
   RefusingDriver driver;
