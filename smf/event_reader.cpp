@@ -77,16 +77,8 @@ bool ReadChannelMessage(Scan& s, Byte status) {
   if (s.p >= s.end) {
     return false;
   }
-  s.event.data1 = *s.p++;
-  s.event.length = 2;
-  if (HasTwoDataBytes(status)) {
-    if (s.p >= s.end) {
-      return false;
-    }
-    s.event.data2 = *s.p++;
-    s.event.length = 3;
-  }
-  return true;
+  // The rest reads as a message under the running status just set.
+  return ReadRunningStatusMessage(s, *s.p++);
 }
 
 // Copies `length` data bytes into a new block. A length beyond the bytes left in the track is
