@@ -2,6 +2,7 @@
 // the end of a song, volumes, the long stop and the device errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -18,6 +19,12 @@ constexpr std::uint64_t kSecond = 1'000'000;
 
 bool IsNoteOn(std::uint32_t message) {
   return (message & 0xF0) == 0x90 && (message >> 16) != 0;
+}
+
+long NoteOnsPlayed(const TransportRig& rig) {
+  const auto events = rig.Recorded(Kind::kEvent);
+  return std::count_if(events.begin(), events.end(),
+                       [](const stream::RecordedMessage& m) { return IsNoteOn(m.message); });
 }
 
 TEST(Transport, PlayPauseResumeStop) {
@@ -86,10 +93,7 @@ TEST(Transport, SongEndsByItselfClosesTheDeviceAndPostsPlayedOffOnce) {
   EXPECT_GE(buffers, 2);
   EXPECT_GT(last, 0u);
   // Every note of the song was played.
-  long notes = 0;
-  for (const auto& m : rig.Recorded(Kind::kEvent)) {
-    notes += IsNoteOn(m.message) ? 1 : 0;
-  }
+  const long notes = NoteOnsPlayed(rig);
   EXPECT_EQ(notes, 16);
   // A stop after the end finds no device.
   EXPECT_EQ(rig.engine.Stop(), 0);
@@ -112,10 +116,7 @@ TEST(Transport, LoopFlagPlaysTheSongAgain) {
   ASSERT_EQ(rig.Load(FourVoiceSong(2)), 1);  // one second
   ASSERT_EQ(rig.engine.Play(true), 1);
   rig.driver.Advance(2 * kSecond + kSecond / 2);
-  long notes = 0;
-  for (const auto& m : rig.Recorded(Kind::kEvent)) {
-    notes += IsNoteOn(m.message) ? 1 : 0;
-  }
+  const long notes = NoteOnsPlayed(rig);
   EXPECT_GE(notes, 8 * 2);
   EXPECT_TRUE(rig.engine.playing());
   rig.engine.SetLoop(false);  // takes effect at the next end of the song
