@@ -15,6 +15,7 @@ if(QUIRELLE_WITH_AUDIO)
     fluid_audio.cpp
     fluid_handles.cpp
     fluid_renderer.cpp
+    kept_synth.cpp
     soundfont.cpp
     synth_block_scheduler.cpp
     synth_library_log.cpp

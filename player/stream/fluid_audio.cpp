@@ -29,13 +29,19 @@ std::vector<std::string> AvailableAudioDrivers(fluid_settings_t* settings,
   return result;
 }
 
-OpenedAudio OpenAudioOutput(fluid_settings_t* settings, fluid_audio_func_t func, void* data) {
+OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choice,
+                            fluid_audio_func_t func, void* data) {
   fluid_settings_setint(settings, "audio.period-size", kAudioPeriodFrames);
   fluid_settings_setint(settings, "audio.periods", kAudioPeriods);
   // Without this a JACK client would play into unconnected ports.
   fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+  if (!choice.device.empty()) {
+    fluid_settings_setstr(settings, "audio.alsa.device", choice.device.c_str());
+  }
+  const std::vector<std::string> wanted =
+      choice.driver.empty() ? PreferredAudioDrivers() : std::vector<std::string>{choice.driver};
   OpenedAudio opened;
-  for (const std::string& name : AvailableAudioDrivers(settings, PreferredAudioDrivers())) {
+  for (const std::string& name : AvailableAudioDrivers(settings, wanted)) {
     if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK) {
       continue;
     }

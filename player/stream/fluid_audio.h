@@ -27,8 +27,9 @@ struct OpenedAudio {
   std::string name;            // the audio system that opened
 };
 
-// Tries each available driver in turn with `func` / `data` as the block callback. The period
-// settings are written into `settings`.
-OpenedAudio OpenAudioOutput(fluid_settings_t* settings, fluid_audio_func_t func, void* data);
+// Tries each available driver in turn (only `choice.driver` when it names one) with `func` /
+// `data` as the block callback. The period settings are written into `settings`.
+OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choice,
+                            fluid_audio_func_t func, void* data);
 
 }  // namespace quirelle::stream

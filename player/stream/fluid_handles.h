@@ -34,6 +34,12 @@ struct FluidSoundFont {
   std::string path;
 };
 
+// Which audio output a live synthesizer plays through.
+struct AudioChoice {
+  std::string driver;  // a FluidSynth audio driver name; empty: the first that opens, best first
+  std::string device;  // for "alsa": the PCM ("null" plays nowhere, for benchmarks); empty: default
+};
+
 // How a synthesizer is set up.
 struct FluidSetup {
   std::string soundFontPath;
@@ -43,6 +49,7 @@ struct FluidSetup {
   // them, and does not pin them in memory; live playing keeps FluidSynth's defaults (all samples
   // loaded and locked, so the audio thread never waits for the disk).
   bool offline = false;
+  AudioChoice audio;  // live only
 };
 
 // Settings, synthesizer and SoundFont of one stream device.

@@ -1,8 +1,9 @@
 // The embedded FluidSynth synthesizer as a stream device, live or rendering to a WAV file.
 //
-// Live: each midiStreamOpen makes a synthesizer with the General MIDI SoundFont and opens an audio
-// output (PulseAudio, PipeWire, ALSA, JACK, OSS: the first this FluidSynth build has that opens),
-// asking for periods of 256 frames. FluidSynth starts sounds only at the start of its internal
+// Live: the first midiStreamOpen makes a synthesizer with the General MIDI SoundFont, which the
+// driver keeps and resets for each later stream; each open starts an audio output (PulseAudio,
+// PipeWire, ALSA, JACK, OSS: the first this FluidSynth build has that opens), asking for periods
+// of 256 frames. FluidSynth starts sounds only at the start of its internal
 // 64-frame blocks, so each event lands on the 64-frame grid point nearest its exact sample (at
 // most 32 frames, 0.7 ms at 44.1 kHz, away). A failed open leaves a reason: "no SoundFont found",
 // "no audio output", ...
@@ -29,6 +30,7 @@
 #include <memory>
 #include <string>
 
+#include "player/stream/fluid_handles.h"
 #include "player/stream/midi_stream.h"
 
 namespace quirelle::stream {
@@ -50,6 +52,9 @@ struct SynthOptions {
   std::string soundFont;  // empty: the first of the default General MIDI SoundFonts
   std::uint32_t sampleRate = kDefaultSampleRate;
   double gain = kDefaultSynthGain;
+  // Live only: the audio output; by default the first of PulseAudio, PipeWire, ALSA, JACK, OSS
+  // that opens.
+  AudioChoice audio;
   // Offline only: called on the rendering thread with the frames written so far, about ten times
   // per second of audio and once when a tail is done. Must be quick; must not call the stream.
   std::function<void(std::uint64_t frames)> progress;

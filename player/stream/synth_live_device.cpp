@@ -7,8 +7,7 @@
 namespace quirelle::stream {
 
 struct LiveSynthDevice::Backend {
-  FluidSynthInstance fluid;
-  std::unique_ptr<FluidRenderer> renderer;
+  std::unique_ptr<FluidLease> lease;
   FluidAudioDriverPtr audio;  // stopped first, in StopAudio()
 };
 
@@ -19,22 +18,17 @@ LiveSynthDevice::~LiveSynthDevice() {
   StopAudio();
 }
 
-std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(const FluidSetup& setup,
+std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(std::unique_ptr<FluidLease> lease,
+                                                       const FluidSetup& setup,
                                                        SynthOpenFailure* failure) {
   LibraryLog::Install();
   const std::uint64_t mark = LibraryLog::Mark();
-  auto backend = std::make_unique<Backend>();
-  backend->fluid =
-      MakeFluidSynth(MakeFluidSettings(setup), setup, &failure->code, &failure->reason);
-  if (!backend->fluid.synth) {
-    failure->detail = LibraryLog::JoinedSince(mark);
-    return nullptr;
-  }
-  backend->renderer = std::make_unique<FluidRenderer>(backend->fluid.synth.get());
-  auto device = std::make_unique<LiveSynthDevice>(*backend->renderer, setup.sampleRate);
-  fluid_settings_t* settings = backend->fluid.settings.get();
-  device->backend_ = std::move(backend);
-  OpenedAudio audio = OpenAudioOutput(settings, &LiveSynthDevice::AudioCallback, device.get());
+  FluidUnit& unit = lease->unit();
+  auto device = std::make_unique<LiveSynthDevice>(*unit.renderer, setup.sampleRate);
+  device->backend_ = std::make_unique<Backend>();
+  device->backend_->lease = std::move(lease);
+  OpenedAudio audio = OpenAudioOutput(unit.fluid.settings.get(), setup.audio,
+                                      &LiveSynthDevice::AudioCallback, device.get());
   if (!audio.driver) {
     failure->code = MMSYSERR_NODRIVER;
     failure->reason = "no audio output";
@@ -49,6 +43,7 @@ std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(const FluidSetup& setup,
 void LiveSynthDevice::StopAudio() {
   if (backend_) {
     backend_->audio.reset();  // joins the audio thread
+    backend_->lease->Release();
   }
 }
 

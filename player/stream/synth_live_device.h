@@ -10,8 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "player/stream/fluid_handles.h"
-#include "player/stream/fluid_renderer.h"
+#include "player/stream/kept_synth.h"
 #include "player/stream/stream_core.h"
 #include "player/stream/synth_block_scheduler.h"
 #include "player/stream/synth_renderer.h"
@@ -21,9 +20,11 @@ namespace quirelle::stream {
 
 class LiveSynthDevice final : public StreamDevice, private SynthEventSource {
  public:
-  // Makes the synthesizer and starts the audio output, which renders silence until the stream
-  // core is attached. Null on failure, with *failure filled in.
-  static std::unique_ptr<LiveSynthDevice> Open(const FluidSetup& setup, SynthOpenFailure* failure);
+  // Starts an audio output over the leased synthesizer, which renders silence until the stream
+  // core is attached; the lease goes back once the output has stopped. Null on failure, with
+  // *failure filled in.
+  static std::unique_ptr<LiveSynthDevice> Open(std::unique_ptr<FluidLease> lease,
+                                               const FluidSetup& setup, SynthOpenFailure* failure);
   // Over `renderer` (not owned), with no audio output of its own.
   LiveSynthDevice(SynthRenderer& renderer, std::uint32_t sampleRate);
   ~LiveSynthDevice() override;

@@ -1,8 +1,9 @@
-// The live synthesizer driver: each open makes a synthesizer and an audio output of its own.
+// The live synthesizer driver: each open starts an audio output over the kept synthesizer.
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "player/stream/kept_synth.h"
 #include "player/stream/stream_core.h"
 #include "player/stream/synth_driver.h"
 #include "player/stream/synth_live_device.h"
@@ -27,7 +28,12 @@ class LiveSynthDriver final : public SynthDriver {
       return Fail(std::move(failure));
     }
     keeper_.Reap();
-    std::unique_ptr<LiveSynthDevice> device = LiveSynthDevice::Open(setup, &failure);
+    std::unique_ptr<FluidLease> lease = synth_.Lease(setup, &failure);
+    if (!lease) {
+      return Fail(std::move(failure));
+    }
+    std::unique_ptr<LiveSynthDevice> device =
+        LiveSynthDevice::Open(std::move(lease), setup, &failure);
     if (!device) {
       return Fail(std::move(failure));
     }
@@ -45,6 +51,7 @@ class LiveSynthDriver final : public SynthDriver {
 
   const SynthOptions options_;
   LastOpenFailure failure_;
+  KeptSynth synth_;
   StreamKeeper keeper_;  // last: its streams end before the rest goes
 };
 

@@ -35,6 +35,7 @@ bool MakeFluidSetup(const SynthOptions& options, FluidSetup* setup, SynthOpenFai
   setup->soundFontPath = *soundFont;
   setup->sampleRate = options.sampleRate;
   setup->gain = options.gain;
+  setup->audio = options.audio;
   return true;
 }
 

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "player/stream/alsa_driver.h"
+#include "player/stream/kept_synth.h"
 #include "player/stream/midi_stream.h"
 #include "player/stream/soundfont.h"
 #include "player/stream/synth_driver.h"
@@ -78,6 +81,68 @@ TEST(DefaultDevice, WithNeitherAudioNorSequencerNamesBothAndPrintsNothing) {
   EXPECT_EQ(result, MMSYSERR_NODRIVER);
   const std::string synthReason = FindSoundFont("") ? "no audio output" : "no SoundFont found";
   EXPECT_EQ(driver->LastErrorText(), synthReason + "; no ALSA sequencer");
+}
+
+TEST(LiveSynthOpen, KeepsOneSynthesizerAndResetsItForTheNextStream) {
+  const std::optional<std::string> soundFont = FindSoundFont("");
+  ASSERT_TRUE(soundFont) << "the General MIDI SoundFont (fluid-soundfont-gm) is not installed";
+  FluidSetup setup;
+  setup.soundFontPath = *soundFont;
+  KeptSynth kept;
+  SynthOpenFailure failure;
+  std::unique_ptr<FluidLease> first = kept.Lease(setup, &failure);
+  ASSERT_TRUE(first) << failure.reason;
+  fluid_synth_t* synth = first->unit().fluid.synth.get();
+  fluid_synth_program_change(synth, 0, 52);
+  fluid_synth_cc(synth, 0, 64, 127);
+  fluid_synth_noteon(synth, 0, 60, 100);
+  {
+    // A second stream while the first still plays gets a synthesizer of its own.
+    std::unique_ptr<FluidLease> second = kept.Lease(setup, &failure);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->unit().fluid.synth.get(), synth);
+  }
+  first.reset();
+  std::unique_ptr<FluidLease> next = kept.Lease(setup, &failure);
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->unit().fluid.synth.get(), synth);
+  // What the synthesizer was told takes effect as it renders.
+  std::vector<float> left(64), right(64);
+  next->unit().renderer->Render(left.data(), right.data(), 64);
+  EXPECT_EQ(fluid_synth_get_active_voice_count(synth), 0);
+  int value = -1;
+  fluid_synth_get_cc(synth, 0, 64, &value);
+  EXPECT_EQ(value, 0);
+  int soundFontId = 0, bank = 0, program = 0;
+  fluid_synth_get_program(synth, 0, &soundFontId, &bank, &program);
+  EXPECT_EQ(program, 0);
+}
+
+TEST(LiveSynthOpen, AFailedFirstMakeIsTriedAgain) {
+  KeptSynth kept;
+  FluidSetup setup;
+  setup.soundFontPath = "/nonexistent/piano.sf2";
+  SynthOpenFailure failure;
+  EXPECT_FALSE(kept.Lease(setup, &failure));
+  EXPECT_EQ(failure.reason, "SoundFont /nonexistent/piano.sf2 could not be loaded");
+  EXPECT_FALSE(kept.Made());
+  const std::optional<std::string> soundFont = FindSoundFont("");
+  ASSERT_TRUE(soundFont);
+  setup.soundFontPath = *soundFont;
+  EXPECT_TRUE(kept.Lease(setup, &failure));
+  EXPECT_TRUE(kept.Made());
+}
+
+TEST(LiveSynthOpen, StreamsOneAfterAnotherPlayOnTheNullOutput) {
+  SynthOptions options;
+  options.audio = {"alsa", "null"};
+  std::unique_ptr<SynthDriver> driver = MakeLiveSynthDriver(options);
+  for (int song = 0; song < 3; ++song) {
+    HMIDISTRM stream = nullptr;
+    ASSERT_EQ(OpenOn(*driver, &stream), MMSYSERR_NOERROR) << driver->LastErrorText();
+    EXPECT_EQ(midiOutShortMsg(stream, 0x647C90), MMSYSERR_NOERROR);  // a note left on
+    EXPECT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
+  }
 }
 
 struct BadArguments {
