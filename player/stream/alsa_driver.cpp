@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "player/stream/alsa_device.h"
-#include "player/stream/stream_core.h"
+#include "player/stream/stream_opener.h"
 
 namespace quirelle::stream {
 namespace {
@@ -18,31 +18,24 @@ class Driver final : public AlsaDriver {
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
                           MidiStreamCallback callback, std::uintptr_t instance,
                           std::uint32_t flags) override {
-    if (const MMRESULT bad = CheckOpenArguments(stream, deviceId, cMidi, callback, flags)) {
-      return Fail({bad, "the stream cannot be opened with these arguments", {}});
-    }
-    AlsaOpenFailure failure;
-    std::unique_ptr<AlsaEventSink> sink = factory_(&failure);
-    if (!sink) {
-      return Fail(std::move(failure));
-    }
-    keeper_.Reap();
-    keeper_.Open(std::make_unique<AlsaDevice>(std::move(sink), clock_), callback, instance, stream);
-    Fail({});
-    return MMSYSERR_NOERROR;
+    return opener_.Open({stream, deviceId, cMidi, callback, instance, flags},
+                        [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
+                          std::unique_ptr<AlsaEventSink> sink = factory_(failure);
+                          if (!sink) {
+                            return nullptr;
+                          }
+                          return std::make_unique<AlsaDevice>(std::move(sink), clock_);
+                        });
   }
 
-  std::string LastErrorText() const override { return failure_.reason(); }
+  std::string LastErrorText() const override { return opener_.reason(); }
 
-  std::string LastErrorDetail() const override { return failure_.detail(); }
+  std::string LastErrorDetail() const override { return opener_.detail(); }
 
  private:
-  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
-
   const AlsaSinkFactory factory_;
   const platform::Clock& clock_;
-  LastOpenFailure failure_;
-  StreamKeeper keeper_;  // last: its streams end before the rest goes
+  StreamOpener opener_;  // last: its streams end before the rest goes
 };
 
 }  // namespace

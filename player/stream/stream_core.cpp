@@ -16,8 +16,13 @@ constexpr std::uint32_t kPropertyFlags =
 constexpr std::uint32_t kPropertyBytes = 8;  // MIDIPROPTIMEDIV and MIDIPROPTEMPO
 constexpr std::uint32_t kMaxTempo = 0xFFFFFF;
 
-bool BadHeader(const MIDIHDR* header, std::uint32_t headerSize) {
-  return header == nullptr || headerSize != sizeof(MIDIHDR);
+MMRESULT CheckHeader(const MIDIHDR* header, std::uint32_t headerSize) {
+  return header == nullptr || headerSize != sizeof(MIDIHDR) ? MMSYSERR_INVALPARAM
+                                                            : MMSYSERR_NOERROR;
+}
+
+MMRESULT NoCheck() {
+  return MMSYSERR_NOERROR;
 }
 
 MMRESULT CheckPropertyFlags(std::uint32_t flags) {
@@ -52,26 +57,41 @@ StreamCore::~StreamCore() {
   JoinCallbackThread();
 }
 
-MMRESULT StreamCore::Property(std::uint8_t* property, std::uint32_t flags) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kProperty)) {
+template <class Check, class Change>
+MMRESULT StreamCore::Operate(StreamOperation operation, Wake wake, Check&& check, Change&& change) {
+  if (const MMRESULT refused = device_->Admit(operation)) {
     return refused;
   }
-  if (const MMRESULT bad = CheckPropertyFlags(flags)) {
+  if (const MMRESULT bad = check()) {
     return bad;
   }
-  if (property == nullptr) {
-    return MMSYSERR_INVALPARAM;
-  }
-  std::uint32_t record[2];
-  std::memcpy(record, property, sizeof record);
-  if (record[0] != kPropertyBytes) {
-    return MMSYSERR_INVALPARAM;
-  }
+  MMRESULT result = MMSYSERR_NOERROR;
   {
     std::lock_guard lock(mutex_);
     if (timeline_->closed) {
       return MMSYSERR_INVALHANDLE;
     }
+    result = change();
+  }
+  if (wake == Wake::kYes) {
+    device_->ScheduleChanged();
+  }
+  return result;
+}
+
+MMRESULT StreamCore::Property(std::uint8_t* property, std::uint32_t flags) {
+  std::uint32_t record[2] = {};
+  const auto check = [&] {
+    if (const MMRESULT bad = CheckPropertyFlags(flags)) {
+      return bad;
+    }
+    if (property == nullptr) {
+      return MMSYSERR_INVALPARAM;
+    }
+    std::memcpy(record, property, sizeof record);
+    return record[0] == kPropertyBytes ? MMSYSERR_NOERROR : MMSYSERR_INVALPARAM;
+  };
+  return Operate(StreamOperation::kProperty, Wake::kYes, check, [&] {
     TickClock& clock = timeline_->clock();
     const bool division = (flags & MIDIPROP_TIMEDIV) != 0;
     if ((flags & MIDIPROP_GET) != 0) {
@@ -91,107 +111,68 @@ MMRESULT StreamCore::Property(std::uint8_t* property, std::uint32_t flags) {
     } else {
       clock.SetTempo(record[1]);
     }
-  }
-  device_->ScheduleChanged();
-  return MMSYSERR_NOERROR;
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT StreamCore::Prepare(MIDIHDR* header, std::uint32_t headerSize) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kPrepare)) {
-    return refused;
-  }
-  if (BadHeader(header, headerSize)) {
-    return MMSYSERR_INVALPARAM;
-  }
-  std::lock_guard lock(mutex_);
-  if (timeline_->closed) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  if (header->lpData == nullptr) {
-    return MMSYSERR_INVALPARAM;
-  }
-  header->dwFlags |= MHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return Operate(
+      StreamOperation::kPrepare, Wake::kNo, [&] { return CheckHeader(header, headerSize); },
+      [&] {
+        if (header->lpData == nullptr) {
+          return MMSYSERR_INVALPARAM;
+        }
+        header->dwFlags |= MHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+      });
 }
 
 MMRESULT StreamCore::Unprepare(MIDIHDR* header, std::uint32_t headerSize) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kUnprepare)) {
-    return refused;
-  }
-  if (BadHeader(header, headerSize)) {
-    return MMSYSERR_INVALPARAM;
-  }
-  std::lock_guard lock(mutex_);
-  if (timeline_->closed) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  if ((header->dwFlags & MHDR_INQUEUE) != 0) {
-    return MIDIERR_STILLPLAYING;
-  }
-  header->dwFlags &= ~MHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return Operate(
+      StreamOperation::kUnprepare, Wake::kNo, [&] { return CheckHeader(header, headerSize); },
+      [&] {
+        if ((header->dwFlags & MHDR_INQUEUE) != 0) {
+          return MIDIERR_STILLPLAYING;
+        }
+        header->dwFlags &= ~MHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+      });
 }
 
 MMRESULT StreamCore::Out(MIDIHDR* header, std::uint32_t headerSize) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kOut)) {
-    return refused;
-  }
-  if (BadHeader(header, headerSize)) {
-    return MMSYSERR_INVALPARAM;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    if (timeline_->closed) {
-      return MMSYSERR_INVALHANDLE;
-    }
-    if ((header->dwFlags & MHDR_PREPARED) == 0) {
-      return MIDIERR_UNPREPARED;
-    }
-    if ((header->dwFlags & MHDR_INQUEUE) != 0) {
-      return MIDIERR_STILLPLAYING;
-    }
-    if (header->lpData == nullptr || header->dwBytesRecorded > header->dwBufferLength) {
-      return MMSYSERR_INVALPARAM;
-    }
-    Enqueue(header);
-  }
-  device_->ScheduleChanged();
-  return MMSYSERR_NOERROR;
+  return Operate(
+      StreamOperation::kOut, Wake::kYes, [&] { return CheckHeader(header, headerSize); },
+      [&] {
+        if ((header->dwFlags & MHDR_PREPARED) == 0) {
+          return MIDIERR_UNPREPARED;
+        }
+        if ((header->dwFlags & MHDR_INQUEUE) != 0) {
+          return MIDIERR_STILLPLAYING;
+        }
+        if (header->lpData == nullptr || header->dwBytesRecorded > header->dwBufferLength) {
+          return MMSYSERR_INVALPARAM;
+        }
+        Enqueue(header);
+        return MMSYSERR_NOERROR;
+      });
 }
 
 MMRESULT StreamCore::Restart() {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kRestart)) {
-    return refused;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    if (timeline_->closed) {
-      return MMSYSERR_INVALHANDLE;
-    }
+  return Operate(StreamOperation::kRestart, Wake::kYes, NoCheck, [&] {
     timeline_->Restart(device_->Now());
-  }
-  device_->ScheduleChanged();
-  return MMSYSERR_NOERROR;
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT StreamCore::Pause() {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kPause)) {
-    return refused;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    if (timeline_->closed) {
-      return MMSYSERR_INVALHANDLE;
+  return Operate(StreamOperation::kPause, Wake::kYes, NoCheck, [&] {
+    if (timeline_->state() == TransportState::kPlaying) {
+      const std::uint64_t now = device_->Now();
+      timeline_->Pause(now);
+      SendSilence(now);
     }
-    if (timeline_->state() != TransportState::kPlaying) {
-      return MMSYSERR_NOERROR;
-    }
-    const std::uint64_t now = device_->Now();
-    timeline_->Pause(now);
-    SendSilence(now);
-  }
-  device_->ScheduleChanged();
-  return MMSYSERR_NOERROR;
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT StreamCore::Stop() {
@@ -203,32 +184,17 @@ MMRESULT StreamCore::Reset() {
 }
 
 MMRESULT StreamCore::StopOrReset(StreamOperation operation) {
-  if (const MMRESULT refused = device_->Admit(operation)) {
-    return refused;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    if (timeline_->closed) {
-      return MMSYSERR_INVALHANDLE;
-    }
+  return Operate(operation, Wake::kYes, NoCheck, [&] {
     SendSilence(device_->Now());
     ReturnAllBuffers();
     timeline_->Stop();
     timeline_->dryAt.reset();
-  }
-  device_->ScheduleChanged();
-  return MMSYSERR_NOERROR;
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT StreamCore::Close() {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kClose)) {
-    return refused;
-  }
-  {
-    std::lock_guard lock(mutex_);
-    if (timeline_->closed) {
-      return MMSYSERR_INVALHANDLE;
-    }
+  const MMRESULT result = Operate(StreamOperation::kClose, Wake::kYes, NoCheck, [&] {
     if (!queue_->entries.empty()) {
       return MIDIERR_STILLPLAYING;
     }
@@ -236,9 +202,12 @@ MMRESULT StreamCore::Close() {
     queue_->held.clear();
     timeline_->Stop();
     callbacks_->PostClose();
+    return MMSYSERR_NOERROR;
+  });
+  if (result != MMSYSERR_NOERROR) {
+    return result;
   }
   HandleRegistry::Instance().Unregister(handle_);
-  device_->ScheduleChanged();
   device_->Shutdown();
   // From another thread, close returns once MOM_CLOSE has been delivered; from inside a callback
   // the thread delivers it after that callback and ends, joined later by the keeper.
@@ -249,41 +218,31 @@ MMRESULT StreamCore::Close() {
 }
 
 MMRESULT StreamCore::Position(MMTIME* time, std::uint32_t timeSize) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kPosition)) {
-    return refused;
-  }
-  if (time == nullptr || timeSize != sizeof(MMTIME)) {
-    return MMSYSERR_INVALPARAM;
-  }
-  std::lock_guard lock(mutex_);
-  if (timeline_->closed) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  const std::uint64_t now = device_->Now();
-  if (time->wType == TIME_MS) {
-    const std::int64_t streamTime = timeline_->StreamTimeAt(now);
-    const std::uint64_t units = streamTime < 0 ? 0 : static_cast<std::uint64_t>(streamTime);
-    const std::uint64_t ms =
-        Divide(Multiply(units, 1000), timeline_->clock().unitsPerSecond()).quotient;
-    time->u.ms = static_cast<std::uint32_t>(ms);
+  const auto check = [&] {
+    return time == nullptr || timeSize != sizeof(MMTIME) ? MMSYSERR_INVALPARAM : MMSYSERR_NOERROR;
+  };
+  return Operate(StreamOperation::kPosition, Wake::kNo, check, [&] {
+    const std::uint64_t now = device_->Now();
+    if (time->wType == TIME_MS) {
+      const std::int64_t streamTime = timeline_->StreamTimeAt(now);
+      const std::uint64_t units = streamTime < 0 ? 0 : static_cast<std::uint64_t>(streamTime);
+      const std::uint64_t ms =
+          Divide(Multiply(units, 1000), timeline_->clock().unitsPerSecond()).quotient;
+      time->u.ms = static_cast<std::uint32_t>(ms);
+      return MMSYSERR_NOERROR;
+    }
+    // Formats a stream cannot give are answered in ticks, with the type changed to say so.
+    time->wType = TIME_TICKS;
+    time->u.ticks = static_cast<std::uint32_t>(timeline_->PositionAt(now));
     return MMSYSERR_NOERROR;
-  }
-  // Formats a stream cannot give are answered in ticks, with the type changed to say so.
-  time->wType = TIME_TICKS;
-  time->u.ticks = static_cast<std::uint32_t>(timeline_->PositionAt(now));
-  return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT StreamCore::ShortMsg(std::uint32_t message) {
-  if (const MMRESULT refused = device_->Admit(StreamOperation::kShortMsg)) {
-    return refused;
-  }
-  std::lock_guard lock(mutex_);
-  if (timeline_->closed) {
-    return MMSYSERR_INVALHANDLE;
-  }
-  SendNow(SentMessage::Kind::kShortMsg, message & 0xFFFFFFu, device_->Now());
-  return MMSYSERR_NOERROR;
+  return Operate(StreamOperation::kShortMsg, Wake::kNo, NoCheck, [&] {
+    SendNow(SentMessage::Kind::kShortMsg, message & 0xFFFFFFu, device_->Now());
+    return MMSYSERR_NOERROR;
+  });
 }
 
 bool StreamCore::HasQueuedBuffers() const {

@@ -14,11 +14,12 @@
 //    - Optional: Admit() refuses an operation (fault injection); HoldsBuffers() keeps queued
 //      buffers on stop / reset; ScheduleChanged() wakes the device's timer; Start() / Shutdown()
 //      run and end the device's own threads; OnDeliver() sees each callback message first.
-// 2. In the driver's midiStreamOpen: CheckOpenArguments(), make the device, then
-//    StreamKeeper::Open(), which creates the core, registers the handle (so the free functions of
-//    midi_stream.h reach it), starts the callback thread, posts MOM_OPEN and calls device.Start().
-//    Keep the StreamKeeper in the driver: it joins the callback threads of closed streams (Reap()
-//    at each open) and ends every stream still open when the driver goes.
+// 2. In the driver's midiStreamOpen: StreamOpener::Open (stream_opener.h) checks the arguments,
+//    makes the device with the driver's maker, then calls StreamKeeper::Open(), which creates the
+//    core, registers the handle (so the free functions of midi_stream.h reach it), starts the
+//    callback thread, posts MOM_OPEN and calls device.Start(). Keep the StreamKeeper in the driver:
+//    it joins the callback threads of closed streams (Reap() at each open) and ends every stream
+//    still open when the driver goes.
 // 3. Drive time from the device's own thread: call PlayUntil(t) (events due at or before device
 //    time t) or PlayBefore(t) (strictly before t, for audio blocks [start, t)). NextDueTime() says
 //    when the next event is due; RealTimePump (realtime_pump.h) does all this on the steady clock.
@@ -201,6 +202,13 @@ class StreamCore {
   struct Queue;
   struct Callbacks;
 
+  // Whether an operation's change can make a device's next due time earlier or later.
+  enum class Wake { kNo, kYes };
+  // The frame of every operation: the device may refuse it, then `check` (arguments, no lock),
+  // then, under the lock and only while the stream is open, `change`; the device's timer is
+  // woken afterwards when asked.
+  template <class Check, class Change>
+  MMRESULT Operate(StreamOperation operation, Wake wake, Check&& check, Change&& change);
   MMRESULT StopOrReset(StreamOperation operation);
   PlayOutcome PlayDue(std::uint64_t deviceTime, bool inclusive, CallbackPolicy policy);
   // These run with mutex_ held.
@@ -235,6 +243,8 @@ class StreamKeeper {
                                    HMIDISTRM* handle);
   // Joins and forgets the streams that have closed and whose callback thread has ended.
   void Reap();
+  // Ends the streams still open, without further callbacks, and joins every thread.
+  void EndAll();
   // The streams not yet closed.
   std::vector<std::shared_ptr<StreamCore>> OpenStreams() const;
   // Every stream not yet reaped, closed ones included.

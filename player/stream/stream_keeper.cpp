@@ -14,6 +14,10 @@ StreamKeeper::StreamKeeper() {
 }
 
 StreamKeeper::~StreamKeeper() {
+  EndAll();
+}
+
+void StreamKeeper::EndAll() {
   std::vector<std::shared_ptr<StreamCore>> streams;
   {
     std::lock_guard lock(mutex_);

@@ -1,10 +1,9 @@
 // The live synthesizer driver: each open starts an audio output over the kept synthesizer.
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #include "player/stream/kept_synth.h"
-#include "player/stream/stream_core.h"
+#include "player/stream/stream_opener.h"
 #include "player/stream/synth_driver.h"
 #include "player/stream/synth_live_device.h"
 #include "player/stream/synth_setup.h"
@@ -19,40 +18,28 @@ class LiveSynthDriver final : public SynthDriver {
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
                           MidiStreamCallback callback, std::uintptr_t instance,
                           std::uint32_t flags) override {
-    if (const MMRESULT bad = CheckOpenArguments(stream, deviceId, cMidi, callback, flags)) {
-      return Fail({bad, "the stream cannot be opened with these arguments", {}});
-    }
-    FluidSetup setup;
-    SynthOpenFailure failure;
-    if (!MakeFluidSetup(options_, &setup, &failure)) {
-      return Fail(std::move(failure));
-    }
-    keeper_.Reap();
-    std::unique_ptr<FluidLease> lease = synth_.Lease(setup, &failure);
-    if (!lease) {
-      return Fail(std::move(failure));
-    }
-    std::unique_ptr<LiveSynthDevice> device =
-        LiveSynthDevice::Open(std::move(lease), setup, &failure);
-    if (!device) {
-      return Fail(std::move(failure));
-    }
-    keeper_.Open(std::move(device), callback, instance, stream);
-    Fail({});
-    return MMSYSERR_NOERROR;
+    return opener_.Open({stream, deviceId, cMidi, callback, instance, flags},
+                        [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
+                          FluidSetup setup;
+                          if (!MakeFluidSetup(options_, &setup, failure)) {
+                            return nullptr;
+                          }
+                          std::unique_ptr<FluidLease> lease = synth_.Lease(setup, failure);
+                          if (!lease) {
+                            return nullptr;
+                          }
+                          return LiveSynthDevice::Open(std::move(lease), setup, failure);
+                        });
   }
 
-  std::string LastErrorText() const override { return failure_.reason(); }
+  std::string LastErrorText() const override { return opener_.reason(); }
 
-  std::string LastErrorDetail() const override { return failure_.detail(); }
+  std::string LastErrorDetail() const override { return opener_.detail(); }
 
  private:
-  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
-
   const SynthOptions options_;
-  LastOpenFailure failure_;
   KeptSynth synth_;
-  StreamKeeper keeper_;  // last: its streams end before the rest goes
+  StreamOpener opener_;  // last: its streams end before the rest goes
 };
 
 }  // namespace

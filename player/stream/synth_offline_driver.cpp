@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "player/stream/fluid_renderer.h"
-#include "player/stream/stream_core.h"
+#include "player/stream/stream_opener.h"
 #include "player/stream/synth_driver.h"
 #include "player/stream/synth_library_log.h"
 #include "player/stream/synth_offline_device.h"
@@ -24,31 +24,29 @@ class OfflineDriver final : public OfflineSynthDriver {
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
                           MidiStreamCallback callback, std::uintptr_t instance,
                           std::uint32_t flags) override {
-    if (const MMRESULT bad = CheckOpenArguments(stream, deviceId, cMidi, callback, flags)) {
-      return Fail({bad, "the stream cannot be opened with these arguments", {}});
-    }
+    // Held over the whole open, so that Finish either ends this stream or refuses the open.
     std::lock_guard lock(mutex_);
-    if (finished_) {
-      return Fail({MMSYSERR_NOTENABLED, "the WAV file " + wavPath_ + " is finished", {}});
-    }
-    if (!context_) {
-      SynthOpenFailure failure;
-      if (!MakeTarget(&failure)) {
-        return Fail(std::move(failure));
-      }
-    }
-    if (!context_->MarkOpen()) {
-      return Fail({MMSYSERR_ALLOCATED, "the offline synthesizer is already playing", {}});
-    }
-    keeper_->Reap();
-    keeper_->Open(std::make_unique<OfflineSynthDevice>(context_), callback, instance, stream);
-    failure_.Set({});
-    return MMSYSERR_NOERROR;
+    return opener_.Open(
+        {stream, deviceId, cMidi, callback, instance, flags},
+        [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
+          if (finished_) {
+            *failure = {MMSYSERR_NOTENABLED, "the WAV file " + wavPath_ + " is finished", {}};
+            return nullptr;
+          }
+          if (!context_ && !MakeTarget(failure)) {
+            return nullptr;
+          }
+          if (!context_->MarkOpen()) {
+            *failure = {MMSYSERR_ALLOCATED, "the offline synthesizer is already playing", {}};
+            return nullptr;
+          }
+          return std::make_unique<OfflineSynthDevice>(context_);
+        });
   }
 
-  std::string LastErrorText() const override { return failure_.reason(); }
+  std::string LastErrorText() const override { return opener_.reason(); }
 
-  std::string LastErrorDetail() const override { return failure_.detail(); }
+  std::string LastErrorDetail() const override { return opener_.detail(); }
 
   void WaitUntilClosed() override {
     std::shared_ptr<OfflineRenderContext> context;
@@ -63,16 +61,14 @@ class OfflineDriver final : public OfflineSynthDriver {
 
   bool Finish() override {
     std::lock_guard finishLock(finishMutex_);
-    std::unique_ptr<StreamKeeper> keeper;
     {
       std::lock_guard lock(mutex_);
       if (finished_) {
         return finishError_.empty();
       }
       finished_ = true;
-      keeper = std::move(keeper_);
     }
-    keeper.reset();  // ends a stream still open; its tail is rendered
+    opener_.keeper().EndAll();  // ends a stream still open; its tail is rendered
     std::lock_guard lock(mutex_);
     if (!wav_) {
       finishError_ = "nothing was rendered: no stream was opened";
@@ -137,13 +133,10 @@ class OfflineDriver final : public OfflineSynthDriver {
     return true;
   }
 
-  MMRESULT Fail(OpenFailure failure) { return failure_.Set(std::move(failure)); }
-
   const SynthOptions options_;
   const std::string wavPath_;
   std::mutex finishMutex_;  // one Finish at a time
   mutable std::mutex mutex_;
-  LastOpenFailure failure_;
   bool finished_ = false;
   bool held_ = false;
   std::string finishError_;
@@ -151,7 +144,7 @@ class OfflineDriver final : public OfflineSynthDriver {
   std::unique_ptr<FluidRenderer> renderer_;
   std::unique_ptr<WavWriter> wav_;
   std::shared_ptr<OfflineRenderContext> context_;
-  std::unique_ptr<StreamKeeper> keeper_ = std::make_unique<StreamKeeper>();  // ends streams first
+  StreamOpener opener_;  // last: its streams end before the rest goes
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "player/stream/realtime_pump.h"
+#include "player/stream/stream_opener.h"
 #include "player/stream/wide_math.h"
 
 namespace quirelle::stream {
@@ -23,11 +24,10 @@ struct VirtualState {
 
   const VirtualDriver::Mode mode;
   platform::ManualClock manualClock;
-  mutable std::mutex mutex;  // the logs, the failures and the last error
+  mutable std::mutex mutex;  // the logs and the failures
   std::vector<RecordedMessage> messages;
   std::vector<std::uint32_t> callbackMessages;
   std::map<StreamOperation, MMRESULT> failures;
-  std::string lastError;
   std::atomic<bool> hold{false};
   std::atomic<int> opens{0};
   std::mutex advance;  // one Advance at a time
@@ -148,10 +148,11 @@ bool AnyQueued(const StreamKeeper& keeper) {
 
 }  // namespace
 
-// The keeper is the derived part, so its streams end before the members their devices use.
+// The opener is the derived part, so its streams end before the members their devices use.
 struct VirtualDriver::State : VirtualState {
   using VirtualState::VirtualState;
-  StreamKeeper keeper;
+  StreamOpener opener;
+  StreamKeeper& keeper = opener.keeper();
 };
 
 VirtualDriver::VirtualDriver(Mode mode) : state_(std::make_shared<State>(mode)) {}
@@ -161,30 +162,24 @@ VirtualDriver::~VirtualDriver() = default;
 MMRESULT VirtualDriver::midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId,
                                        std::uint32_t cMidi, MidiStreamCallback callback,
                                        std::uintptr_t instance, std::uint32_t flags) {
-  MMRESULT result = CheckOpenArguments(stream, deviceId, cMidi, callback, flags);
-  if (result == MMSYSERR_NOERROR) {
-    std::lock_guard lock(state_->mutex);
-    const auto found = state_->failures.find(StreamOperation::kOpen);
-    result = found == state_->failures.end() ? MMSYSERR_NOERROR : found->second;
-  }
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->lastError = result == MMSYSERR_NOERROR ? std::string()
-                                                   : "the virtual device refused the open (code " +
-                                                         std::to_string(result) + ")";
-  }
-  if (result != MMSYSERR_NOERROR) {
-    return result;
-  }
-  state_->keeper.Reap();
-  const int number = state_->opens.fetch_add(1) + 1;
-  state_->keeper.Open(std::make_unique<VirtualDevice>(*state_, number), callback, instance, stream);
-  return MMSYSERR_NOERROR;
+  return state_->opener.Open({stream, deviceId, cMidi, callback, instance, flags},
+                             [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
+                               std::lock_guard lock(state_->mutex);
+                               const auto found = state_->failures.find(StreamOperation::kOpen);
+                               if (found != state_->failures.end()) {
+                                 *failure = {found->second,
+                                             "the virtual device refused the open (code " +
+                                                 std::to_string(found->second) + ")",
+                                             {}};
+                                 return nullptr;
+                               }
+                               const int number = state_->opens.fetch_add(1) + 1;
+                               return std::make_unique<VirtualDevice>(*state_, number);
+                             });
 }
 
 std::string VirtualDriver::LastErrorText() const {
-  std::lock_guard lock(state_->mutex);
-  return state_->lastError;
+  return state_->opener.reason();
 }
 
 void VirtualDriver::Advance(std::uint64_t micros) {
