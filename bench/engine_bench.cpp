@@ -13,7 +13,7 @@
 
 #include "platform/message_queue_window.h"
 #include "player/notifying_player.h"
-#include "player/stream/virtual_device.h"
+#include "player/stream/virtual/virtual_device.h"
 #include "player/window_messages.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"

@@ -11,7 +11,7 @@
 
 #include "platform/readable_file.h"
 #include "player/midi_stream_player.h"
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/synth_driver.h"
 
 namespace {
 

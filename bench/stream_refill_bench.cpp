@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "player/stream/midi_stream.h"
-#include "player/stream/virtual_device.h"
+#include "player/stream/virtual/virtual_device.h"
 
 namespace quirelle::stream {
 namespace {

@@ -19,8 +19,8 @@
 
 #include "platform/readable_file.h"
 #include "player/midi_stream_player.h"
-#include "player/stream/soundfont.h"
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/soundfont.h"
+#include "player/stream/synth/synth_driver.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <string>
 
-#include "player/stream/alsa_driver.h"
+#include "player/stream/alsa/alsa_driver.h"
 #include "player/stream/midi_stream.h"
 #include "player/stream/stream_core.h"
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/synth_driver.h"
 
 namespace quirelle::stream {
 namespace {

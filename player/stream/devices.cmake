@@ -6,25 +6,25 @@ if(QUIRELLE_WITH_AUDIO)
   pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
   find_package(ALSA REQUIRED)
   add_library(quirelle_stream_devices STATIC
-    alsa_device.cpp
-    alsa_driver.cpp
-    alsa_event.cpp
-    alsa_output.cpp
-    alsa_port.cpp
+    alsa/alsa_device.cpp
+    alsa/alsa_driver.cpp
+    alsa/alsa_event.cpp
+    alsa/alsa_output.cpp
+    alsa/alsa_port.cpp
     default_driver.cpp
-    fluid_audio.cpp
-    fluid_handles.cpp
-    fluid_renderer.cpp
-    kept_synth.cpp
-    soundfont.cpp
-    synth_block_scheduler.cpp
-    synth_library_log.cpp
-    synth_live_device.cpp
-    synth_live_driver.cpp
-    synth_offline_device.cpp
-    synth_offline_driver.cpp
-    synth_setup.cpp
-    wav_writer.cpp)
+    synth/fluid_audio.cpp
+    synth/fluid_handles.cpp
+    synth/fluid_renderer.cpp
+    synth/kept_synth.cpp
+    synth/soundfont.cpp
+    synth/synth_block_scheduler.cpp
+    synth/synth_library_log.cpp
+    synth/synth_live_device.cpp
+    synth/synth_live_driver.cpp
+    synth/synth_offline_device.cpp
+    synth/synth_offline_driver.cpp
+    synth/synth_setup.cpp
+    synth/wav_writer.cpp)
   target_link_libraries(quirelle_stream_devices
     PUBLIC quirelle_stream PkgConfig::FLUIDSYNTH PkgConfig::SNDFILE ALSA::ALSA)
 else()

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "player/stream/alsa_driver.h"
+#include "player/stream/alsa/alsa_driver.h"
 #include "player/stream/handle_registry.h"
 #include "player/stream/stream_core.h"
 #include "tests/stream/synth_song_feeder.h"

@@ -1,5 +1,5 @@
 // Short messages as ALSA sequencer events.
-#include "player/stream/alsa_event.h"
+#include "player/stream/alsa/alsa_event.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The choice of the ALSA port to connect to.
-#include "player/stream/alsa_port.h"
+#include "player/stream/alsa/alsa_port.h"
 
 #include <gtest/gtest.h>
 

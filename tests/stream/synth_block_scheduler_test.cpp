@@ -1,5 +1,5 @@
 // The cutting of audio blocks at grid points and the limits asked of the event source.
-#include "player/stream/synth_block_scheduler.h"
+#include "player/stream/synth/synth_block_scheduler.h"
 
 #include <gtest/gtest.h>
 

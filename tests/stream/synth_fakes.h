@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
-#include "player/stream/synth_audio_sink.h"
-#include "player/stream/synth_renderer.h"
+#include "player/stream/synth/synth_audio_sink.h"
+#include "player/stream/synth/synth_renderer.h"
 
 namespace quirelle::stream::testing {
 

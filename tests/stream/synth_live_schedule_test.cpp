@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "player/stream/stream_core.h"
-#include "player/stream/synth_live_device.h"
+#include "player/stream/synth/synth_live_device.h"
 #include "tests/stream/synth_fakes.h"
 #include "tests/stream/synth_song_feeder.h"
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "player/stream/soundfont.h"
-#include "player/stream/synth_block_scheduler.h"
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/soundfont.h"
+#include "player/stream/synth/synth_block_scheduler.h"
+#include "player/stream/synth/synth_driver.h"
 #include "tests/stream/synth_song_feeder.h"
 #include "tests/stream/synth_wav_reader.h"
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "player/stream/stream_core.h"
-#include "player/stream/synth_block_scheduler.h"
-#include "player/stream/synth_driver.h"
-#include "player/stream/synth_offline_device.h"
+#include "player/stream/synth/synth_block_scheduler.h"
+#include "player/stream/synth/synth_driver.h"
+#include "player/stream/synth/synth_offline_device.h"
 #include "tests/stream/synth_fakes.h"
 #include "tests/stream/synth_song_feeder.h"
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "player/stream/alsa_driver.h"
-#include "player/stream/kept_synth.h"
+#include "player/stream/alsa/alsa_driver.h"
 #include "player/stream/midi_stream.h"
-#include "player/stream/soundfont.h"
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/kept_synth.h"
+#include "player/stream/synth/soundfont.h"
+#include "player/stream/synth/synth_driver.h"
 #include "tests/stream/synth_song_feeder.h"
 #include "tests/stream/synth_stderr_capture.h"
 

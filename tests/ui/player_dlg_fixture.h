@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-#include "player/stream/virtual_device.h"
+#include "player/stream/virtual/virtual_device.h"
 #include "tests/support/midi_image.h"
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/resource_module.h"

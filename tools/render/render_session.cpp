@@ -8,13 +8,13 @@
 #include "platform/readable_file.h"
 #include "player/load_failure.h"
 #include "player/notifying_player.h"
-#include "player/stream/virtual_device.h"
+#include "player/stream/virtual/virtual_device.h"
 #include "player/window_messages.h"
 #include "tools/render/event_line.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/volume_keeper.h"
 #if QUIRELLE_HAVE_SYNTH
-#include "player/stream/synth_driver.h"
+#include "player/stream/synth/synth_driver.h"
 #endif
 
 namespace quirelle::render {

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "player/stream/virtual_device.h"
+#include "player/stream/virtual/virtual_device.h"
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/resource_module.h"
 #include "ui/framework/slider_ctrl.h"

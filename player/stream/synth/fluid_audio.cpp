@@ -1,0 +1,57 @@
+// Audio output through FluidSynth's drivers.
+#include "player/stream/synth/fluid_audio.h"
+
+#include <algorithm>
+
+namespace quirelle::stream {
+namespace {
+
+void CollectOption(void* data, const char* /*name*/, const char* option) {
+  static_cast<std::vector<std::string>*>(data)->emplace_back(option);
+}
+
+}  // namespace
+
+std::vector<std::string> PreferredAudioDrivers() {
+  return {"pulseaudio", "pipewire", "alsa", "jack", "oss"};
+}
+
+std::vector<std::string> AvailableAudioDrivers(fluid_settings_t* settings,
+                                               const std::vector<std::string>& preferred) {
+  std::vector<std::string> known;
+  fluid_settings_foreach_option(settings, "audio.driver", &known, CollectOption);
+  std::vector<std::string> result;
+  for (const std::string& name : preferred) {
+    if (std::find(known.begin(), known.end(), name) != known.end()) {
+      result.push_back(name);
+    }
+  }
+  return result;
+}
+
+OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choice,
+                            fluid_audio_func_t func, void* data) {
+  fluid_settings_setint(settings, "audio.period-size", kAudioPeriodFrames);
+  fluid_settings_setint(settings, "audio.periods", kAudioPeriods);
+  // Without this a JACK client would play into unconnected ports.
+  fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+  if (!choice.device.empty()) {
+    fluid_settings_setstr(settings, "audio.alsa.device", choice.device.c_str());
+  }
+  const std::vector<std::string> wanted =
+      choice.driver.empty() ? PreferredAudioDrivers() : std::vector<std::string>{choice.driver};
+  OpenedAudio opened;
+  for (const std::string& name : AvailableAudioDrivers(settings, wanted)) {
+    if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK) {
+      continue;
+    }
+    opened.driver.reset(new_fluid_audio_driver2(settings, func, data));
+    if (opened.driver) {
+      opened.name = name;
+      return opened;
+    }
+  }
+  return opened;
+}
+
+}  // namespace quirelle::stream

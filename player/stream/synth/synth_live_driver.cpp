@@ -1,0 +1,51 @@
+// The live synthesizer driver: each open starts an audio output over the kept synthesizer.
+#include <memory>
+#include <utility>
+
+#include "player/stream/stream_opener.h"
+#include "player/stream/synth/kept_synth.h"
+#include "player/stream/synth/synth_driver.h"
+#include "player/stream/synth/synth_live_device.h"
+#include "player/stream/synth/synth_setup.h"
+
+namespace quirelle::stream {
+namespace {
+
+class LiveSynthDriver final : public SynthDriver {
+ public:
+  explicit LiveSynthDriver(SynthOptions options) : options_(std::move(options)) {}
+
+  MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
+                          MidiStreamCallback callback, std::uintptr_t instance,
+                          std::uint32_t flags) override {
+    return opener_.Open({stream, deviceId, cMidi, callback, instance, flags},
+                        [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
+                          FluidSetup setup;
+                          if (!MakeFluidSetup(options_, &setup, failure)) {
+                            return nullptr;
+                          }
+                          std::unique_ptr<FluidLease> lease = synth_.Lease(setup, failure);
+                          if (!lease) {
+                            return nullptr;
+                          }
+                          return LiveSynthDevice::Open(std::move(lease), setup, failure);
+                        });
+  }
+
+  std::string LastErrorText() const override { return opener_.reason(); }
+
+  std::string LastErrorDetail() const override { return opener_.detail(); }
+
+ private:
+  const SynthOptions options_;
+  KeptSynth synth_;
+  StreamOpener opener_;  // last: its streams end before the rest goes
+};
+
+}  // namespace
+
+std::unique_ptr<SynthDriver> MakeLiveSynthDriver(const SynthOptions& options) {
+  return std::make_unique<LiveSynthDriver>(options);
+}
+
+}  // namespace quirelle::stream
