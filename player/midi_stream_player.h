@@ -69,6 +69,11 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   void SetChannelVolume(std::uint32_t channel, std::uint32_t percent);
   void SetTempoPercent(std::uint32_t percent);
   void SetLoop(bool loop);
+  // Where playback of the songs loaded from now on starts, in ticks of the song: what is in
+  // effect there (programs, controllers, pitch bend, tempo) is sent first, and no note that began
+  // earlier sounds. Positions are then counted from the song's start. 0 plays the whole song.
+  void SetStartTick(std::uint32_t tick) { startTick_.store(tick); }
+  std::uint32_t startTick() const { return startTick_.load(); }
   int GetPosition(stream::MMTIME* time);
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
@@ -117,6 +122,12 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   StreamBuffer* BufferOf(const stream::MIDIHDR* header);
 
   // Builder helpers.
+  // Finds the track whose next event comes first (trackTaken_); false when every track is done.
+  bool TakeEarliestTrack();
+  // Reads the song up to `tick`, keeping only what is in effect there.
+  int ChaseTo(std::uint32_t tick);
+  // Writes what ChaseTo gathered at the start of the stream; false when the buffer filled first.
+  bool WriteChasedState(StreamBuffer& buffer);
   void ReleaseEventData(smf::TrackEvent& event);
   std::uint32_t SpanLimitFor(std::uint32_t tempo) const;
   std::uint32_t ScaledTempoWord(std::uint32_t tempo) const;
@@ -159,6 +170,9 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::uint32_t smallestTime_ = 0;
   std::uint32_t ownedData_ = 0;
   smf::TrackEvent current_;
+  std::atomic<std::uint32_t> startTick_{0};
+  std::vector<std::uint32_t> chased_;  // the state at the starting point, still to be written
+  std::size_t chasedWritten_ = 0;
 };
 
 }  // namespace quirelle::player

@@ -3,6 +3,7 @@
 // song into buffers of at most 85 events spanning about 60 ms each.
 #include <cstring>
 
+#include "player/chase_state.h"
 #include "player/midi_stream_player.h"
 #include "smf/event_reader.h"
 
@@ -71,6 +72,17 @@ int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
     trackLookedAt_ = 0;
     trackTaken_ = -1;
     clock_ = 0;
+    chased_.clear();
+    chasedWritten_ = 0;
+  }
+
+  if (first && startTick_.load() != 0) {
+    if (ChaseTo(startTick_.load()) == kFillReadError) {
+      return kFillReadError;
+    }
+  }
+  if (!WriteChasedState(buffer)) {
+    return 0;
   }
 
   if ((statusFlags_ & kSongFinished) != 0) {
@@ -92,17 +104,7 @@ int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
 
   auto& tracks = file_.tracks();
   for (;;) {
-    smallestTime_ = 0xFFFFFFFF;
-    trackTaken_ = -1;
-    for (trackLookedAt_ = 0; trackLookedAt_ < tracks.size(); ++trackLookedAt_) {
-      const smf::TrackCursor& track = tracks[trackLookedAt_];
-      // `<=` so that among equal times the highest-numbered track goes first.
-      if (!track.finished() && track.nextTime <= smallestTime_) {
-        smallestTime_ = track.nextTime;
-        trackTaken_ = static_cast<std::int32_t>(trackLookedAt_);
-      }
-    }
-    if (trackTaken_ < 0) {
+    if (!TakeEarliestTrack()) {
       statusFlags_ |= kSongFinished;
       return 0;
     }
@@ -123,6 +125,65 @@ int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
       return 0;
     }
   }
+}
+
+bool CMidiStreamPlayer::TakeEarliestTrack() {
+  const auto& tracks = file_.tracks();
+  smallestTime_ = 0xFFFFFFFF;
+  trackTaken_ = -1;
+  for (trackLookedAt_ = 0; trackLookedAt_ < tracks.size(); ++trackLookedAt_) {
+    const smf::TrackCursor& track = tracks[trackLookedAt_];
+    // `<=` so that among equal times the highest-numbered track goes first.
+    if (!track.finished() && track.nextTime <= smallestTime_) {
+      smallestTime_ = track.nextTime;
+      trackTaken_ = static_cast<std::int32_t>(trackLookedAt_);
+    }
+  }
+  return trackTaken_ >= 0;
+}
+
+int CMidiStreamPlayer::ChaseTo(std::uint32_t tick) {
+  ChaseState chase;
+  auto& tracks = file_.tracks();
+  while (TakeEarliestTrack() && smallestTime_ < tick) {
+    smf::TrackCursor& track = tracks[static_cast<std::size_t>(trackTaken_)];
+    if (ReadEvent(track, current_) == 0) {
+      if (track.finished()) {
+        continue;
+      }
+      statusFlags_ |= kReadError;
+      return kFillReadError;
+    }
+    chase.Take(current_);
+    ReleaseEventData(current_);
+  }
+  chased_ = chase.Messages();
+  chasedWritten_ = 0;
+  if (chase.tempo() != 0) {
+    currentTempo_ = chase.tempo();
+    spanLimit_ = SpanLimitFor(currentTempo_);
+    tempoChanged_.store(1);
+  }
+  // Deltas count from the starting point, where the stream's time begins.
+  clock_ = tick;
+  return 0;
+}
+
+bool CMidiStreamPlayer::WriteChasedState(StreamBuffer& buffer) {
+  for (; chasedWritten_ < chased_.size(); ++chasedWritten_) {
+    if (RoomLeft(buffer) < kEventBytes) {
+      return false;
+    }
+    if (buffer.bytesUsed == 0) {
+      buffer.startTime = clock_;
+    }
+    std::uint32_t word = chased_[chasedWritten_];
+    if ((word & 0xFFF0) == 0x07B0) {
+      word |= stream::MEVT_F_CALLBACK;  // a channel volume, as when played
+    }
+    AppendEvent(buffer, 0, word);
+  }
+  return true;
 }
 
 int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {

@@ -253,6 +253,9 @@ int CMidiStreamPlayer::GetPosition(stream::MMTIME* time) {
     CallOnError(result);
     return 0;
   }
+  if (time->wType == stream::TIME_TICKS) {
+    time->u.ticks += startTick_.load();  // the stream's time began at the starting point
+  }
   return 1;
 }
 

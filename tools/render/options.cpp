@@ -48,7 +48,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool takesValue = arg == "--tempo" || arg == "--volumes" || arg == "--soundfont" ||
-                            arg == "--rate" || arg == "-o";
+                            arg == "--rate" || arg == "--from-tick" || arg == "-o";
     if (takesValue && i + 1 >= args.size()) {
       return Fail(arg + " needs a value");
     }
@@ -72,6 +72,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         return Fail("--rate takes a sample rate in Hz from 8000 to 192000");
       }
       options.sampleRate = *value;
+    } else if (arg == "--from-tick") {
+      const auto value = ParseNumber(args[++i], 0, 0xFFFFFFFF);
+      if (!value) {
+        return Fail("--from-tick takes a tick of the song from 0 to 4294967295");
+      }
+      options.fromTick = *value;
     } else if (arg == "-o") {
       if (haveOutput) {
         return Fail("give one of -o OUT.wav and --events");

@@ -14,6 +14,7 @@ struct Options {
   std::array<std::uint32_t, 4> volumes{100, 100, 100, 100};
   std::string soundFont;  // empty: the default General MIDI SoundFont
   std::uint32_t sampleRate = 44100;
+  std::uint32_t fromTick = 0;  // --from-tick: where playback starts, in the song's ticks
   std::string wavPath;  // -o
   bool events = false;  // --events
   std::string midiPath;
@@ -28,6 +29,6 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 
 inline constexpr const char* kUsage =
     "usage: quirelle-render [--tempo PERCENT] [--volumes V1,V2,V3,V4] [--soundfont FILE]\n"
-    "                       [--rate HZ] (-o OUT.wav | --events) FILE.mid\n";
+    "                       [--rate HZ] [--from-tick TICK] (-o OUT.wav | --events) FILE.mid\n";
 
 }  // namespace quirelle::render

@@ -23,9 +23,10 @@ namespace {
 constexpr std::uint64_t kShortestStep = 10'000;     // µs of device time per step while busy
 constexpr std::uint64_t kLongestStep = 10'000'000;  // grown to this over long silences
 
-// The tempo goes in before the load, so the first buffers already play at it.
+// The tempo and the starting point go in before the load, so the first buffers already play so.
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
   engine.SetTempoPercent(options.tempoPercent);
+  engine.SetStartTick(options.fromTick);
   platform::PosixFile file;
   if (!file.Open(options.midiPath)) {
     err << "quirelle-render: cannot open " << options.midiPath << ": " << file.Error() << "\n";
