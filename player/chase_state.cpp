@@ -1,37 +1,32 @@
 // Gathering the state of a song up to a point.
 #include "player/chase_state.h"
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::player {
 namespace {
 
-constexpr std::uint8_t kBankMsb = 0;
-constexpr std::uint8_t kDataEntryMsb = 6;
-constexpr std::uint8_t kBankLsb = 32;
-constexpr std::uint8_t kDataEntryLsb = 38;
-constexpr std::uint8_t kDataIncrement = 96;
-constexpr std::uint8_t kDataDecrement = 97;
-constexpr std::uint8_t kNrpnLsb = 98;
-constexpr std::uint8_t kNrpnMsb = 99;
-constexpr std::uint8_t kRpnLsb = 100;
-constexpr std::uint8_t kRpnMsb = 101;
-constexpr std::uint8_t kResetAllControllers = 121;
-constexpr std::uint8_t kFirstModeMessage = 120;
+using namespace midi;
+
+constexpr std::uint8_t kBankMsb = kBankSelect;
+constexpr std::uint8_t kBankLsb = kBankSelectLsb;
+constexpr std::uint8_t kDataEntryMsb = kDataEntry;
+constexpr std::uint8_t kFirstModeMessage = kAllSoundOff;
 
 std::uint32_t Message(std::uint8_t status, int data1, int data2) {
-  return status | (static_cast<std::uint32_t>(data1) << 8) |
-         (static_cast<std::uint32_t>(data2) << 16);
+  return ShortMessage(status, static_cast<std::uint32_t>(data1), static_cast<std::uint32_t>(data2));
 }
 
 // Controllers that Reset All Controllers leaves as they are: bank, volume, pan, effects depths.
 bool KeptByReset(std::uint8_t number) {
-  return number == kBankMsb || number == kBankLsb || number == 7 || number == 10 ||
-         (number >= 91 && number <= 95);
+  return number == kBankMsb || number == kBankLsb || number == kChannelVolume || number == kPan ||
+         (number >= kEffects1Depth && number <= kEffects5Depth);
 }
 
 }  // namespace
 
 void ChaseState::Take(const smf::TrackEvent& event) {
-  if (event.status == 0xFF && event.data1 == 0x51) {
+  if (event.status == kMeta && event.data1 == kMetaSetTempo) {
     const std::uint8_t* data = event.data.get();
     if (event.length >= 3 && data != nullptr) {
       const std::uint32_t tempo =
@@ -42,23 +37,23 @@ void ChaseState::Take(const smf::TrackEvent& event) {
     }
     return;
   }
-  if (event.status < 0x80 || event.status > 0xEF) {
+  if (!IsChannelStatus(event.status)) {
     return;
   }
-  Channel& channel = channels_[event.status & 0x0F];
+  Channel& channel = channels_[ChannelOf(event.status)];
   const std::uint8_t data1 = event.data1 & 0x7F;
   const std::uint8_t data2 = event.data2 & 0x7F;
-  switch (event.status & 0xF0) {
-    case 0xB0:
+  switch (KindOf(event.status)) {
+    case kControlChange:
       TakeController(channel, data1, data2);
       break;
-    case 0xC0:
+    case kProgramChange:
       channel.program = data1;
       break;
-    case 0xD0:
+    case kChannelPressure:
       channel.pressure = data1;
       break;
-    case 0xE0:
+    case kPitchBend:
       channel.bend = data1 | (data2 << 7);
       break;
     default:
@@ -68,7 +63,7 @@ void ChaseState::Take(const smf::TrackEvent& event) {
 
 ChaseState::Parameter* ChaseState::Selected(Channel& channel) {
   if (channel.selectedMsb < 0 || channel.selectedLsb < 0 ||
-      (channel.selectedMsb == 127 && channel.selectedLsb == 127)) {
+      (channel.selectedMsb == kNullParameter && channel.selectedLsb == kNullParameter)) {
     return nullptr;  // none, or the null parameter
   }
   for (Parameter& p : channel.parameters) {
@@ -106,7 +101,8 @@ void ChaseState::TakeController(Channel& channel, std::uint8_t number, std::uint
         } else if (p->dataMsb >= 0) {
           const int step = number == kDataIncrement ? 1 : -1;
           const int next = p->dataMsb + step;
-          p->dataMsb = static_cast<std::int16_t>(next < 0 ? 0 : (next > 127 ? 127 : next));
+          p->dataMsb =
+              static_cast<std::int16_t>(next < 0 ? 0 : (next > kDataMax ? kDataMax : next));
         }
       }
       return;
@@ -131,43 +127,43 @@ void ChaseState::TakeController(Channel& channel, std::uint8_t number, std::uint
 
 std::vector<std::uint32_t> ChaseState::Messages() const {
   std::vector<std::uint32_t> out;
-  for (std::uint8_t c = 0; c < 16; ++c) {
+  for (std::uint8_t c = 0; c < kChannels; ++c) {
     const Channel& channel = channels_[c];
     const auto status = [c](std::uint8_t kind) { return static_cast<std::uint8_t>(kind | c); };
     for (const std::uint8_t bank : {kBankMsb, kBankLsb}) {
       if (channel.controllers[bank] >= 0) {
-        out.push_back(Message(status(0xB0), bank, channel.controllers[bank]));
+        out.push_back(Message(status(kControlChange), bank, channel.controllers[bank]));
       }
     }
     if (channel.program >= 0) {
-      out.push_back(Message(status(0xC0), channel.program, 0));
+      out.push_back(Message(status(kProgramChange), channel.program, 0));
     }
     for (const Parameter& p : channel.parameters) {
-      out.push_back(Message(status(0xB0), p.registered ? kRpnMsb : kNrpnMsb, p.msb));
-      out.push_back(Message(status(0xB0), p.registered ? kRpnLsb : kNrpnLsb, p.lsb));
+      out.push_back(Message(status(kControlChange), p.registered ? kRpnMsb : kNrpnMsb, p.msb));
+      out.push_back(Message(status(kControlChange), p.registered ? kRpnLsb : kNrpnLsb, p.lsb));
       if (p.dataMsb >= 0) {
-        out.push_back(Message(status(0xB0), kDataEntryMsb, p.dataMsb));
+        out.push_back(Message(status(kControlChange), kDataEntryMsb, p.dataMsb));
       }
       if (p.dataLsb >= 0) {
-        out.push_back(Message(status(0xB0), kDataEntryLsb, p.dataLsb));
+        out.push_back(Message(status(kControlChange), kDataEntryLsb, p.dataLsb));
       }
     }
     if (channel.selectedMsb >= 0 && channel.selectedLsb >= 0) {
-      out.push_back(
-          Message(status(0xB0), channel.registered ? kRpnMsb : kNrpnMsb, channel.selectedMsb));
-      out.push_back(
-          Message(status(0xB0), channel.registered ? kRpnLsb : kNrpnLsb, channel.selectedLsb));
+      out.push_back(Message(status(kControlChange), channel.registered ? kRpnMsb : kNrpnMsb,
+                            channel.selectedMsb));
+      out.push_back(Message(status(kControlChange), channel.registered ? kRpnLsb : kNrpnLsb,
+                            channel.selectedLsb));
     }
     for (std::uint8_t n = 0; n < kFirstModeMessage; ++n) {
       if (n != kBankMsb && n != kBankLsb && channel.controllers[n] >= 0) {
-        out.push_back(Message(status(0xB0), n, channel.controllers[n]));
+        out.push_back(Message(status(kControlChange), n, channel.controllers[n]));
       }
     }
     if (channel.pressure >= 0) {
-      out.push_back(Message(status(0xD0), channel.pressure, 0));
+      out.push_back(Message(status(kChannelPressure), channel.pressure, 0));
     }
     if (channel.bend >= 0) {
-      out.push_back(Message(status(0xE0), channel.bend & 0x7F, channel.bend >> 7));
+      out.push_back(Message(status(kPitchBend), channel.bend & 0x7F, channel.bend >> 7));
     }
   }
   return out;

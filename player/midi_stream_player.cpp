@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "midi/vocabulary.h"
 #include "player/window_messages.h"
 #include "smf/event_reader.h"
 
@@ -92,12 +93,13 @@ void CMidiStreamPlayer::OnClose() {}
 
 void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR*, stream::MIDIEVENT* event) {
   const std::uint32_t word = event->dwEvent;
-  const std::uint32_t status = word & 0xFF;
-  if ((status & 0xF0) != 0xB0 || ((word >> 8) & 0xFF) != 7) {
+  const std::uint8_t status = midi::StatusOf(word);
+  if (midi::KindOf(status) != midi::kControlChange ||
+      ((word >> 8) & 0xFF) != midi::kChannelVolume) {
     return;
   }
-  const std::uint32_t channel = status & 0x0F;
-  const std::uint32_t percent = ((word >> 16) & 0x7F) * 100 / 127;
+  const std::uint32_t channel = midi::ChannelOf(status);
+  const std::uint32_t percent = midi::PercentFromVolume(midi::Data2Of(word));
   if (!channelVolumes().empty()) {
     channelVolumes().Set(channel, percent);
   }

@@ -3,6 +3,7 @@
 // song into buffers of at most 85 events spanning about 60 ms each.
 #include <cstring>
 
+#include "midi/vocabulary.h"
 #include "player/chase_state.h"
 #include "player/midi_stream_player.h"
 #include "smf/event_reader.h"
@@ -17,7 +18,7 @@ constexpr std::uint32_t kEventBytes = sizeof(stream::MIDIEVENT);
 constexpr std::uint32_t kLargestTempo = 0xFFFFFF;
 
 bool IsChannelVolume(const smf::TrackEvent& event) {
-  return (event.status & 0xF0) == 0xB0 && event.data1 == 7;
+  return midi::KindOf(event.status) == midi::kControlChange && event.data1 == midi::kChannelVolume;
 }
 
 }  // namespace
@@ -45,11 +46,11 @@ std::uint32_t CMidiStreamPlayer::ScaledTempoWord(std::uint32_t tempo) const {
 
 std::uint32_t CMidiStreamPlayer::SpanLimitFor(std::uint32_t tempo) const {
   const std::uint32_t division = file_.division();
-  if ((division & 0x8000) != 0) {
+  if (midi::IsSmpteDivision(division)) {
     // SMPTE time: ticks per second are frames per second times ticks per frame, whatever the
     // tempo, so 60 ms are 6/100 of that.
-    const std::uint32_t fps = 256 - (division >> 8);
-    const std::uint32_t ticksPerFrame = division & 0xFF;
+    const std::uint32_t fps = midi::SmpteFramesPerSecond(division);
+    const std::uint32_t ticksPerFrame = midi::SmpteTicksPerFrame(division);
     return fps * ticksPerFrame * 60 / 1000;
   }
   return tempo == 0 ? 0 : division * 60000 / tempo;
@@ -178,7 +179,8 @@ bool CMidiStreamPlayer::WriteChasedState(StreamBuffer& buffer) {
       buffer.startTime = clock_;
     }
     std::uint32_t word = chased_[chasedWritten_];
-    if ((word & 0xFFF0) == 0x07B0) {
+    if (midi::KindOf(midi::StatusOf(word)) == midi::kControlChange &&
+        midi::Data1Of(word) == midi::kChannelVolume) {
       word |= stream::MEVT_F_CALLBACK;  // a channel volume, as when played
     }
     AppendEvent(buffer, 0, word);
@@ -209,7 +211,7 @@ int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) 
     }
   }
 
-  if (event.status >= 0x80 && event.status <= 0xEF) {
+  if (midi::IsChannelStatus(event.status)) {
     if (RoomLeft(buffer) < kEventBytes) {
       return kWriteNoRoom;
     }
@@ -222,11 +224,11 @@ int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) 
     clock_ = event.time;
     return 0;
   }
-  if (event.status == 0xF0 || event.status == 0xF7) {
+  if (event.status == midi::kSysEx || event.status == midi::kSysExEscape) {
     ReleaseEventData(event);
     return 0;
   }
-  if (event.status == 0xFF && event.data1 == 0x51) {
+  if (event.status == midi::kMeta && event.data1 == midi::kMetaSetTempo) {
     return WriteTempoEvent(event, buffer, delta);
   }
   ReleaseEventData(event);

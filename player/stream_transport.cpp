@@ -2,6 +2,7 @@
 // circulation, and play, pause, resume, stop, volumes, tempo and position.
 #include <thread>
 
+#include "midi/vocabulary.h"
 #include "player/midi_stream_player.h"
 
 namespace quirelle::player {
@@ -225,8 +226,9 @@ void CMidiStreamPlayer::SetChannelVolume(std::uint32_t channel, std::uint32_t pe
   }
   const std::uint32_t limited = percent > 100 ? 100 : percent;
   channelVolumes().Set(channel, limited);
-  const std::uint32_t value = limited * 127 / 100;
-  const std::uint32_t message = (0xB0 | channel) | (7u << 8) | (value << 16);
+  const std::uint32_t message =
+      midi::ShortMessage(static_cast<std::uint8_t>(midi::kControlChange | channel),
+                         midi::kChannelVolume, midi::VolumeFromPercent(limited));
   const stream::MMRESULT result = stream::midiOutShortMsg(stream_.load(), message);
   if (result != stream::MMSYSERR_NOERROR) {
     CallOnError(result);

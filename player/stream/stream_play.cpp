@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "midi/vocabulary.h"
 #include "player/stream/handle_registry.h"
 #include "player/stream/stream_core.h"
 #include "player/stream/stream_core_state.h"
 
 namespace quirelle::stream {
 namespace {
-
-constexpr std::uint8_t kAllNotesOff = 123;
-constexpr std::uint8_t kAllSoundOff = 120;
-constexpr std::uint8_t kSustain = 64;
-constexpr std::uint8_t kSostenuto = 66;
 
 std::uint64_t Ceiling(const Stamp& point) {
   return point.whole + (point.rem != 0 ? 1 : 0);
@@ -197,10 +193,11 @@ void StreamCore::SendSilence(std::uint64_t now) {
   message.tick = static_cast<std::uint32_t>(timeline_->PositionAt(now));
   message.time = {now, 0, 1};
   message.sinceStart = timeline_->SinceStartOfNow(now);
-  for (std::uint32_t channel = 0; channel < 16; ++channel) {
-    const std::uint32_t status = 0xB0u | channel;
-    for (const std::uint8_t controller : {kAllNotesOff, kAllSoundOff, kSustain, kSostenuto}) {
-      message.message = status | (static_cast<std::uint32_t>(controller) << 8);
+  for (int channel = 0; channel < midi::kChannels; ++channel) {
+    const auto status = static_cast<std::uint8_t>(midi::kControlChange | channel);
+    for (const std::uint8_t controller :
+         {midi::kAllNotesOff, midi::kAllSoundOff, midi::kSustainPedal, midi::kSostenutoPedal}) {
+      message.message = midi::ShortMessage(status, controller, 0);
       device_->Send(message);
     }
   }

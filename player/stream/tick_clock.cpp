@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "midi/vocabulary.h"
 #include "player/stream/wide_math.h"
 
 namespace quirelle::stream {
@@ -12,7 +13,7 @@ namespace {
 constexpr std::uint64_t kMicrosPerSecond = 1000000;
 
 int SmpteFrames(std::uint32_t division) {
-  return -static_cast<int>(static_cast<std::int8_t>((division >> 8) & 0xFFu));
+  return static_cast<int>(midi::SmpteFramesPerSecond(division));
 }
 
 }  // namespace
@@ -26,12 +27,12 @@ bool TickClock::IsValidDivision(std::uint32_t division) {
   if (division > 0xFFFFu || division == 0) {
     return false;
   }
-  if ((division & 0x8000u) == 0) {
+  if (!midi::IsSmpteDivision(division)) {
     return true;
   }
   const int frames = SmpteFrames(division);
   const bool knownRate = frames == 24 || frames == 25 || frames == 29 || frames == 30;
-  return knownRate && (division & 0xFFu) != 0;
+  return knownRate && midi::SmpteTicksPerFrame(division) != 0;
 }
 
 std::uint64_t TickClock::SetDivision(std::uint32_t division) {
@@ -51,7 +52,7 @@ void TickClock::SetTempo(std::uint32_t microsPerQuarter) {
 void TickClock::Recompute() {
   if (smpte()) {
     const std::uint64_t frames = static_cast<std::uint64_t>(SmpteFrames(division_));
-    const std::uint64_t ticksPerFrame = division_ & 0xFFu;
+    const std::uint64_t ticksPerFrame = midi::SmpteTicksPerFrame(division_);
     // A tick lasts 1 / (fps × ticks per frame) s; 29.97 fps is 30000 frames per 1001 s.
     num_ = frames == 29 ? units_ * 1001 : units_;
     den_ = (frames == 29 ? 30000 : frames) * ticksPerFrame;

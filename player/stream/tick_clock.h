@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "midi/vocabulary.h"
 #include "player/stream/stream_core.h"
 
 namespace quirelle::stream {
@@ -32,7 +33,7 @@ class TickClock {
 
   std::uint32_t division() const { return division_; }
   std::uint32_t tempo() const { return tempo_; }
-  bool smpte() const { return (division_ & 0x8000u) != 0; }
+  bool smpte() const { return midi::IsSmpteDivision(division_); }
   std::uint64_t unitsPerSecond() const { return units_; }
   std::uint64_t denominator() const { return den_; }
 

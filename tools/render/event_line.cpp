@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::render {
 
 std::string EventLine(std::uint64_t micros, std::uint32_t tick, std::uint32_t message) {
   const unsigned status = message & 0xFF;
-  const unsigned kind = status & 0xF0;
-  const int bytes = (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
+  const int bytes = 1 + midi::DataBytes(static_cast<std::uint8_t>(status));
   char line[64];
   int n = std::snprintf(line, sizeof line, "%llu %u %02x", static_cast<unsigned long long>(micros),
                         tick, status);

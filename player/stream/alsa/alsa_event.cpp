@@ -1,6 +1,8 @@
 // The conversion of short messages to sequencer events.
 #include "player/stream/alsa/alsa_event.h"
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::stream {
 namespace {
 
@@ -49,32 +51,32 @@ bool ToSystemEvent(int status, int data1, int data2, snd_seq_event_t* event) {
 bool ToSeqEvent(std::uint32_t message, snd_seq_event_t* event) {
   snd_seq_ev_clear(event);
   const int status = static_cast<int>(message & 0xFF);
-  const int data1 = static_cast<int>((message >> 8) & 0x7F);
-  const int data2 = static_cast<int>((message >> 16) & 0x7F);
+  const int data1 = midi::Data1Of(message);
+  const int data2 = midi::Data2Of(message);
   const auto channel = static_cast<unsigned char>(status & 0x0F);
-  switch (status & 0xF0) {
-    case 0x80:
+  switch (midi::KindOf(static_cast<std::uint8_t>(status))) {
+    case midi::kNoteOff:
       snd_seq_ev_set_noteoff(event, channel, data1, data2);
       return true;
-    case 0x90:
+    case midi::kNoteOn:
       snd_seq_ev_set_noteon(event, channel, data1, data2);
       return true;
-    case 0xA0:
+    case midi::kKeyPressure:
       snd_seq_ev_set_keypress(event, channel, data1, data2);
       return true;
-    case 0xB0:
+    case midi::kControlChange:
       snd_seq_ev_set_controller(event, channel, data1, data2);
       return true;
-    case 0xC0:
+    case midi::kProgramChange:
       snd_seq_ev_set_pgmchange(event, channel, data1);
       return true;
-    case 0xD0:
+    case midi::kChannelPressure:
       snd_seq_ev_set_chanpress(event, channel, data1);
       return true;
-    case 0xE0:
+    case midi::kPitchBend:
       snd_seq_ev_set_pitchbend(event, channel, (data1 | (data2 << 7)) - 8192);
       return true;
-    case 0xF0:
+    case midi::kSysEx:
       return ToSystemEvent(status, data1, data2, event);
     default:
       return false;  // a running-status message without its status byte

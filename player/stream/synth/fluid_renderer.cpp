@@ -1,6 +1,8 @@
 // Short messages to FluidSynth calls, and rendering into two float channels.
 #include "player/stream/synth/fluid_renderer.h"
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::stream {
 
 FluidRenderer::FluidRenderer(fluid_synth_t* synth)
@@ -14,33 +16,33 @@ void FluidRenderer::Apply(std::uint32_t message) {
   const int status = static_cast<int>(message & 0xFF);
   // Data bytes with bit 7 set occur in real files (velocity 0xFF); the synthesizer would refuse
   // them, so they are read as 7-bit values.
-  const int data1 = static_cast<int>((message >> 8) & 0x7F);
-  const int data2 = static_cast<int>((message >> 16) & 0x7F);
+  const int data1 = midi::Data1Of(message);
+  const int data2 = midi::Data2Of(message);
   const int channel = status & 0x0F;
-  switch (status & 0xF0) {
-    case 0x80:
+  switch (midi::KindOf(static_cast<std::uint8_t>(status))) {
+    case midi::kNoteOff:
       fluid_synth_noteoff(synth_, channel, data1);
       break;
-    case 0x90:
+    case midi::kNoteOn:
       fluid_synth_noteon(synth_, channel, data1, data2);  // velocity 0 is a note-off
       break;
-    case 0xA0:
+    case midi::kKeyPressure:
       fluid_synth_key_pressure(synth_, channel, data1, data2);
       break;
-    case 0xB0:
+    case midi::kControlChange:
       fluid_synth_cc(synth_, channel, data1, data2);
       break;
-    case 0xC0:
+    case midi::kProgramChange:
       fluid_synth_program_change(synth_, channel, data1);
       break;
-    case 0xD0:
+    case midi::kChannelPressure:
       fluid_synth_channel_pressure(synth_, channel, data1);
       break;
-    case 0xE0:
+    case midi::kPitchBend:
       fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
       break;
-    case 0xF0:
-      if (status == 0xFF) {
+    case midi::kSysEx:
+      if (status == midi::kSystemReset) {
         fluid_synth_system_reset(synth_);
       }
       break;
