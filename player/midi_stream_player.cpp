@@ -91,24 +91,25 @@ void CMidiStreamPlayer::OnOpen() {}
 
 void CMidiStreamPlayer::OnClose() {}
 
-void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR*, stream::MIDIEVENT* event) {
+void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT* event) {
   const std::uint32_t word = event->dwEvent;
   const std::uint8_t status = midi::StatusOf(word);
-  if (midi::KindOf(status) != midi::kControlChange ||
-      ((word >> 8) & 0xFF) != midi::kChannelVolume) {
+  const StreamBuffer* buffer = BufferOf(header);
+  if (buffer == nullptr || midi::KindOf(status) != midi::kControlChange ||
+      midi::Data1Of(word) != midi::kChannelVolume || header->dwOffset < buffer->startOffset) {
     return;
   }
+  const std::size_t index = (header->dwOffset - buffer->startOffset) / sizeof(stream::MIDIEVENT);
+  if (index >= buffer->songVolumes.size()) {
+    return;
+  }
+  // The song's own value is what the voice's percentage scales from now on; if the percentage
+  // changed since the buffer was written, the channel gets the right volume at once.
   const std::uint32_t channel = midi::ChannelOf(status);
-  const std::uint32_t percent = midi::PercentFromVolume(midi::Data2Of(word));
-  if (!channelVolumes().empty()) {
-    channelVolumes().Set(channel, percent);
+  volumes_.SetSongVolume(channel, buffer->songVolumes[index]);
+  if (volumes_.Sounding(channel) != midi::Data2Of(word) && playing_.load() != 0) {
+    SendSoundingVolume(channel);
   }
-  platform::Window* window = file_.notifyWindow();
-  if (window == nullptr || !window->Alive()) {
-    return;
-  }
-  window->Post(kVolumeChangeMessage, reinterpret_cast<std::uintptr_t>(this),
-               static_cast<std::intptr_t>(((percent & 0xFFFF) << 16) | channel));
 }
 
 void CMidiStreamPlayer::CallOnError(stream::MMRESULT result) {

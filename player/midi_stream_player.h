@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "player/stream/midi_stream.h"
 #include "player/stream_buffer.h"
+#include "player/voice_volumes.h"
 #include "smf/midi_file.h"
 #include "smf/reader_hooks.h"
 #include "smf/track_event.h"
@@ -66,6 +67,8 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   int Pause();
   int Resume();
   int Stop();
+  // Sets the voice's percentage, which scales the song's own volume controller from now on; while
+  // playing, the channel's volume goes out at once.
   void SetChannelVolume(std::uint32_t channel, std::uint32_t percent);
   void SetTempoPercent(std::uint32_t percent);
   void SetLoop(bool loop);
@@ -83,7 +86,8 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   bool paused() const { return paused_.load() != 0; }
   std::string& title() { return file_.title(); }
   const std::array<std::string, 16>& channelNames() const { return file_.channelNames(); }
-  smf::ChannelVolumes& channelVolumes() { return file_.channelVolumes(); }
+  VoiceVolumes& voiceVolumes() { return volumes_; }
+  const VoiceVolumes& voiceVolumes() const { return volumes_; }
   const smf::MidiFile& file() const { return file_; }
   std::uint32_t state() const { return state_.load(); }
   std::uint32_t runningTotal() const { return runningTotal_.load(); }
@@ -115,6 +119,7 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   bool OnCallbackThread() const;
 
   // Transport helpers.
+  void SendSoundingVolume(std::uint32_t channel);
   void AbandonStream();
   void CloseStream();
   void EndSongAfterLastBuffer();
@@ -133,6 +138,9 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::uint32_t ScaledTempoWord(std::uint32_t tempo) const;
   static std::uint32_t RoomLeft(const StreamBuffer& buffer);
   static void AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
+  // Appends a channel message; a volume controller is scaled by the voice's percentage and
+  // flagged, so that the song's value is recorded as it plays.
+  void AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
   int WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer, std::uint32_t delta);
 
   stream::StreamDriver& driver_;
@@ -171,6 +179,7 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::uint32_t ownedData_ = 0;
   smf::TrackEvent current_;
   std::atomic<std::uint32_t> startTick_{0};
+  VoiceVolumes volumes_;
   std::vector<std::uint32_t> chased_;  // the state at the starting point, still to be written
   std::size_t chasedWritten_ = 0;
 };

@@ -2,6 +2,7 @@
 // the builder's bookkeeping for the fill in progress.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "platform/byte_block.h"
@@ -19,6 +20,9 @@ struct StreamBuffer {
   std::uint32_t startTime = 0;  // clock when the first event of this fill was offered
   std::uint32_t grace = 0;      // set once the fill has passed its span limit
   platform::ByteBlock block;    // the event area behind header.lpData
+  // For each volume controller written, the value the song gave it (before the voice's
+  // percentage scaled it), by event index.
+  std::array<std::uint8_t, kStreamBufferBytes / sizeof(stream::MIDIEVENT)> songVolumes{};
 
   // Readies the record for a fill: start offset 0, capacity 1024, start time 0, grace 0.
   void ResetForFill() {

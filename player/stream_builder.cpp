@@ -17,8 +17,9 @@ constexpr std::uint32_t kEventPending = 4;
 constexpr std::uint32_t kEventBytes = sizeof(stream::MIDIEVENT);
 constexpr std::uint32_t kLargestTempo = 0xFFFFFF;
 
-bool IsChannelVolume(const smf::TrackEvent& event) {
-  return midi::KindOf(event.status) == midi::kControlChange && event.data1 == midi::kChannelVolume;
+bool IsChannelVolume(std::uint32_t word) {
+  return midi::KindOf(midi::StatusOf(word)) == midi::kControlChange &&
+         midi::Data1Of(word) == midi::kChannelVolume;
 }
 
 }  // namespace
@@ -31,6 +32,17 @@ void CMidiStreamPlayer::AppendEvent(StreamBuffer& buffer, std::uint32_t delta, s
   const stream::MIDIEVENT event{delta, 0, word};
   std::memcpy(buffer.header.lpData + buffer.startOffset + buffer.bytesUsed, &event, kEventBytes);
   buffer.bytesUsed += kEventBytes;
+}
+
+void CMidiStreamPlayer::AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta,
+                                             std::uint32_t word) {
+  if (IsChannelVolume(word)) {
+    const std::size_t channel = midi::ChannelOf(midi::StatusOf(word));
+    const std::uint32_t song = midi::Data2Of(word);
+    buffer.songVolumes[buffer.bytesUsed / kEventBytes] = static_cast<std::uint8_t>(song);
+    word = (word & 0x00FFFF) | (volumes_.Scaled(channel, song) << 16) | stream::MEVT_F_CALLBACK;
+  }
+  AppendEvent(buffer, delta, word);
 }
 
 std::uint32_t CMidiStreamPlayer::ScaledTempoWord(std::uint32_t tempo) const {
@@ -178,12 +190,7 @@ bool CMidiStreamPlayer::WriteChasedState(StreamBuffer& buffer) {
     if (buffer.bytesUsed == 0) {
       buffer.startTime = clock_;
     }
-    std::uint32_t word = chased_[chasedWritten_];
-    if (midi::KindOf(midi::StatusOf(word)) == midi::kControlChange &&
-        midi::Data1Of(word) == midi::kChannelVolume) {
-      word |= stream::MEVT_F_CALLBACK;  // a channel volume, as when played
-    }
-    AppendEvent(buffer, 0, word);
+    AppendChannelMessage(buffer, 0, chased_[chasedWritten_]);
   }
   return true;
 }
@@ -215,12 +222,9 @@ int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) 
     if (RoomLeft(buffer) < kEventBytes) {
       return kWriteNoRoom;
     }
-    std::uint32_t word =
-        event.status | (std::uint32_t{event.data1} << 8) | (std::uint32_t{event.data2} << 16);
-    if (IsChannelVolume(event)) {
-      word |= stream::MEVT_F_CALLBACK;
-    }
-    AppendEvent(buffer, delta, word);
+    AppendChannelMessage(
+        buffer, delta,
+        event.status | (std::uint32_t{event.data1} << 8) | (std::uint32_t{event.data2} << 16));
     clock_ = event.time;
     return 0;
   }

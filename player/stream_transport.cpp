@@ -16,7 +16,8 @@ int CMidiStreamPlayer::OpenStream() {
   if (stream_.load() != nullptr) {
     AbandonStream();  // a device the last song left open
   }
-  // Every song starts at the device's own default tempo, not at the last song's.
+  // Every song starts at the device's own default tempo and volumes, not at the last song's.
+  volumes_.ResetSong();
   currentTempo_ = kDefaultTempo;
   spanLimit_ = SpanLimitFor(kDefaultTempo);
   tempoChanged_.store(1);
@@ -220,15 +221,20 @@ void CMidiStreamPlayer::CloseStream() {
 }
 
 void CMidiStreamPlayer::SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
-  if (channel >= smf::ChannelVolumes::kChannels || channelVolumes().empty() ||
-      playing_.load() == 0) {
+  if (channel >= VoiceVolumes::kChannels) {
     return;
   }
-  const std::uint32_t limited = percent > 100 ? 100 : percent;
-  channelVolumes().Set(channel, limited);
+  volumes_.SetPercent(channel, percent);
+  if (playing_.load() == 0) {
+    return;  // the builder scales the song's volumes with it from now on
+  }
+  SendSoundingVolume(channel);
+}
+
+void CMidiStreamPlayer::SendSoundingVolume(std::uint32_t channel) {
   const std::uint32_t message =
       midi::ShortMessage(static_cast<std::uint8_t>(midi::kControlChange | channel),
-                         midi::kChannelVolume, midi::VolumeFromPercent(limited));
+                         midi::kChannelVolume, volumes_.Sounding(channel));
   const stream::MMRESULT result = stream::midiOutShortMsg(stream_.load(), message);
   if (result != stream::MMSYSERR_NOERROR) {
     CallOnError(result);

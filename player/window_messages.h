@@ -11,7 +11,5 @@ namespace quirelle::player {
 extern const std::uint32_t rwm_positionchanged;
 // The stream device was closed.
 extern const std::uint32_t rwm_playedoff;
-// A channel-volume controller of the song was reached; only for a notify window.
-inline constexpr std::uint32_t kVolumeChangeMessage = platform::kWmUser + 23;
 
 }  // namespace quirelle::player

@@ -205,7 +205,6 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
     m_strPosition = QString::asprintf("Bar:%d ", m_player.GetBarNumber(time.u.ticks));
   }  // else: the bar display keeps what it showed
   UpdateData(false);
-  SendVolumes();
   return 0;
 }
 

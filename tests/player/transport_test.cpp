@@ -125,46 +125,69 @@ TEST(Transport, LoopFlagPlaysTheSongAgain) {
   EXPECT_EQ(TransportRig::Count(rig.Posted(), rwm_playedoff), 1);
 }
 
-TEST(Transport, ChannelVolumeGoesOutAtOnceWhilePlaying) {
-  TransportRig rig;
-  ASSERT_EQ(rig.Load(FourVoiceSong(8)), 1);
-  rig.engine.SetChannelVolume(0, 50);  // not playing: nothing, not even the table
-  EXPECT_TRUE(rig.Recorded(Kind::kShortMsg).empty());
-  EXPECT_EQ(rig.engine.channelVolumes().Get(0), 100u);
-  ASSERT_EQ(rig.engine.Play(false), 1);
-  struct Case {
-    std::uint32_t channel, percent, message, stored;
-  };
-  for (const Case& c :
-       {Case{0, 50, 0x003F07B0, 50}, Case{3, 150, 0x007F07B3, 100}, Case{1, 0, 0x000007B1, 0}}) {
-    rig.engine.SetChannelVolume(c.channel, c.percent);
-    const auto sent = rig.Recorded(Kind::kShortMsg);
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.back().message, c.message);
-    EXPECT_EQ(rig.engine.channelVolumes().Get(c.channel), c.stored);
-  }
-  const auto count = rig.Recorded(Kind::kShortMsg).size();
-  rig.engine.SetChannelVolume(16, 50);  // no such channel
-  EXPECT_EQ(rig.Recorded(Kind::kShortMsg).size(), count);
-  rig.engine.Stop();
-}
+// The song's volume controllers scaled by the voice's percentage: what the channel sounds at.
+struct VolumeCase {
+  const char* name;
+  std::uint8_t songVolume;      // the song's controller at tick 0 of channel 1; 0xFF: none
+  std::uint32_t percentAtLoad;  // set before the song is loaded
+  std::uint32_t percentLater;   // set while playing, after the song's controller has played
+  std::uint32_t playedValue;    // the controller as the song's event played
+  std::uint32_t sentValue;      // what the later percentage sends at once
+};
 
-TEST(Transport, VolumeControllersOfTheSongUpdateTheTable) {
+class VoiceVolume : public ::testing::TestWithParam<VolumeCase> {};
+
+TEST_P(VoiceVolume, ScalesTheSongsOwnVolume) {
+  const VolumeCase& c = GetParam();
+  TrackData track;
+  if (c.songVolume != 0xFF) {
+    track.Event(0, {0xB0, 7, c.songVolume});
+  }
+  track.Event(0, {0x90, 60, 100}).Event(1920, {0x80, 60, 0}).End();
   TransportRig rig;
-  ASSERT_EQ(rig.Load(MidiImage(0, 480,
-                               {TrackData()
-                                    .Event(0, {0xB0, 7, 127})
-                                    .Event(0, {0xB1, 7, 1})
-                                    .Event(0, {0xB2, 7, 64})
-                                    .Event(480, {0x90, 60, 100})
-                                    .End(480)})),
-            1);
+  rig.engine.SetChannelVolume(0, c.percentAtLoad);  // not playing: kept, nothing sent
+  ASSERT_EQ(rig.Load(MidiImage(0, 480, {track})), 1);
+  EXPECT_TRUE(rig.Recorded(Kind::kShortMsg).empty());
   ASSERT_EQ(rig.engine.Play(false), 1);
   rig.driver.Advance(kSecond / 10);
   rig.driver.WaitIdle();
-  EXPECT_EQ(rig.engine.channelVolumes().Get(0), 100u);
-  EXPECT_EQ(rig.engine.channelVolumes().Get(1), 0u);
-  EXPECT_EQ(rig.engine.channelVolumes().Get(2), 50u);
+  const auto events = rig.Recorded(Kind::kEvent);
+  if (c.songVolume != 0xFF) {
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().message, 0x07B0u | (c.playedValue << 16));
+  }
+  rig.engine.SetChannelVolume(0, c.percentLater);
+  const auto sent = rig.Recorded(Kind::kShortMsg);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent.back().message, 0x07B0u | (c.sentValue << 16));
+  rig.engine.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VoiceVolume,
+    ::testing::Values(VolumeCase{"NoSongVolumeScalesTheDefault", 0xFF, 100, 50, 0, 50},
+                      VolumeCase{"FullPercentKeepsTheSongs", 80, 100, 100, 80, 80},
+                      VolumeCase{"HalfOfTheSongs", 127, 50, 50, 63, 63},
+                      VolumeCase{"ALaterPercentScalesWhatThePlayedSongSet", 80, 100, 25, 80, 20},
+                      VolumeCase{"AboveFullCountsAsFull", 64, 150, 0, 64, 0}),
+    [](const ::testing::TestParamInfo<VolumeCase>& info) { return std::string(info.param.name); });
+
+TEST(Transport, AVolumeWrittenBeforeAPercentChangeIsMendedWhenItPlays) {
+  TransportRig rig;
+  TrackData track;
+  track.Event(0, {0x90, 60, 100}).Event(240, {0xB0, 7, 100}).Event(1680, {0x80, 60, 0}).End();
+  ASSERT_EQ(rig.Load(MidiImage(0, 480, {track})), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.engine.SetChannelVolume(0, 40);  // the controller at tick 240 is already in a buffer
+  rig.driver.Advance(kSecond / 2);
+  rig.driver.WaitIdle();
+  const auto sent = rig.Recorded(Kind::kShortMsg);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].message, 0x2807B0u);  // 40 % of the default 100
+  EXPECT_EQ(sent[1].message, 0x2807B0u);  // 40 % of the song's 100, right after it played
+  const auto count = sent.size();
+  rig.engine.SetChannelVolume(16, 50);  // no such channel
+  EXPECT_EQ(rig.Recorded(Kind::kShortMsg).size(), count);
   rig.engine.Stop();
 }
 

@@ -15,8 +15,8 @@ struct Options {
   std::string soundFont;  // empty: the default General MIDI SoundFont
   std::uint32_t sampleRate = 44100;
   std::uint32_t fromTick = 0;  // --from-tick: where playback starts, in the song's ticks
-  std::string wavPath;  // -o
-  bool events = false;  // --events
+  std::string wavPath;         // -o
+  bool events = false;         // --events
   std::string midiPath;
 };
 

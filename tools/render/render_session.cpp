@@ -27,6 +27,9 @@ constexpr std::uint64_t kLongestStep = 10'000'000;  // grown to this over long s
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
   engine.SetTempoPercent(options.tempoPercent);
   engine.SetStartTick(options.fromTick);
+  for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
+    engine.SetChannelVolume(channel, options.volumes[channel]);
+  }
   platform::PosixFile file;
   if (!file.Open(options.midiPath)) {
     err << "quirelle-render: cannot open " << options.midiPath << ": " << file.Error() << "\n";

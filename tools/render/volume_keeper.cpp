@@ -18,9 +18,7 @@ void VolumeKeeper::SendVolumes() {
 
 void VolumeKeeper::Post(std::uint32_t message, std::uintptr_t, std::intptr_t) {
   posted_.fetch_add(1);
-  if (message == player::rwm_positionchanged) {
-    SendVolumes();
-  } else if (message == player::rwm_playedoff) {
+  if (message == player::rwm_playedoff) {
     {
       std::lock_guard lock(mutex_);
       closed_ = true;

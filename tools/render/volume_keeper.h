@@ -1,7 +1,5 @@
-// The window quirelle-render gives the engine. Like the player window it sends the four voice
-// volumes again for every returned buffer, but at once, on the device's callback thread: the
-// device's clock stands while a callback runs, so the volumes land at the same moment on every
-// run. It also tells when the device has been closed.
+// The window quirelle-render gives the engine: it sends the four voice volumes when the song
+// starts, as the player window does, and tells when the device has been closed.
 #pragma once
 
 #include <array>
