@@ -16,6 +16,7 @@ struct Options {
   std::uint32_t sampleRate = 44100;
   std::string wavPath;  // -o
   bool events = false;  // --events
+  bool info = false;    // --info
   std::string midiPath;
 };
 
@@ -28,6 +29,6 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 
 inline constexpr const char* kUsage =
     "usage: quirelle-render [--tempo PERCENT] [--volumes V1,V2,V3,V4] [--soundfont FILE]\n"
-    "                       [--rate HZ] (-o OUT.wav | --events) FILE.mid\n";
+    "                       [--rate HZ] (-o OUT.wav | --events | --info) FILE.mid\n";
 
 }  // namespace quirelle::render
