@@ -61,7 +61,7 @@ int CMidiStreamPlayer::GetTimeDivision(std::uint16_t& division) const {
   return file_.GetTimeDivision(division);
 }
 
-std::int32_t CMidiStreamPlayer::GetBarNumber(std::uint32_t position) const {
+std::optional<std::int32_t> CMidiStreamPlayer::GetBarNumber(std::uint32_t position) const {
   return file_.GetBarNumber(position);
 }
 

@@ -54,7 +54,7 @@ class CMidiStreamPlayer : private smf::LoadHooks {
                       platform::Window* notifyWindow);
   int RewindTracks();
   int GetTimeDivision(std::uint16_t& division) const;
-  std::int32_t GetBarNumber(std::uint32_t position) const;
+  std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
   int ReadEvent(smf::TrackCursor& cursor, smf::TrackEvent& event);
   int ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value);
 
@@ -95,6 +95,9 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   bool loop() const { return loop_.load() != 0; }
   // Why the last stream open failed ("no SoundFont found", ...); empty when it did not.
   const std::string& lastOpenError() const { return lastOpenError_; }
+  // The step at which the last stream open failed.
+  enum class OpenStep { kNone, kDevice, kTimeDivision, kAllocate, kPrepare, kFirstBuffers };
+  OpenStep failedOpenStep() const { return failedOpenStep_; }
 
  protected:
   // Hooks, in slot order after the destructor.
@@ -170,6 +173,7 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   std::atomic<stream::HMIDISTRM> abandoned_{nullptr};  // a half-opened device being closed
   std::atomic<bool> shuttingDown_{false};
   std::string lastOpenError_;
+  OpenStep failedOpenStep_ = OpenStep::kNone;
 
   // Builder.
   std::uint32_t trackLookedAt_ = 0;

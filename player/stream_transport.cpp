@@ -21,6 +21,7 @@ int CMidiStreamPlayer::OpenStream() {
   currentTempo_ = kDefaultTempo;
   spanLimit_ = SpanLimitFor(kDefaultTempo);
   tempoChanged_.store(1);
+  failedOpenStep_ = OpenStep::kNone;
 
   stream::HMIDISTRM handle = nullptr;
   stream::MMRESULT result =
@@ -28,6 +29,7 @@ int CMidiStreamPlayer::OpenStream() {
                              reinterpret_cast<std::uintptr_t>(this), stream::CALLBACK_FUNCTION);
   if (result != stream::MMSYSERR_NOERROR) {
     lastOpenError_ = driver_.LastErrorText();
+    failedOpenStep_ = OpenStep::kDevice;
     CallOnError(result);
     return 0;
   }
@@ -41,6 +43,7 @@ int CMidiStreamPlayer::OpenStream() {
   result = stream::midiStreamProperty(handle, reinterpret_cast<std::uint8_t*>(&timeDivision),
                                       stream::MIDIPROP_SET | stream::MIDIPROP_TIMEDIV);
   if (result != stream::MMSYSERR_NOERROR) {
+    failedOpenStep_ = OpenStep::kTimeDivision;
     CallOnError(result);
     AbandonStream();
     return 0;
@@ -55,18 +58,21 @@ int CMidiStreamPlayer::OpenStream() {
     buffer.block = platform::AllocateBlock(kStreamBufferBytes);
     buffer.header.lpData = buffer.block.get();
     if (buffer.block == nullptr) {
+      failedOpenStep_ = OpenStep::kAllocate;
       AbandonStream();
       return 0;
     }
     buffer.ResetForFill();
     const int fill = FillBuffer(i == 0, buffer);
     if (fill != 0 && fill != kFillSongEnded) {
+      failedOpenStep_ = OpenStep::kFirstBuffers;
       AbandonStream();
       return 0;
     }
     buffer.header.dwBytesRecorded = buffer.bytesUsed;
     result = stream::midiOutPrepareHeader(handle, &buffer.header, kHeaderSize);
     if (result != stream::MMSYSERR_NOERROR) {
+      failedOpenStep_ = OpenStep::kPrepare;
       CallOnError(result);
       AbandonStream();
       return 0;

@@ -162,6 +162,23 @@ int ReadVarLen(TrackCursor& cursor, std::uint32_t& value) {
   return ok ? 1 : 0;
 }
 
+bool PlaceOnFirstEvent(TrackCursor& cursor) {
+  cursor.position = cursor.start;
+  cursor.runningStatus = 0;
+  cursor.nextTime = 0;
+  cursor.flags = 0;
+  if (cursor.length != 0) {
+    if (ReadVarLen(cursor, cursor.nextTime) == 0) {
+      return false;
+    }
+    if (!cursor.exhausted()) {
+      return true;
+    }
+  }
+  cursor.flags |= kTrackFinished;
+  return true;
+}
+
 namespace {
 
 // Any event, every bound checked byte by byte.

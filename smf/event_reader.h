@@ -22,6 +22,10 @@ inline constexpr const char* kOutOfMemory = "Out of memory during malloc call";
 // its data end inside the quantity (then `value` is not written).
 int ReadVarLen(TrackCursor& cursor, std::uint32_t& value);
 
+// Puts a cursor on its track's first event. A track whose data end right after that delta is
+// finished there, like an empty one. False when the first delta time is cut short.
+bool PlaceOnFirstEvent(TrackCursor& cursor);
+
 namespace detail {
 
 // Everything but the fast case below, every byte checked against the end of the track.

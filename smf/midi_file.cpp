@@ -8,29 +8,11 @@
 #include "smf/chunk_layout.h"
 #include "smf/event_reader.h"
 #include "smf/song_info_scan.h"
+#include "smf/track_scan.h"
 
 namespace quirelle::smf {
 
 namespace {
-
-// Puts a cursor on its track's first event. A track whose data end right after that delta is
-// finished there, like an empty one.
-bool PlaceOnFirstEvent(TrackCursor& cursor) {
-  cursor.position = cursor.start;
-  cursor.runningStatus = 0;
-  cursor.nextTime = 0;
-  cursor.flags = 0;
-  if (cursor.length != 0) {
-    if (ReadVarLen(cursor, cursor.nextTime) == 0) {
-      return false;
-    }
-    if (!cursor.exhausted()) {
-      return true;
-    }
-  }
-  cursor.flags |= kTrackFinished;
-  return true;
-}
 
 // Reads up to `count` bytes, going on after short reads until the file gives nothing more.
 std::uint32_t ReadWhole(platform::ReadableFile& file, std::uint8_t* block, std::uint32_t count) {
@@ -148,11 +130,23 @@ int MidiFile::GetTimeDivision(std::uint16_t& division) const {
 }
 
 int MidiFile::ScanSongInfo() {
-  SongInfo info{title_, channelNames_, timeSignatures_, division_};
-  return CollectSongInfo(image_.get(), imageLength_, info) ? 1 : 0;
+  // A channel the first track names under a prefix keeps that name; any other takes the name of
+  // the first track that plays it; only a channel nothing names keeps "Channel N".
+  std::array<std::string, 16> named;
+  SongInfo info{title_, named, timeSignatures_, division_};
+  const bool found = CollectSongInfo(image_.get(), imageLength_, info);
+  const TrackScan tracks = ScanTracks(tracks_);
+  for (std::size_t i = 0; i < channelNames_.size(); ++i) {
+    const std::string& name = named[i].empty() ? tracks.voiceNames[i] : named[i];
+    if (!name.empty()) {
+      channelNames_[i] = name;
+    }
+  }
+  lastEventTick_ = tracks.lastEventTick;
+  return found ? 1 : 0;
 }
 
-std::int32_t MidiFile::GetBarNumber(std::uint32_t position) const {
+std::optional<std::int32_t> MidiFile::GetBarNumber(std::uint32_t position) const {
   return timeSignatures_.GetBarNumber(position, division_);
 }
 

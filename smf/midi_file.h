@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,10 @@ class MidiFile {
   // Puts every cursor back on its first event. 0 when no image is held or a first delta fails.
   int RewindTracks();
   int GetTimeDivision(std::uint16_t& division) const;
-  // Reads title, instrument names and time signatures from the first track.
+  // Reads title, instrument names and time signatures from the first track, then names the
+  // channels it leaves unnamed after the tracks that play them.
   int ScanSongInfo();
-  std::int32_t GetBarNumber(std::uint32_t position) const;
+  std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
 
   bool HasImage() const { return image_ != nullptr; }
   const std::uint8_t* image() const { return image_.get(); }
@@ -52,6 +54,8 @@ class MidiFile {
   ChannelVolumes& channelVolumes() { return channelVolumes_; }
   const ChannelVolumes& channelVolumes() const { return channelVolumes_; }
   const TimeSignatureMap& timeSignatures() const { return timeSignatures_; }
+  // Tick of the song's last event other than end-of-track, from the last scan.
+  std::uint32_t lastEventTick() const { return lastEventTick_; }
 
  private:
   void SetDefaultChannelNames();
@@ -73,6 +77,7 @@ class MidiFile {
   std::vector<TrackCursor> tracks_;
   ChannelVolumes channelVolumes_;
   TimeSignatureMap timeSignatures_;
+  std::uint32_t lastEventTick_ = 0;
 };
 
 }  // namespace quirelle::smf

@@ -1,7 +1,10 @@
 // The song information scan over the first track chunk of an image.
 #include "smf/song_info_scan.h"
 
+#include <string_view>
+
 #include "smf/chunk_layout.h"
+#include "smf/text.h"
 
 namespace quirelle::smf {
 
@@ -13,7 +16,7 @@ constexpr std::uint8_t kInstrumentName = 0x04;
 constexpr std::uint8_t kChannelPrefix = 0x20;
 constexpr std::uint8_t kTimeSignature = 0x58;
 
-std::string TextOf(const ScanEvent& event) {
+std::string_view TextOf(const ScanEvent& event) {
   return {reinterpret_cast<const char*>(event.data), event.length};
 }
 
@@ -29,9 +32,11 @@ void ActOnMeta(ScanState& state, const ScanEvent& event, std::uint32_t tick) {
       state.info.title = TextOf(event);
       break;
     case kInstrumentName:
-      // The name table has 16 entries; names under a larger prefix have nowhere to go.
-      if (state.channelPrefix < state.info.channelNames.size()) {
-        state.info.channelNames[state.channelPrefix] = TextOf(event);
+      // The name table has 16 entries; names under a larger prefix have nowhere to go. A blank
+      // name names nothing.
+      if (const std::string_view name = TrimBlanks(TextOf(event));
+          state.channelPrefix < state.info.channelNames.size() && !name.empty()) {
+        state.info.channelNames[state.channelPrefix] = name;
       }
       break;
     case kChannelPrefix:

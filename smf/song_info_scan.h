@@ -53,7 +53,7 @@ class ScanReader {
 // What the scan writes.
 struct SongInfo {
   std::string& title;
-  std::array<std::string, 16>& channelNames;
+  std::array<std::string, 16>& channelNames;  // each non-blank instrument name, trimmed
   TimeSignatureMap& timeSignatures;
   std::uint16_t division;
 };

@@ -101,4 +101,25 @@ std::string DisplayText(std::string_view bytes) {
   return out;
 }
 
+std::string_view TrimBlanks(std::string_view bytes) {
+  constexpr std::string_view kBlanks(" \t\r\n\v\f\0", 7);
+  const std::size_t first = bytes.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return bytes.substr(first, bytes.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string DisplayTitle(std::string_view titleBytes, std::string_view filePath) {
+  if (!TrimBlanks(titleBytes).empty()) {
+    return DisplayText(titleBytes);
+  }
+  std::string_view name = filePath.substr(filePath.find_last_of('/') + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string_view::npos && dot != 0) {
+    name = name.substr(0, dot);
+  }
+  return DisplayText(name);
+}
+
 }  // namespace quirelle::smf

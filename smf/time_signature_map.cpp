@@ -1,10 +1,14 @@
-// The time-signature map: each entry anchors a bar number at a tick with the metre from there.
+// The time-signature map: each entry starts a bar at a tick with the metre from there.
+//
+// Bar 1 starts at tick 0 in the first metre, wherever its event stands (files written with a
+// first event a tick or so late still count from the start). A later signature starts a new bar
+// at its own tick, also when it falls inside a bar, as notation programs write it; of several
+// at one tick the last holds. An empty map counts as 4/4 from tick 0.
 //
 // Events with fewer than two data bytes, a numerator of 0 or a denominator power of 31 or more
-// are ignored (they would divide by zero or shift past 32 bits); missing third and fourth bytes
-// count as 0. A division of 0 makes every quarter-note count 0. An empty map counts as 4/4
-// from tick 0. The arithmetic is done in 64 bits and the bar wraps to 32 bits, so no input
-// overflows.
+// are ignored; missing third and fourth bytes count as 0. Bar lengths are compared in units of
+// 2^-power ticks, so no bar length is rounded; a division of 0 gives bars of no length, and
+// the whole song is then one bar. The bar wraps to 32 bits, so no input overflows.
 #include "smf/time_signature_map.h"
 
 namespace quirelle::smf {
@@ -13,42 +17,27 @@ namespace {
 
 constexpr std::uint32_t kMaxDenominatorPower = 30;
 
-// Whole quarter notes from `from` to `to`: a signed 32-bit difference, truncated toward zero.
-std::int64_t Quarters(std::uint32_t to, std::uint32_t from, std::uint16_t division) {
-  if (division == 0) {
-    return 0;
+struct BarCount {
+  std::uint64_t whole = 0;
+  bool partial = false;  // a bar begun but not finished
+};
+
+// Bars of `entry`'s metre from its tick to `position`.
+BarCount BarsSince(const TimeSigEntry& entry, std::uint32_t position, std::uint16_t division) {
+  const std::uint64_t barLength = std::uint64_t{4} * entry.numerator * division;
+  if (barLength == 0) {
+    return {};
   }
-  const auto difference = static_cast<std::int32_t>(to - from);
-  return static_cast<std::int64_t>(difference) / division;
+  const std::uint64_t elapsed = std::uint64_t{position - entry.tick} << entry.denominatorPower;
+  return {elapsed / barLength, elapsed % barLength != 0};
 }
 
-// Bars that `quarters` quarter notes make in the metre of `entry`, truncated toward zero.
-std::int64_t Bars(std::int64_t quarters, const TimeSigEntry& entry) {
-  const std::int64_t beats = quarters * (std::int64_t{1} << entry.denominatorPower);
-  return beats / (std::int64_t{4} * entry.numerator);
-}
-
-std::int32_t AddBars(std::int32_t bar, std::int64_t bars) {
+std::int32_t AddBars(std::int32_t bar, std::uint64_t bars) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(bar) +
                                    static_cast<std::uint32_t>(bars));
 }
 
-// One bar of `numerator` beats of 2^-power notes, in ticks.
-std::uint32_t BarLength(std::uint32_t numerator, std::uint32_t power, std::uint16_t division) {
-  const std::int64_t quarterTicks = std::int64_t{4} * numerator * division;
-  return static_cast<std::uint32_t>(quarterTicks >> power);
-}
-
-TimeSigEntry FourFourFromStart(std::uint16_t division) {
-  TimeSigEntry entry;
-  entry.tick = BarLength(4, 2, division);
-  entry.bar = 1;
-  entry.numerator = 4;
-  entry.denominatorPower = 2;
-  entry.clocksPerClick = 24;
-  entry.thirtySecondsPerQuarter = 8;
-  return entry;
-}
+constexpr TimeSigEntry kFourFourFromStart{0, 1, 4, 2, 24, 8};
 
 }  // namespace
 
@@ -62,30 +51,36 @@ void TimeSignatureMap::AddTimeSignature(std::uint32_t eventTick, const std::uint
   entry.denominatorPower = data[1];
   entry.clocksPerClick = size >= 3 ? data[2] : 0;
   entry.thirtySecondsPerQuarter = size >= 4 ? data[3] : 0;
-  if (entries_.empty()) {
-    // The first entry anchors bar 1 one bar after the start, wherever the event stands.
-    entry.tick = BarLength(entry.numerator, entry.denominatorPower, division);
-    entry.bar = 1;
-  } else {
-    const TimeSigEntry& last = entries_.back();
+  entry.bar = 1;
+  if (!entries_.empty()) {
+    TimeSigEntry& last = entries_.back();
+    if (eventTick <= last.tick) {
+      entry.tick = last.tick;
+      entry.bar = last.bar;
+      last = entry;  // the later of two at one tick holds
+      return;
+    }
+    const BarCount bars = BarsSince(last, eventTick, division);
     entry.tick = eventTick;
-    entry.bar = AddBars(last.bar, Bars(Quarters(eventTick, last.tick, division), last));
+    entry.bar = AddBars(last.bar, bars.whole + (bars.partial ? 1 : 0));
   }
   entries_.push_back(entry);
 }
 
-std::int32_t TimeSignatureMap::GetBarNumber(std::uint32_t position, std::uint16_t division) const {
-  if (entries_.empty()) {
-    const TimeSigEntry fallback = FourFourFromStart(division);
-    return AddBars(fallback.bar, Bars(Quarters(position, fallback.tick, division), fallback));
+std::optional<std::int32_t> TimeSignatureMap::GetBarNumber(std::uint32_t position,
+                                                           std::uint16_t division) const {
+  if (IsSmpteDivision(division)) {
+    return std::nullopt;
   }
-  // The reference is the last entry whose tick lies strictly below the position.
-  std::size_t i = 0;
-  while (i < entries_.size() && position > entries_[i].tick) {
-    ++i;
+  // The reference is the last entry that starts at or before the position.
+  const TimeSigEntry* reference = &kFourFourFromStart;
+  for (const TimeSigEntry& entry : entries_) {
+    if (entry.tick > position) {
+      break;
+    }
+    reference = &entry;
   }
-  const TimeSigEntry& reference = entries_[i == 0 ? 0 : i - 1];
-  return AddBars(reference.bar, Bars(Quarters(position, reference.tick, division), reference));
+  return AddBars(reference->bar, BarsSince(*reference, position, division).whole);
 }
 
 }  // namespace quirelle::smf

@@ -1,11 +1,14 @@
-// The time signatures of the first track, and the bar number of a position in ticks.
+// The time signatures of the first track, and the bar number of a position in ticks, counted
+// as a score prints it.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace quirelle::smf {
 
+// One metre and where it starts: `bar` begins at `tick`.
 struct TimeSigEntry {
   std::uint32_t tick = 0;
   std::int32_t bar = 0;
@@ -15,13 +18,20 @@ struct TimeSigEntry {
   std::uint32_t thirtySecondsPerQuarter = 0;
 };
 
+// True for a division word that counts SMPTE frames rather than ticks per quarter note.
+constexpr bool IsSmpteDivision(std::uint16_t division) {
+  return (division & 0x8000u) != 0;
+}
+
 class TimeSignatureMap {
  public:
   void Clear() { entries_.clear(); }
   // `data`/`size`: the event's data bytes (fewer than four are handled as documented in the .cpp).
+  // Events come in track order, so `eventTick` never goes back.
   void AddTimeSignature(std::uint32_t eventTick, const std::uint8_t* data, std::uint32_t size,
                         std::uint16_t division);
-  std::int32_t GetBarNumber(std::uint32_t position, std::uint16_t division) const;
+  // No bar for an SMPTE division: such a file has no bars.
+  std::optional<std::int32_t> GetBarNumber(std::uint32_t position, std::uint16_t division) const;
   const std::vector<TimeSigEntry>& entries() const { return entries_; }
 
  private:

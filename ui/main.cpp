@@ -1,4 +1,4 @@
-// quirelle: the player window. It takes no command line of its own.
+// quirelle [FILE.mid]: the player window, with the file given ready to play.
 #include "ui/midi_sample_app.h"
 
 namespace {

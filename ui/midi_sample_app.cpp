@@ -1,5 +1,8 @@
 #include "ui/midi_sample_app.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
 #include <memory>
 #include <new>
 
@@ -20,6 +23,11 @@ bool CMidiSampleApp::InitInstance() {
   const std::unique_ptr<stream::StreamDriver> driver = stream::MakeDefaultDriver();
   framework::QtFileChooser chooser;
   CPlayerDlg dialog(*driver, chooser);
+  // `quirelle FILE.mid`, as a file manager's "Open with" runs it.
+  const QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() > 1 && !arguments[1].isEmpty()) {
+    dialog.OpenOnStart(QFile::encodeName(arguments[1]).toStdString());
+  }
   SetMainWindow(&dialog);
   dialog.DoModal();
   SetMainWindow(nullptr);

@@ -2,6 +2,13 @@
 // its controls.
 #include "ui/player_dlg.h"
 
+#include <QFile>
+#include <QMimeData>
+#include <QShortcut>
+#include <QTimer>
+#include <optional>
+#include <utility>
+
 #include "player/window_messages.h"
 #include "smf/text.h"
 #include "ui/app_title.h"
@@ -44,7 +51,7 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   m_strVolume3 = Percent(m_nVolume[2]);
   m_strVolume4 = Percent(m_nVolume[3]);
   m_strTempo = Percent(m_nTempo);
-  m_strTitle = QString::fromStdString(smf::DisplayText(m_player.title()));
+  m_strTitle = QString::fromStdString(smf::DisplayTitle(m_player.title(), m_strFileName));
 
   framework::DDX_Control(dx, res::kIdcName4, m_editName4);
   framework::DDX_Control(dx, res::kIdcName3, m_editName3);
@@ -89,7 +96,56 @@ bool CPlayerDlg::OnInitDialog() {
                          res::kIdbStopDisabled);
   SetButtons(true, false, false, false, false);
   SetWindowText(g_strAppTitle);
+  setAcceptDrops(true);
+  AddTransportKeys();
+  if (!m_strStartFile.empty()) {
+    // Once the window is up, so that a message box about the file has a window to stand on.
+    QTimer::singleShot(0, this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });
+  }
   return true;
+}
+
+void CPlayerDlg::AddTransportKeys() {
+  auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);  // owned by the window
+  connect(space, &QShortcut::activated, this,
+          [this] { PressIfEnabled(m_btnPlay->isEnabled() ? m_btnPlay : m_btnPause); });
+  auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
+  connect(home, &QShortcut::activated, this, [this] { PressIfEnabled(m_btnRewind); });
+}
+
+void CPlayerDlg::PressIfEnabled(QAbstractButton* button) {
+  if (button->isEnabled()) {
+    button->click();
+  }
+}
+
+namespace {
+
+// The one local file a drag carries, or nothing.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
+    return std::nullopt;
+  }
+  return data->urls().front().toLocalFile();
+}
+
+}  // namespace
+
+void CPlayerDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (DraggedFile(event->mimeData())) {
+    event->acceptProposedAction();
+  }
+}
+
+void CPlayerDlg::dropEvent(QDropEvent* event) {
+  const auto file = DraggedFile(event->mimeData());
+  if (!file) {
+    return;
+  }
+  event->acceptProposedAction();
+  // After the drop is over: a message box inside it would hold up the dragging program.
+  const std::string path = QFile::encodeName(*file).toStdString();
+  QTimer::singleShot(0, this, [this, path] { OpenGivenFile(path); });
 }
 
 void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {

@@ -2,6 +2,9 @@
 // number, the song's title and the voice names. It owns the engine and follows its messages.
 #pragma once
 
+#include <QAbstractButton>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +46,12 @@ class CPlayerDlg : public framework::CDialog {
   const std::string& fileName() const { return m_strFileName; }
   player::CNotifyingPlayer& engine() { return m_player; }
 
+  // Opens `path` once the window is up, as the command line asks.
+  void OpenOnStart(const std::string& path) { m_strStartFile = path; }
+  // Opens `path` ready to play, with the settings a newly chosen file gets; a song that plays
+  // is stopped first. A file that cannot be played is reported as from the file chooser.
+  void OpenGivenFile(const std::string& path);
+
  protected:
   bool OnInitDialog() override;
   void DoDataExchange(framework::CDataExchange& dx) override;
@@ -50,6 +59,9 @@ class CPlayerDlg : public framework::CDialog {
   void OnVScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) override;
   // Tells the user why a file cannot be played; a message box here.
   virtual void ReportLoadProblem(const QString& text);
+  // A file dropped on the window opens.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void OnPlay();
@@ -62,6 +74,11 @@ class CPlayerDlg : public framework::CDialog {
   std::intptr_t OnPositionChanged(std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t OnPlayedOff(std::uintptr_t wParam, std::intptr_t lParam);
 
+  // Space and Home work the transport buttons, as in media players.
+  void AddTransportKeys();
+  void PressIfEnabled(QAbstractButton* button);
+  // Takes `path` as the held file with the settings of a newly chosen one.
+  void TakeNewFile(const std::string& path);
   // Open's work; false when the file could not be read or played (the user has been told).
   bool OpenAndLoad();
   void ShowSongInControls(const QString& fileTitle);
@@ -99,7 +116,8 @@ class CPlayerDlg : public framework::CDialog {
   QString m_strTitle;
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;
-  std::string m_strFileName;  // the file held for Rewind; empty: Open asks for one
+  std::string m_strFileName;   // the file held for Rewind; empty: Open asks for one
+  std::string m_strStartFile;  // from the command line; opened once the window is up
   platform::PosixFile m_file;
 
   framework::FileChooser& chooser_;

@@ -58,18 +58,31 @@ int ScrolledPosition(unsigned code, unsigned thumbPosition, const framework::CSl
 
 }  // namespace
 
+void CPlayerDlg::TakeNewFile(const std::string& path) {
+  m_strFileName = path;
+  for (int& volume : m_nVolume) {
+    volume = 100;
+  }
+  m_nTempo = 100;
+  m_nState = StateLoaded;
+  m_bAutoReplay = false;
+}
+
 void CPlayerDlg::OnOpenFile() {
   if (m_strFileName.empty()) {
     if (const auto chosen = chooser_.ChooseFileToOpen(this)) {
-      m_strFileName = QFile::encodeName(*chosen).toStdString();
-      for (int& volume : m_nVolume) {
-        volume = 100;
-      }
-      m_nTempo = 100;
-      m_nState = StateLoaded;
-      m_bAutoReplay = false;
+      TakeNewFile(QFile::encodeName(*chosen).toStdString());
     }
   }
+  OpenAndLoad();
+  UpdateData(false);
+}
+
+void CPlayerDlg::OpenGivenFile(const std::string& path) {
+  if (m_player.playing()) {
+    m_player.Stop();  // its close arrives when the new song is loaded, and changes nothing then
+  }
+  TakeNewFile(path);
   OpenAndLoad();
   UpdateData(false);
 }
@@ -85,6 +98,8 @@ bool CPlayerDlg::OpenAndLoad() {
     problem = QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
                   .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
   } else {
+    // The first buffers are filled in the load: they must already play at the slider's tempo.
+    m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
     const int loaded = m_player.LoadFromFile(m_file);
     m_file.Close();
     if (loaded == 0) {
@@ -202,7 +217,9 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
   if (!m_player.playing()) {
     m_strPosition = QStringLiteral(" ");
   } else if (known) {
-    m_strPosition = QString::asprintf("Bar:%d ", m_player.GetBarNumber(time.u.ticks));
+    // A song timed in SMPTE frames has no bars to show.
+    const auto bar = m_player.GetBarNumber(time.u.ticks);
+    m_strPosition = bar ? QString::asprintf("Bar:%d ", *bar) : QStringLiteral(" ");
   }  // else: the bar display keeps what it showed
   UpdateData(false);
   return 0;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "smf/event_reader.h"
@@ -24,7 +25,7 @@ struct FileOutcome {
   bool inBounds = true;       // every cursor stayed inside its track, every event fit in it
   bool rewindMatches = true;  // a rewind gave the cursors their state after the load
   bool readersAgree = true;   // the inline fast case reads as the careful reader does
-  std::vector<std::int32_t> bars;
+  std::vector<std::optional<std::int32_t>> bars;
 };
 
 inline bool CursorInBounds(const TrackCursor& c, const MidiFile& file) {

@@ -1,5 +1,6 @@
-// The song information scan: title, instrument names under the channel prefix, time
-// signatures with their ticks, and how it ends on bad or unusual first tracks.
+// The song information scan: title, instrument names under the channel prefix, voice names
+// from the tracks that play them, time signatures with their ticks, the last event's tick, and
+// how it ends on bad or unusual first tracks.
 #include "smf/song_info_scan.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,12 @@ Bytes Prefix(std::uint8_t channel) {
 Bytes TimeSig(std::uint8_t n, std::uint8_t p) {
   return Meta(0x58, {n, p, 0x18, 0x08});
 }
+Bytes NoteOn(std::uint8_t channel) {
+  return {0x00, static_cast<std::uint8_t>(0x90 | channel), 0x3C, 0x64};
+}
+Bytes FormatZero(const Bytes& track) {
+  return Concat({Header(0, 1, 480), Track(track)});
+}
 
 struct Entry {
   std::uint32_t tick;
@@ -54,6 +61,7 @@ struct ScanCase {
   std::string title;
   std::map<int, std::string> names;  // channels whose name is not the default
   std::vector<Entry> map = {};
+  std::uint32_t lastTick = 0;
 };
 
 const Bytes kProgramChanges = {0x00, 0xC0, 0x05, 0x00, 0x06};
@@ -82,11 +90,56 @@ const ScanCase kScanCases[] = {
      File(480, {Concat({Meta(0x03, {'C', 0xE9, 0x00}), kEndOfTrack})}),
      std::string("C\xE9\0", 3),
      {}},
-    {"NamesInLaterTracksAreNotRead",
+    {"LaterTracksWithoutNotesNameNothing",
      File(480, {Concat({Name("Song"), kEndOfTrack}),
                 Concat({Prefix(0), Instrument("Bass"), Name("Track 2"), kEndOfTrack})}),
      "Song",
      {}},
+    {"FirstTrackInstrumentNameWins",
+     File(480, {Concat({Prefix(0), Instrument("Soprano"), kEndOfTrack}),
+                Concat({Name("Track S"), NoteOn(0), kEndOfTrack})}),
+     " ",
+     {{0, "Soprano"}}},
+    {"TrackNameBeforeInstrumentName",
+     File(480, {Concat({Name("Song"), kEndOfTrack}),
+                Concat({Instrument("choir aahs"), Name("Alto"), NoteOn(1), kEndOfTrack}),
+                Concat({Instrument("Tenor voice"), NoteOn(2), kEndOfTrack})}),
+     "Song",
+     {{1, "Alto"}, {2, "Tenor voice"}}},
+    {"ConductorTrackWithoutNotesIsIgnored",
+     File(480, {Concat({Name("Hymn"), kEndOfTrack}), Concat({NoteOn(0), kEndOfTrack})}),
+     "Hymn",
+     {}},
+    {"ChannelUsedByTwoTracksTakesTheFirst",
+     File(480, {Concat({kEndOfTrack}), Concat({Name("Women"), NoteOn(0), NoteOn(1), kEndOfTrack}),
+                Concat({Name("Alto"), NoteOn(1), Bytes{0x83, 0x60, 0x81, 0x3C, 0x40},
+                        Bytes{0x83, 0x60, 0xFF, 0x2F, 0x00}})}),
+     " ",
+     {{0, "Women"}, {1, "Women"}},
+     {},
+     480},
+    {"NothingNamedGivesChannelN",
+     File(480, {Concat({kEndOfTrack}),
+                Concat({Name(" \t "), Instrument(""), NoteOn(0), NoteOn(3), kEndOfTrack})}),
+     " ",
+     {}},
+    {"NoteOnOfVelocityZeroPlaysNothing",
+     File(480, {Concat({kEndOfTrack}),
+                Concat({Name("Silent"), Bytes{0x00, 0x90, 0x3C, 0x00}, kEndOfTrack}),
+                Concat({Name("Bass"), NoteOn(0), kEndOfTrack})}),
+     " ",
+     {{0, "Bass"}}},
+    {"FormatZeroWithAPrefix",
+     FormatZero(
+         Concat({Name("Song"), Prefix(1), Instrument("Alto"), NoteOn(0), NoteOn(1), kEndOfTrack})),
+     "Song",
+     {{0, "Song"}, {1, "Alto"}}},
+    {"NamesAreTrimmedAndBlankOnesNameNothing",
+     File(480,
+          {Concat({Prefix(2), Instrument("  "), kEndOfTrack}),
+           Concat({Meta(0x03, {' ', 'B', 'a', 's', 's', ' ', 0x00}), NoteOn(2), kEndOfTrack})}),
+     " ",
+     {{2, "Bass"}}},
     {"OtherTextEventsChangeNothing",
      File(480, {Concat({Meta(0x01, Text("t")), Meta(0x02, Text("c")), Meta(0x05, Text("l")),
                         Meta(0x06, Text("m")), Meta(0x07, Text("q")), kEndOfTrack})}),
@@ -100,7 +153,7 @@ const ScanCase kScanCases[] = {
      File(480, {Concat({kProgramChanges, Bytes{0x00, 0x90, 0x3C, 0x64, 0x00, 0x3C, 0x00},
                         Name("Found"), kEndOfTrack})}),
      "Found",
-     {}},
+     {{0, "Found"}}},
     {"SysExIsPassedOver",
      File(480, {Concat({Bytes{0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7}, Name("Found"), kEndOfTrack})}),
      "Found",
@@ -151,37 +204,40 @@ const ScanCase kScanCases[] = {
      File(480, {Concat({TimeSig(4, 2), kEndOfTrack})}),
      " ",
      {},
-     {{1920, 1, 4, 2, 24, 8}}},
+     {{0, 1, 4, 2, 24, 8}}},
     {"FirstTimeSignatureAnywhereGivesTheSameEntry",
      File(480,
           {Concat({Bytes{0x9E, 0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08}, kEndOfTrack})}),
      " ",
      {},
-     {{1920, 1, 4, 2, 24, 8}}},
+     {{0, 1, 4, 2, 24, 8}},
+     3840},
     {"ChangeTakesItsTickFromTheDeltas",
      File(480, {Concat({TimeSig(4, 2), Bytes{0xBC, 0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08},
                         kEndOfTrack})}),
      " ",
      {},
-     {{1920, 1, 4, 2, 24, 8}, {7680, 4, 3, 2, 24, 8}}},
+     {{0, 1, 4, 2, 24, 8}, {7680, 5, 3, 2, 24, 8}},
+     7680},
     {"LongFirstDeltaCountsInTheTicks",
      File(480,
           {Concat({Bytes{0x83, 0x60, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08},
                    Bytes{0x8F, 0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08}, kEndOfTrack})}),
      " ",
      {},
-     {{1920, 1, 4, 2, 24, 8}, {2400, 1, 3, 2, 24, 8}}},
+     {{0, 1, 4, 2, 24, 8}, {2400, 3, 3, 2, 24, 8}},
+     2400},
     {"ShortOrImpossibleTimeSignaturesAreIgnored",
      File(480, {Concat({Meta(0x58, {4}), Meta(0x58, {0, 2, 24, 8}), Meta(0x58, {4, 31, 24, 8}),
                         Meta(0x58, {6, 3}), kEndOfTrack})}),
      " ",
      {},
-     {{1440, 1, 6, 3, 0, 0}}},
+     {{0, 1, 6, 3, 0, 0}}},
 };
 
 class ScanTable : public ::testing::TestWithParam<ScanCase> {};
 
-TEST_P(ScanTable, CollectsWhatTheFirstTrackSays) {
+TEST_P(ScanTable, CollectsWhatTheFileSays) {
   const ScanCase& c = GetParam();
   FakeLoadHooks hooks;
   MidiFile file(hooks);
@@ -206,11 +262,12 @@ TEST_P(ScanTable, CollectsWhatTheFirstTrackSays) {
     EXPECT_EQ(entries[i].clocksPerClick, c.map[i].clocks);
     EXPECT_EQ(entries[i].thirtySecondsPerQuarter, c.map[i].thirtySeconds);
   }
+  EXPECT_EQ(file.lastEventTick(), c.lastTick);
   EXPECT_TRUE(hooks.errors.empty()) << "the scan reports nothing";
   EXPECT_EQ(hooks.allocations, 0) << "the scan hands no blocks to the engine";
 }
 
-INSTANTIATE_TEST_SUITE_P(FirstTracks, ScanTable, ::testing::ValuesIn(kScanCases),
+INSTANTIATE_TEST_SUITE_P(Songs, ScanTable, ::testing::ValuesIn(kScanCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SongInfoScan, EachScanStartsAfresh) {

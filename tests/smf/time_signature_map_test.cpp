@@ -1,9 +1,10 @@
-// Bar numbers from the time-signature map: the worked metres, changes, two signatures at one
-// tick, the empty map, a division of 0 and signatures that cannot be used.
+// Bar numbers as a score prints them: the common metres, changes at and inside a bar, two
+// signatures at one tick, the empty map, divisions of 0 and SMPTE, and unusable signatures.
 #include "smf/time_signature_map.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,8 +21,8 @@ struct BarCase {
   const char* name;
   std::uint16_t division;
   std::vector<Signature> signatures;
-  std::vector<std::pair<std::uint32_t, std::int32_t>> bars;          // position, bar shown
-  std::vector<std::pair<std::uint32_t, std::int32_t>> entries = {};  // tick, bar
+  std::vector<std::pair<std::uint32_t, std::optional<std::int32_t>>> bars;  // position, bar
+  std::vector<std::pair<std::uint32_t, std::int32_t>> entries = {};         // tick, bar
 };
 
 const std::vector<std::uint8_t> k44 = {4, 2, 24, 8};
@@ -31,53 +32,43 @@ const BarCase kBarCases[] = {
     {"FourFour",
      480,
      {{0, k44}},
-     {{0, 0}, {1, 1}, {1920, 1}, {3839, 1}, {3840, 2}, {5760, 3}, {7680, 4}},
-     {{1920, 1}}},
-    {"ThreeFour",
-     480,
-     {{0, k34}},
-     {{0, 0}, {480, 1}, {2879, 1}, {2880, 2}, {4320, 3}, {5760, 4}},
-     {{1440, 1}}},
-    {"FourFourThenThreeFour",
+     {{0, 1}, {1919, 1}, {1920, 2}, {3839, 2}, {3840, 3}, {7680, 5}},
+     {{0, 1}}},
+    {"ThreeFour", 480, {{0, k34}}, {{0, 1}, {1439, 1}, {1440, 2}, {2880, 3}, {5760, 5}}, {{0, 1}}},
+    {"SixEight", 480, {{0, {6, 3, 36, 8}}}, {{1439, 1}, {1440, 2}, {2880, 3}}, {{0, 1}}},
+    {"ChangeAtABarLine",
      480,
      {{0, k44}, {7680, k34}},
-     {{7000, 3}, {7680, 4}, {9120, 5}, {10560, 6}},
-     {{1920, 1}, {7680, 4}}},
-    {"OnlySignatureLaterGivesTheSameMap", 480, {{3840, k44}}, {{0, 0}, {3840, 2}}, {{1920, 1}}},
-    {"PositionAtTheSecondEntryShowsItsBar",
+     {{7679, 4}, {7680, 5}, {9119, 5}, {9120, 6}, {10560, 7}},
+     {{0, 1}, {7680, 5}}},
+    {"ChangeInsideABarStartsANewBar",
      480,
-     {{0, k44}, {5760, k34}},
-     {{5760, 3}, {5761, 3}, {7200, 4}},
-     {{1920, 1}, {5760, 3}}},
-    {"TwoSignaturesAtTickZeroStayInEventOrder",
-     480,
-     {{0, k44}, {0, k34}},
-     {{1000, 1}, {1920, 1}, {1921, 1}, {2880, 2}},
-     {{1920, 1}, {0, 0}}},
-    {"SixEight", 96 * 5, {{0, {6, 3, 36, 8}}}, {{2880, 2}, {1440, 1}}, {{1440, 1}}},
-    {"EmptyMapCountsAsFourFourFromTheStart",
-     480,
-     {},
-     {{0, 0}, {1, 1}, {3839, 1}, {3840, 2}, {7680, 4}}},
-    {"DivisionZeroShowsTheEntrysBar",
+     {{0, k44}, {2400, k34}},
+     {{2399, 2}, {2400, 3}, {3839, 3}, {3840, 4}, {5280, 5}},
+     {{0, 1}, {2400, 3}}},
+    {"OfTwoAtTickZeroTheLastHolds", 480, {{0, k44}, {0, k34}}, {{1439, 1}, {1440, 2}}, {{0, 1}}},
+    {"FirstSignatureCountsFromTheStart", 480, {{1, k44}}, {{0, 1}, {1920, 2}}, {{0, 1}}},
+    {"NoSignatureCountsAsFourFour", 480, {}, {{0, 1}, {1919, 1}, {1920, 2}, {3840, 3}}},
+    {"DivisionZeroIsOneBar",
      0,
      {{0, k44}, {100, k34}},
      {{0, 1}, {50, 1}, {5000, 1}},
      {{0, 1}, {100, 1}}},
-    {"DivisionZeroWithEmptyMap", 0, {}, {{0, 1}, {123456, 1}}},
+    {"SmpteDivisionHasNoBars",
+     0xE728,
+     {{0, k44}},
+     {{0, std::nullopt}, {100000, std::nullopt}},
+     {{0, 1}}},
     {"UnusableSignaturesAreIgnored",
      480,
      {{0, {4}}, {0, {0, 2, 24, 8}}, {0, {4, 31, 24, 8}}, {0, {}}, {0, k34}},
-     {{2880, 2}},
-     {{1440, 1}}},
+     {{2880, 3}},
+     {{0, 1}}},
     {"PowerThirtyIsUsable", 480, {{0, {1, 30}}}, {{0, 1}}, {{0, 1}}},
-    {"FarPositionsDoNotOverflow",
+    {"FarPositionsWrapInsteadOfOverflowing",
      1,
      {{0, {1, 30}}},
-     {{0x7FFFFFFF, static_cast<std::int32_t>(
-                       1u + static_cast<std::uint32_t>((std::int64_t{0x7FFFFFFF} << 30) / 4))},
-      {0x80000000, static_cast<std::int32_t>(1u + static_cast<std::uint32_t>(
-                                                      (std::int64_t{-0x7FFFFFFF - 1} << 30) / 4))}},
+     {{0x7FFFFFFF, -268435455}, {0x80000000, 1}},
      {{0, 1}}},
 };
 
@@ -114,7 +105,7 @@ TEST(TimeSignatureMap, KeepsAllFourBytesAndCountsMissingOnesAsZero) {
   EXPECT_EQ(map.entries()[0].thirtySecondsPerQuarter, 8u);
   EXPECT_EQ(map.entries()[1].clocksPerClick, 24u);
   EXPECT_EQ(map.entries()[1].thirtySecondsPerQuarter, 0u);
-  EXPECT_EQ(map.entries()[1].bar, 2);
+  EXPECT_EQ(map.entries()[1].bar, 3);
 }
 
 TEST(TimeSignatureMap, ClearEmptiesTheMap) {
@@ -123,7 +114,7 @@ TEST(TimeSignatureMap, ClearEmptiesTheMap) {
   map.Clear();
   EXPECT_TRUE(map.entries().empty());
   map.AddTimeSignature(9999, k44.data(), 4, 480);
-  EXPECT_EQ(map.entries()[0].tick, 1920u) << "after a clear the next one is a first entry";
+  EXPECT_EQ(map.entries()[0].tick, 0u) << "after a clear the next one is a first entry";
 }
 
 }  // namespace

@@ -27,6 +27,10 @@ TEST(RenderOptions, DefaultsAndEvents) {
   EXPECT_EQ(parsed.options->tempoPercent, 100u);
   EXPECT_EQ(parsed.options->volumes, (std::array<std::uint32_t, 4>{100, 100, 100, 100}));
   EXPECT_EQ(parsed.options->sampleRate, 44100u);
+  const auto info = ParseOptions({"--info", "a.mid"});
+  ASSERT_TRUE(info.options);
+  EXPECT_TRUE(info.options->info);
+  EXPECT_FALSE(info.options->events);
 }
 
 TEST(RenderOptions, RefusesBadArguments) {
@@ -36,6 +40,7 @@ TEST(RenderOptions, RefusesBadArguments) {
       {"--events"},
       {"--events", "a.mid", "b.mid"},
       {"--events", "-o", "x.wav", "a.mid"},
+      {"--info", "--events", "a.mid"},
       {"--tempo", "19", "--events", "a.mid"},
       {"--tempo", "501", "--events", "a.mid"},
       {"--tempo", "1e2", "--events", "a.mid"},

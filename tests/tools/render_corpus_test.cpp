@@ -233,3 +233,32 @@ TEST(RenderWav, SameSongAndSettingsGiveTheSameSamples) {
 }
 
 }  // namespace
+
+namespace {
+
+// --info shows the names the files give their voice tracks (worked out from the files by hand).
+TEST(RenderCorpus, InfoShowsTheNamesOfTheVoiceTracks) {
+  struct Row {
+    const char* file;
+    const char* voices;
+  };
+  const Row rows[] = {
+      {"debian-freedink-data/dink__dink__Sound__104.mid",
+       "voice 1: Flute\nvoice 2: Violin\nvoice 3: Guitar\nvoice 4: Channel 4\n"},
+      {"debian-openttd-openmsx/games__openttd__baseset__openmsx__run_for_your_life.mid",
+       "voice 1: ELIOT\nvoice 2: FREDRIK\nvoice 3: TOBIAS\nvoice 4: LUCAS\n"},
+      {"debian-timidity/doc__timidity__examples__test_sample.mid",
+       "voice 1: Bass\nvoice 2: Piano\nvoice 3: Jazz Guitar\nvoice 4: Channel 4\n"},
+      {"lilypond/satb_lily3_two_staves.midi",
+       "voice 1: women:sop\nvoice 2: men:ten\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
+      {"debian-playmidi/doc__playmidi__examples__bach-invention-01.mid",
+       "voice 1: one\nvoice 2: two\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
+  };
+  for (const Row& row : rows) {
+    const RenderRun run = RunRender("--info " + Quote(fs::path(QUIRELLE_CORPUS_DIR) / row.file));
+    EXPECT_EQ(run.status, 0) << row.file;
+    EXPECT_NE(run.out.find(row.voices), std::string::npos) << row.file << "\n" << run.out;
+  }
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // trackbar notifications; item access; modeless creation; message boxes; the file chooser.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -246,10 +247,26 @@ TEST(MessageBox, OkBoxShowsTextAndCaption) {
   EXPECT_EQ(caption, QStringLiteral("Quirelle"));
 }
 
+const QString kMidiFilter =
+    QStringLiteral("MIDI files (*.[mM][iI][dD] *.[mM][iI][dD][iI] *.[kK][aA][rR])");
+
 TEST(FileChooser, OffersMidiFilesFirstThenAllFiles) {
   const QtFileChooser chooser;
-  EXPECT_EQ(chooser.NameFilters(),
-            (QStringList{QStringLiteral("MIDI files (*.mid)"), QStringLiteral("All files (*)")}));
+  EXPECT_EQ(chooser.NameFilters(), (QStringList{kMidiFilter, QStringLiteral("All files (*)")}));
+}
+
+TEST(FileChooser, MidiFilterTakesMidMidiAndKarInAnyLetterCase) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  for (const char* name :
+       {"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR", "f.txt", "g.mid.txt", "h.mi", "i.midx"}) {
+    QFile file(folder.filePath(QString::fromLatin1(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  const QStringList shown = QDir(folder.path())
+                                .entryList(MidiFileFilters().front().patterns,
+                                           QDir::Files | QDir::CaseSensitive, QDir::Name);
+  EXPECT_EQ(shown, (QStringList{"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR"}));
 }
 
 TEST(FileChooser, GivesTheChosenFullPathOrNothingOnCancel) {
@@ -269,7 +286,7 @@ TEST(FileChooser, GivesTheChosenFullPathOrNothingOnCancel) {
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
   });
   EXPECT_EQ(chooser.ChooseFileToOpen(nullptr), std::optional<QString>(path));
-  EXPECT_EQ(initialFilter, QStringLiteral("MIDI files (*.mid)"));
+  EXPECT_EQ(initialFilter, kMidiFilter);
   AnswerNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   EXPECT_EQ(chooser.ChooseFileToOpen(nullptr), std::nullopt);
 }

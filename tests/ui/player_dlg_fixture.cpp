@@ -1,7 +1,10 @@
 #include "tests/ui/player_dlg_fixture.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 namespace quirelle::testing {
 
@@ -111,6 +114,25 @@ std::vector<std::uint32_t> PlayerDlgTest::TakeShortMessages() {
 void PlayerDlgTest::OpenFile(const std::string& path) {
   chooser.answers.push_back(QString::fromStdString(path));
   Click(res::kIdcOpen);
+}
+
+void PlayerDlgTest::StartWith(const std::string& path) {
+  dialog = std::make_unique<RecordingPlayerDlg>(driver, chooser, driver.clock());
+  dialog->OpenOnStart(path);
+  ASSERT_TRUE(dialog->Create());
+  Deliver();
+}
+
+void PlayerDlgTest::Drop(const std::string& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+  const QPoint middle = dialog->rect().center();
+  QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(dialog.get(), &enter);
+  ASSERT_TRUE(enter.isAccepted()) << "the window refuses the drag";
+  QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(dialog.get(), &drop);
+  Deliver();
 }
 
 }  // namespace quirelle::testing

@@ -73,6 +73,10 @@ class PlayerDlgTest : public ::testing::Test {
   std::vector<std::uint32_t> TakeShortMessages();
   // Chooses `path` in the file chooser and clicks Open.
   void OpenFile(const std::string& path);
+  // A new window started as `quirelle PATH` is.
+  void StartWith(const std::string& path);
+  // Drags `path` from a file manager and drops it on the window.
+  void Drop(const std::string& path);
 
   stream::VirtualDriver driver;
   ScriptedChooser chooser;

@@ -1,7 +1,10 @@
 // The player window's buttons and transport state, driven by real clicks and the engine's
 // posted messages.
 #include <QFile>
+#include <QTest>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "tests/ui/player_dlg_fixture.h"
 
@@ -42,7 +45,7 @@ TEST_F(PlayerDlgTest, ButtonsFollowOpenPlayPauseStop) {
   PlayFor(kSecond);
   EXPECT_EQ(Text(res::kIdcPosition), "Bar:1 ");
   PlayFor(3 * kSecond);
-  EXPECT_EQ(Text(res::kIdcPosition), "Bar:2 ");
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:3 ");
 
   Click(res::kIdcPause);
   EXPECT_EQ(Buttons(), kPausedNow);
@@ -123,19 +126,96 @@ TEST_F(PlayerDlgTest, FilesThatCannotBePlayedAreReportedAndLeaveOnlyOpen) {
       {songPath + ".missing", "cannot be opened"},
       {std::filesystem::path(songPath).parent_path().string(), "cannot be opened"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    dialog->problems.clear();
-    OpenFile(c.path);
-    ASSERT_EQ(dialog->problems.size(), 1u);
-    EXPECT_TRUE(dialog->problems[0].contains(QString::fromStdString(c.path)));
-    EXPECT_TRUE(dialog->problems[0].contains(c.words)) << dialog->problems[0].toStdString();
-    EXPECT_EQ(Buttons(), kOnlyOpen);
-    EXPECT_EQ(dialog->windowTitle(), "Quirelle");
+  // The same report whether the file was chosen, given on the command line or dropped.
+  const std::function<void(const std::string&)> ways[] = {
+      [this](const std::string& path) { OpenFile(path); },
+      [this](const std::string& path) { StartWith(path); },
+      [this](const std::string& path) { Drop(path); },
+  };
+  for (const auto& openIt : ways) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.path);
+      dialog->problems.clear();
+      openIt(c.path);
+      ASSERT_EQ(dialog->problems.size(), 1u);
+      EXPECT_TRUE(dialog->problems[0].contains(QString::fromStdString(c.path)));
+      EXPECT_TRUE(dialog->problems[0].contains(c.words)) << dialog->problems[0].toStdString();
+      EXPECT_EQ(Buttons(), kOnlyOpen);
+      EXPECT_EQ(dialog->windowTitle(), "Quirelle");
+    }
   }
   // Open asks again, and a good file then plays.
   OpenFile(songPath);
   EXPECT_EQ(Buttons(), kLoaded);
+}
+
+TEST_F(PlayerDlgTest, FileGivenOnTheCommandLineOpensReadyToPlay) {
+  StartWith(songPath);
+  EXPECT_EQ(Buttons(), kLoaded);
+  EXPECT_EQ(dialog->windowTitle(), "Quirelle playing: ave.mid");
+  EXPECT_EQ(Text(res::kIdcName1), "Soprano");
+  EXPECT_EQ(chooser.asked, 0);
+}
+
+TEST_F(PlayerDlgTest, DroppedFileReplacesThePlayingSongAtTheSlidersTempo) {
+  OpenFile(songPath);
+  Click(res::kIdcPlay);
+  Key(res::kIdcTempo, Qt::Key_PageDown, true);  // 120 %, for this song only
+  Key(res::kIdcTempo, Qt::Key_PageDown, false);
+  PlayFor(kSecond);
+  TrackData untitled;
+  untitled.Event(0, {0x90, 60, 80}).Event(480, {0x80, 60, 0}).End();
+  Drop(WriteTempFile(MidiImage(1, 480, {untitled}), "Morning Hymn.mid"));
+  EXPECT_FALSE(dialog->engine().playing());
+  EXPECT_EQ(Buttons(), kLoaded);
+  EXPECT_EQ(dialog->tempo(), 100);
+  EXPECT_EQ(Text(res::kIdcTitle), "Morning Hymn") << "a song without a title shows its file name";
+  EXPECT_EQ(dialog->windowTitle(), "Quirelle playing: Morning Hymn.mid");
+  Click(res::kIdcPlay);
+  PlayFor(kSecond);
+  // Its first buffers were filled at the load: the note ends after a quarter at 120 beats a
+  // minute, not at the last song's 120 %.
+  const auto messages = driver.Messages();
+  const auto noteOff = std::find_if(messages.rbegin(), messages.rend(), [](const auto& m) {
+    return m.kind == stream::RecordedMessage::Kind::kEvent && (m.message & 0xF0) == 0x80;
+  });
+  ASSERT_NE(noteOff, messages.rend());
+  EXPECT_EQ(noteOff->micros, 500'000u);
+}
+
+TEST_F(PlayerDlgTest, SpacePlaysPausesAndResumesAndHomeRewinds) {
+  OpenFile(songPath);
+  dialog->show();  // the keys work in the active window, whichever control has the focus
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  Slider(res::kIdcTempo)->setFocus();
+  QTest::keyClick(dialog.get(), Qt::Key_Space);
+  EXPECT_EQ(dialog->state(), StatePlaying);
+  EXPECT_EQ(Buttons(), kPlaying);
+  QTest::keyClick(dialog.get(), Qt::Key_Home);
+  EXPECT_EQ(dialog->state(), StatePlaying) << "Rewind is disabled while playing";
+  QTest::keyClick(dialog.get(), Qt::Key_Space);
+  EXPECT_TRUE(dialog->engine().paused());
+  EXPECT_EQ(Buttons(), kPausedNow);
+  QTest::keyClick(dialog.get(), Qt::Key_Space);
+  EXPECT_FALSE(dialog->engine().paused());
+  QTest::keyClick(dialog.get(), Qt::Key_Space);
+  QTest::keyClick(dialog.get(), Qt::Key_Home);
+  EXPECT_EQ(dialog->state(), StateRewound);
+  EXPECT_EQ(Buttons(), kRewound);
+  Deliver();
+}
+
+TEST_F(PlayerDlgTest, RealFileShowsTheBarsOfItsScore) {
+  // 4/4 from its start, a quarter of 714285 µs: bar 2 begins at about 2.86 s.
+  OpenFile(std::string(QUIRELLE_CORPUS_DIR) + "/abc2midi/satb1_old_hundredth.mid");
+  Click(res::kIdcPlay);
+  PlayFor(2 * kSecond);  // the device gives back its first buffers about every 1.4 s
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:1 ");
+  PlayFor(kSecond + kSecond / 2);
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:2 ");
+  Click(res::kIdcStop);
+  Deliver();
 }
 
 TEST_F(PlayerDlgTest, NoMidiOutputIsReportedWithTheDevicesReason) {

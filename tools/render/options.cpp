@@ -36,6 +36,8 @@ std::optional<std::array<std::uint32_t, 4>> ParseVolumes(const std::string& text
   return volumes;
 }
 
+constexpr const char* kOneOutput = "give one of -o OUT.wav, --events and --info";
+
 ParseResult Fail(std::string error) {
   return ParseResult{std::nullopt, std::move(error)};
 }
@@ -78,18 +80,16 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
         return Fail("--from-tick takes a tick of the song from 0 to 4294967295");
       }
       options.fromTick = *value;
-    } else if (arg == "-o") {
+    } else if (arg == "-o" || arg == "--events" || arg == "--info") {
       if (haveOutput) {
-        return Fail("give one of -o OUT.wav and --events");
+        return Fail(kOneOutput);
       }
-      options.wavPath = args[++i];
       haveOutput = true;
-    } else if (arg == "--events") {
-      if (haveOutput) {
-        return Fail("give one of -o OUT.wav and --events");
+      if (arg == "-o") {
+        options.wavPath = args[++i];
+      } else {
+        (arg == "--events" ? options.events : options.info) = true;
       }
-      options.events = true;
-      haveOutput = true;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Fail("unknown option " + arg);
     } else if (!options.midiPath.empty()) {
@@ -99,7 +99,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     }
   }
   if (!haveOutput) {
-    return Fail("give one of -o OUT.wav and --events");
+    return Fail(kOneOutput);
   }
   if (options.midiPath.empty()) {
     return Fail("give a MIDI file");

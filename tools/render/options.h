@@ -17,6 +17,7 @@ struct Options {
   std::uint32_t fromTick = 0;  // --from-tick: where playback starts, in the song's ticks
   std::string wavPath;         // -o
   bool events = false;         // --events
+  bool info = false;           // --info
   std::string midiPath;
 };
 
@@ -29,6 +30,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 
 inline constexpr const char* kUsage =
     "usage: quirelle-render [--tempo PERCENT] [--volumes V1,V2,V3,V4] [--soundfont FILE]\n"
-    "                       [--rate HZ] [--from-tick TICK] (-o OUT.wav | --events) FILE.mid\n";
+    "                       [--rate HZ] [--from-tick TICK] (-o OUT.wav | --events | --info)\n"
+    "                       FILE.mid\n";
 
 }  // namespace quirelle::render

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 #include "platform/readable_file.h"
@@ -12,6 +13,7 @@
 #include "player/window_messages.h"
 #include "tools/render/event_line.h"
 #include "tools/render/progress_bar.h"
+#include "tools/render/song_info_lines.h"
 #include "tools/render/volume_keeper.h"
 #if QUIRELLE_HAVE_SYNTH
 #include "player/stream/synth/synth_driver.h"
@@ -51,13 +53,19 @@ void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
   }
 }
 
-// Plays the song on the virtual device to its end; false when it cannot be loaded.
-bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err) {
+// Plays the song on the virtual device to its end; false when it cannot be loaded. `loaded`
+// sees the engine once the song is loaded.
+bool PlayOnVirtualDevice(
+    const Options& options, stream::VirtualDriver& driver, std::ostream& err,
+    const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
   engine.SetDialogWindow(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
+  }
+  if (loaded) {
+    loaded(engine);
   }
   keeper.Attach(&engine);
   engine.Play(false);
@@ -83,6 +91,28 @@ int RenderEvents(const Options& options, std::ostream& out, std::ostream& err) {
   return 0;
 }
 
+// Device time of the last message a run on the virtual device sent.
+double LastMessageSeconds(const stream::VirtualDriver& driver) {
+  const auto messages = driver.Messages();
+  return messages.empty() ? 0 : static_cast<double>(messages.back().micros) / 1e6;
+}
+
+// What the window shows, and the song's length at its written tempo.
+int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
+  Options written = options;
+  written.tempoPercent = 100;
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  std::string lines;
+  const auto collect = [&](const player::CMidiStreamPlayer& engine) {
+    lines = SongInfoLines(engine, options.midiPath);
+  };
+  if (!PlayOnVirtualDevice(written, driver, err, collect)) {
+    return 2;
+  }
+  out << lines << SecondsLine(LastMessageSeconds(driver));
+  return 0;
+}
+
 #if QUIRELLE_HAVE_SYNTH
 // The song's length at the chosen tempo, from a run on the virtual device (it takes moments).
 double SongSeconds(const Options& options) {
@@ -91,8 +121,7 @@ double SongSeconds(const Options& options) {
   if (!PlayOnVirtualDevice(options, driver, ignored)) {
     return 0;
   }
-  const auto messages = driver.Messages();
-  return messages.empty() ? 0 : static_cast<double>(messages.back().micros) / 1e6;
+  return LastMessageSeconds(driver);
 }
 
 int RenderWav(const Options& options, std::ostream& err) {
@@ -140,6 +169,9 @@ int RenderWav(const Options& options, std::ostream& err) {
 int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.events) {
     return RenderEvents(options, out, err);
+  }
+  if (options.info) {
+    return PrintInfo(options, out, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   return RenderWav(options, err);

@@ -7,7 +7,8 @@
 
 namespace quirelle::render {
 
-// Exit status: 0 when the song was played to its end, 2 when it cannot be read or played.
+// Exit status: 0 when the song was played to its end (or, for --info, described), 2 when it
+// cannot be read or played.
 int RunRender(const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace quirelle::render

@@ -8,7 +8,10 @@ namespace quirelle::framework {
 
 const std::vector<FileFilter>& MidiFileFilters() {
   static const std::vector<FileFilter> filters{
-      {QStringLiteral("MIDI files"), {QStringLiteral("*.mid")}},
+      // In any letter case: files from other systems are often called SONG.MID.
+      {QStringLiteral("MIDI files"),
+       {QStringLiteral("*.[mM][iI][dD]"), QStringLiteral("*.[mM][iI][dD][iI]"),
+        QStringLiteral("*.[kK][aA][rR]")}},
       {QStringLiteral("All files"), {QStringLiteral("*")}},
   };
   return filters;

@@ -17,7 +17,7 @@ struct FileFilter {
   QString Text() const { return name + QStringLiteral(" (") + patterns.join(u' ') + u')'; }
 };
 
-// "MIDI files (*.mid)" (the initial choice), then "All files (*)".
+// "MIDI files" (.mid, .midi and .kar in any letter case; the initial choice), then "All files".
 const std::vector<FileFilter>& MidiFileFilters();
 
 class FileChooser {

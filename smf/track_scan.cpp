@@ -1,0 +1,81 @@
+// The whole-song pass of the song information: voice names from the tracks that play them.
+#include "smf/track_scan.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "smf/event_reader.h"
+#include "smf/text.h"
+
+namespace quirelle::smf {
+
+namespace {
+
+constexpr std::uint8_t kTrackName = 0x03;
+constexpr std::uint8_t kInstrumentName = 0x04;
+
+// The pass reports nothing to the engine: it is not playback.
+class QuietHooks final : public ReaderHooks {
+ public:
+  void OnParseError(const TrackCursor&, const char*) override {}
+  void OnDataBlockAllocated() override {}
+};
+
+struct OneTrack {
+  std::string trackName;
+  std::string instrumentName;
+  std::uint16_t noteChannels = 0;  // bit c: channel c plays a note
+  std::uint32_t lastEventTick = 0;
+};
+
+void Note(OneTrack& track, const TrackEvent& event) {
+  if (event.status == 0xFF) {
+    const std::string_view text =
+        TrimBlanks({reinterpret_cast<const char*>(event.data.get()), event.length});
+    std::string& name = event.data1 == kTrackName ? track.trackName : track.instrumentName;
+    if ((event.data1 == kTrackName || event.data1 == kInstrumentName) && name.empty()) {
+      name = text;
+    }
+  } else if ((event.status & 0xF0) == 0x90 && event.data2 > 0) {
+    track.noteChannels |= static_cast<std::uint16_t>(1u << (event.status & 0x0F));
+  }
+  if (!event.IsEndOfTrack()) {
+    track.lastEventTick = event.time;
+  }
+}
+
+OneTrack ReadTrack(TrackCursor cursor) {
+  OneTrack track;
+  if (!PlaceOnFirstEvent(cursor)) {
+    return track;
+  }
+  QuietHooks hooks;
+  TrackEvent event;
+  while (ReadEvent(cursor, event, hooks) != 0) {
+    Note(track, event);
+    event.data.reset();
+  }
+  return track;
+}
+
+}  // namespace
+
+TrackScan ScanTracks(const std::vector<TrackCursor>& tracks) {
+  TrackScan scan;
+  std::uint16_t claimed = 0;
+  for (const TrackCursor& cursor : tracks) {
+    const OneTrack track = ReadTrack(cursor);
+    scan.lastEventTick = std::max(scan.lastEventTick, track.lastEventTick);
+    const std::string& name = track.trackName.empty() ? track.instrumentName : track.trackName;
+    for (unsigned channel = 0; channel < scan.voiceNames.size(); ++channel) {
+      const auto bit = static_cast<std::uint16_t>(1u << channel);
+      if ((track.noteChannels & bit) != 0 && (claimed & bit) == 0) {
+        claimed |= bit;
+        scan.voiceNames[channel] = name;
+      }
+    }
+  }
+  return scan;
+}
+
+}  // namespace quirelle::smf

@@ -1,0 +1,27 @@
+// One pass over every track of the song: which track first plays each channel and what that
+// track is called, and where the song's last event stands.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "smf/track_cursor.h"
+
+namespace quirelle::smf {
+
+struct TrackScan {
+  // Per MIDI channel: the name of the first track, in file order, whose note-ons (velocity above
+  // 0) use the channel: its first non-blank track name, else its first non-blank instrument name,
+  // trimmed bytes as the file has them. Empty when no such track or it has no name.
+  std::array<std::string, 16> voiceNames;
+  // Tick of the latest event of any track other than end-of-track; 0 for a song of none.
+  std::uint32_t lastEventTick = 0;
+};
+
+// Reads each track through a copy of its cursor from its first event, so the tracks stand where
+// they stood. A track is read up to its end or its first bad event.
+TrackScan ScanTracks(const std::vector<TrackCursor>& tracks);
+
+}  // namespace quirelle::smf
