@@ -270,7 +270,7 @@ std::vector<NamedFile> Files() {
   std::vector<NamedFile> files = {{"synthetic", LargeFile()}};
   for (const char* path :
        {"abc2midi/satb1_old_hundredth.mid",
-        "debian-playmidi/doc__playmidi__examples__bach-invention-01.mid",
+        "debian-timidity/doc__timidity__examples__test_sample.mid",
         "debian-playmidi/doc__playmidi__examples__gmstriving.mid",
         "debian-openttd-openmsx/games__openttd__baseset__openmsx__keep_on_rolling.mid",
         "jazz-soft-test-midi-files/test-all-gs-sounds.mid"}) {
