@@ -12,10 +12,14 @@ function(quirelle_target name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# quirelle_test(<name> SOURCES ... LIBS ... [LABELS <label>]): one GoogleTest program registered
-# with CTest; its tests carry one label, the subsystem (ctest -L takes a regular expression).
+# quirelle_test(<name> SOURCES ... LIBS ... [LABELS <label>] [TIMEOUT <seconds>]): one GoogleTest
+# program registered with CTest; its tests carry one label, the subsystem (ctest -L takes a regular
+# expression), and a timeout (60 s unless given), so that a deadlock fails instead of hanging.
 function(quirelle_test name)
-  cmake_parse_arguments(QT "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(QT "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT QT_TIMEOUT)
+    set(QT_TIMEOUT 60)
+  endif()
   find_package(GTest REQUIRED)
   add_executable(${name} ${QT_SOURCES})
   quirelle_target(${name})
@@ -28,5 +32,6 @@ function(quirelle_test name)
   if(count GREATER 1)
     message(FATAL_ERROR "quirelle_test(${name}): give one label, not ${QT_LABELS}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${QT_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${QT_LABELS}" TIMEOUT ${QT_TIMEOUT})
 endfunction()

@@ -1,38 +1,17 @@
 // Random transport operations against the virtual device in real time: no race, no deadlock,
-// every stop comes back, and no note is left sounding after a stop.
+// every stop comes back well before its give-up, and no note is left sounding after a stop.
+// (How fast each kind of stop returns, and the pedals it releases, is the transport test's.)
 #include <gtest/gtest.h>
 
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "tests/player/transport_rig.h"
 
 namespace quirelle::testing {
 namespace {
-
-using Kind = stream::RecordedMessage::Kind;
-
-// Notes that are still sounding once every recorded message has been applied.
-std::set<std::pair<int, int>> SoundingNotes(const std::vector<stream::RecordedMessage>& messages) {
-  std::set<std::pair<int, int>> sounding;
-  for (const auto& m : messages) {
-    const int status = static_cast<int>(m.message & 0xFF);
-    const int channel = status & 0x0F;
-    const int data1 = static_cast<int>((m.message >> 8) & 0x7F);
-    const int data2 = static_cast<int>((m.message >> 16) & 0x7F);
-    if ((status & 0xF0) == 0x90 && data2 != 0) {
-      sounding.insert({channel, data1});
-    } else if ((status & 0xF0) == 0x80 || (status & 0xF0) == 0x90) {
-      sounding.erase({channel, data1});
-    } else if ((status & 0xF0) == 0xB0 && (data1 == 123 || data1 == 120)) {
-      std::erase_if(sounding, [&](const auto& note) { return note.first == channel; });
-    }
-  }
-  return sounding;
-}
 
 TEST(TransportStress, TenThousandRandomOperations) {
   TransportRig rig(stream::VirtualDriver::Mode::kRealTime);
@@ -41,18 +20,18 @@ TEST(TransportStress, TenThousandRandomOperations) {
   std::mt19937 random(20261208);
   std::uniform_int_distribution<int> pick(0, 99);
   std::uniform_int_distribution<int> pause(0, 300);
-  auto slowestStop = std::chrono::steady_clock::duration::zero();
+  std::uint64_t slowestStop = 0;  // µs of device time, which runs in real time here
   int stops = 0;
 
   auto stopAndCheck = [&] {
-    const auto start = std::chrono::steady_clock::now();
+    const std::uint64_t start = rig.driver.clock().NowMicros();
     rig.engine.Stop();
-    slowestStop = std::max(slowestStop, std::chrono::steady_clock::now() - start);
+    slowestStop = std::max(slowestStop, rig.driver.clock().NowMicros() - start);
     ++stops;
     rig.driver.WaitIdle();
-    const auto left = SoundingNotes(rig.driver.Messages());
+    const LeftSounding left = WhatIsLeftSounding(rig.driver.Messages());
     rig.driver.ClearMessages();
-    EXPECT_TRUE(left.empty()) << left.size() << " notes left sounding after stop " << stops;
+    EXPECT_TRUE(left.notes.empty()) << left.notes.size() << " notes left sounding, stop " << stops;
   };
 
   for (int i = 0; i < 10000; ++i) {
@@ -83,8 +62,9 @@ TEST(TransportStress, TenThousandRandomOperations) {
   }
   stopAndCheck();
   EXPECT_GT(stops, 100);
-  // A stop whose buffers come back never runs into its 2000 ms limit.
-  EXPECT_LT(slowestStop, std::chrono::milliseconds(2500));
+  // A stop whose buffers come back returns long before its 2000 ms give-up, even on a loaded
+  // machine under a sanitizer.
+  EXPECT_LT(slowestStop, 400'000u);
 }
 
 TEST(TransportStress, HundredLoadPlayStopCyclesLeaveNothingBehind) {

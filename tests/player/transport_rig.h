@@ -2,6 +2,9 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "platform/message_queue_window.h"
@@ -58,5 +61,23 @@ class TransportRig {
 
 // Four voices of quarter notes for `quarters` beats at 480 ticks per quarter (0.5 s each).
 Bytes FourVoiceSong(int quarters);
+// Four voices, each holding one note for `quarters` beats with its sustain pedal down.
+Bytes HeldChordSong(int quarters);
+
+// What is still sounding once every recorded message has been applied to `before`: the notes
+// (channel, key) still on, and the channels whose sustain pedal is down.
+struct LeftSounding {
+  std::set<std::pair<int, int>> notes;
+  std::set<int> sustained;
+};
+// Every pedal down: what nothing but a release on all 16 channels clears.
+LeftSounding AllPedalsDown();
+LeftSounding WhatIsLeftSounding(const std::vector<stream::RecordedMessage>& messages,
+                                LeftSounding before = {});
+
+// Runs `action` on a thread of its own and moves the device clock on by `stepMicros` whenever the
+// callback thread has nothing left to do, until the action returns; the device time it took.
+std::uint64_t DeviceTimeOf(TransportRig& rig, const std::function<void()>& action,
+                           std::uint64_t stepMicros);
 
 }  // namespace quirelle::testing

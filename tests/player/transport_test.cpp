@@ -191,22 +191,55 @@ TEST(Transport, AVolumeWrittenBeforeAPercentChangeIsMendedWhenItPlays) {
   rig.engine.Stop();
 }
 
-// Runs `stop` on its own thread and moves the device clock on until it returns.
+// Runs Stop while the device clock moves on in steps of 50 ms.
 int StopWhileTimePasses(TransportRig& rig, std::uint64_t* waitedMicros) {
-  const std::uint64_t start = rig.driver.clock().NowMicros();
-  std::atomic<bool> done{false};
   int result = -1;
-  std::thread stopper([&] {
-    result = rig.engine.Stop();
-    done = true;
-  });
-  while (!done) {
-    rig.driver.Advance(50'000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  stopper.join();
-  *waitedMicros = rig.driver.clock().NowMicros() - start;
+  *waitedMicros = DeviceTimeOf(
+      rig, [&] { result = rig.engine.Stop(); }, 50'000);
   return result;
+}
+
+TEST(Transport, UserStopsReturnAtOnceAndLeaveEveryChannelSilent) {
+  struct Case {
+    const char* name;
+    bool pauseFirst;
+    bool reload;  // the window's Rewind: a stop, then the song loaded again
+  };
+  const Case cases[] = {
+      {"Stop", false, false},
+      {"Rewind", false, true},
+      {"StopWhilePaused", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TransportRig rig;
+    const Bytes song = HeldChordSong(16);
+    ASSERT_EQ(rig.Load(song), 1);
+    ASSERT_EQ(rig.engine.Play(false), 1);
+    rig.driver.Advance(kSecond);  // the chord sounds, every pedal of the song down
+    ASSERT_EQ(WhatIsLeftSounding(rig.driver.Messages()).notes.size(), 4u);
+    if (c.pauseFirst) {
+      ASSERT_EQ(rig.engine.Pause(), 0);
+    }
+    rig.Posted();
+    int stopped = -1;
+    int loaded = 1;
+    const std::uint64_t took = DeviceTimeOf(
+        rig,
+        [&] {
+          stopped = rig.engine.Stop();
+          loaded = c.reload ? rig.Load(song) : 1;
+        },
+        1'000);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(loaded, 1);
+    EXPECT_LE(took, 50'000u) << "µs of device time";
+    EXPECT_FALSE(rig.engine.playing());
+    // Counted from every pedal down, so the stop must release all 16 channels.
+    const LeftSounding left = WhatIsLeftSounding(rig.driver.Messages(), AllPedalsDown());
+    EXPECT_TRUE(left.notes.empty()) << left.notes.size() << " notes left sounding";
+    EXPECT_TRUE(left.sustained.empty()) << left.sustained.size() << " channels left sustained";
+  }
 }
 
 TEST(Transport, StopGivesUpWaitingForKeptBuffersAfterTwoSeconds) {

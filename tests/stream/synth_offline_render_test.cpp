@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -22,6 +23,7 @@ namespace {
 
 constexpr std::uint32_t kDivision = 96;
 constexpr std::uint64_t kBlock = SynthBlockScheduler::kBlockFrames;
+constexpr std::chrono::seconds kRenderLimit{20};
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() /
@@ -44,9 +46,7 @@ std::vector<SongEvent> Scale() {
 class OfflineRender : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FindSoundFont("")) {
-      GTEST_SKIP() << "no General MIDI SoundFont installed";
-    }
+    ASSERT_TRUE(FindSoundFont("")) << "no General MIDI SoundFont: install fluid-soundfont-gm";
   }
   void TearDown() override {
     for (const std::string& path : paths_) {
@@ -71,7 +71,12 @@ class OfflineRender : public ::testing::Test {
         return std::nullopt;
       }
       EXPECT_EQ(feeder.Play(), MMSYSERR_NOERROR);
-      EXPECT_TRUE(feeder.WaitUntilClosed());
+      // A render that hangs fails here, well inside the test's timeout; the driver is only
+      // waited for once the stream has closed.
+      if (!feeder.WaitUntilClosed(kRenderLimit)) {
+        ADD_FAILURE() << "the render did not end within " << kRenderLimit.count() << " s";
+        return std::nullopt;
+      }
     }
     driver->WaitUntilClosed();
     if (!driver->Finish()) {

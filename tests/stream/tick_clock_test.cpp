@@ -60,10 +60,10 @@ TEST(TickClock, HugeDeltasDoNotOverflow) {
   clock.SetDivision(1);
   clock.SetTempo(0xFFFFFF);
   const Stamp far = clock.After({}, 0xFFFFFFFFull);
-  // 2^32 - 1 quarters of 16777215 µs at 96 kHz.
-  const Wide samples = Multiply(0xFFFFFFFFull * 0xFFFFFFull, 96000);
-  const QuotientRemainder expected = Divide(samples, 1000000);
-  EXPECT_EQ(far.whole, expected.quotient);
+  // 2^32 - 1 quarters of 16777215 µs at 96 kHz: 4294967295 × 16777215 × 96000 / 10^6 samples
+  // = 6917528613713608.8, beyond 2^52, and the 0.8 is kept as 4/5 of the 10^6 denominator.
+  EXPECT_EQ(far.whole, 6917528613713608u);
+  EXPECT_EQ(far.rem * 5, clock.denominator() * 4);
   EXPECT_EQ(clock.TicksUntil({}, far.whole + 1), 0xFFFFFFFFull);
 }
 

@@ -37,20 +37,15 @@ INSTANTIATE_TEST_SUITE_P(Values, MulDivTest,
                                            MulDivCase{1, 1, 3, 0}, MulDivCase{5, 1, 0, -1},
                                            MulDivCase{0x7FFFFFFF, 4, 1, -1}));
 
-TEST(DialogUnits, BaseUnitsFromTheAverageLetterWidthAndTheHeight) {
+TEST(DialogUnits, BaseUnitsOfTheClassicDialogFont) {
+  ASSERT_TRUE(FontFamilyAvailable(QStringLiteral("MS Sans Serif")))
+      << "the dialog font comes from Wine's font file: install fonts-wine";
   const QFont font = DialogFont("MS Sans Serif", 8);
-  const QFontMetrics metrics(font);
+  EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("MS Sans Serif"));
+  // 8-point MS Sans Serif: letters 6 pixels wide on average, lines 13 pixels high.
   const DialogUnits units = DialogUnits::FromFont(font);
-  const int letters = metrics.horizontalAdvance(
-      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  EXPECT_EQ(units.baseX(), (letters / 26 + 1) / 2);
-  EXPECT_EQ(units.baseY(), metrics.height());
-  if (FontFamilyAvailable(QStringLiteral("MS Sans Serif"))) {
-    // The classic 8-point dialog font's base units.
-    EXPECT_EQ(QFontInfo(font).family(), QStringLiteral("MS Sans Serif"));
-    EXPECT_EQ(units.baseX(), 6);
-    EXPECT_EQ(units.baseY(), 13);
-  }
+  EXPECT_EQ(units.baseX(), 6);
+  EXPECT_EQ(units.baseY(), 13);
 }
 
 TEST(DialogFont, UnknownFamilyFallsBackToTheSystemFontAtThePointSize) {
@@ -71,11 +66,19 @@ class LoadedDialogTest : public ::testing::Test {
 };
 
 TEST_F(LoadedDialogTest, EveryControlHasItsTemplateRectangleInDialogUnits) {
-  const DialogUnits units = DialogUnits::FromFont(dialog_.font());
-  EXPECT_EQ(units.baseX(), dialog_.Units().baseX());
-  EXPECT_EQ(units.baseY(), dialog_.Units().baseY());
+  ASSERT_EQ(dialog_.Units().baseX(), 6);
+  ASSERT_EQ(dialog_.Units().baseY(), 13);
+  // The template's rectangles worked out by hand: x and width × 6/4, y and height × 13/8, halves
+  // rounded up; (10, 60, 35, 31) is 15, 97.5, 52.5, 50.375 pixels.
+  const QRect expected[] = {
+      {8, 8, 75, 13},     {15, 33, 117, 42}, {150, 33, 60, 13}, {15, 98, 53, 50},
+      {225, 195, 56, 23}, {240, 16, 39, 99}, {8, 163, 75, 13},  {150, 195, 56, 23},
+      {90, 98, 96, 23},   {90, 130, 90, 16}, {8, 228, 270, 49}, {90, 154, 90, 16},
+  };
+  ASSERT_EQ(std::size(expected), kTestTemplate.controls.size());
   const QObjectList children = dialog_.children();
   std::size_t index = 0;
+  std::size_t n = 0;
   for (const ControlTemplate& control : kTestTemplate.controls) {
     // Controls are created in template order; find the index-th widget child.
     QWidget* widget = nullptr;
@@ -83,15 +86,12 @@ TEST_F(LoadedDialogTest, EveryControlHasItsTemplateRectangleInDialogUnits) {
       widget = qobject_cast<QWidget*>(children[static_cast<qsizetype>(index++)]);
     }
     ASSERT_NE(widget, nullptr);
-    const QRect expected(MulDiv(control.x, units.baseX(), 4), MulDiv(control.y, units.baseY(), 8),
-                         MulDiv(control.w, units.baseX(), 4), MulDiv(control.h, units.baseY(), 8));
-    EXPECT_EQ(widget->geometry(), expected) << "control " << control.id << " " << control.text;
+    EXPECT_EQ(widget->geometry(), expected[n++]) << "control " << control.id << " " << control.text;
   }
 }
 
 TEST_F(LoadedDialogTest, FrameIsFixedSizeWithCaptionAndCloseBoxOnly) {
-  const DialogUnits& units = dialog_.Units();
-  const QSize client(MulDiv(200, units.baseX(), 4), MulDiv(180, units.baseY(), 8));
+  const QSize client(300, 293);  // 200 × 180 dialog units: 300 × 292.5 pixels
   EXPECT_EQ(dialog_.size(), client);
   EXPECT_EQ(dialog_.minimumSize(), client);
   EXPECT_EQ(dialog_.maximumSize(), client);

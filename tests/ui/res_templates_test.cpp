@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <string>
 
+#include "tests/ui/player_pixels.h"
 #include "ui/framework/dialog.h"
 #include "ui/res/resource_ids.h"
 #include "ui/res/resources.h"
@@ -164,16 +165,17 @@ TEST(PlayerTemplate, LoadedControlsSitAtTheirTemplateRectangles) {
   framework::SetResourceModule(&Module());
   framework::CDialog dialog(kIddPlayer);
   ASSERT_TRUE(dialog.Create());
-  const framework::DialogUnits& units = dialog.Units();
+  ASSERT_EQ(dialog.Units().baseX(), 6) << "the dialog font is MS Sans Serif (fonts-wine)";
+  ASSERT_EQ(dialog.Units().baseY(), 13);
   for (const ControlTemplate& c : PlayerTemplate().controls) {
-    if (c.id == -1) {
-      continue;
-    }
-    const QWidget* widget = dialog.GetDlgItem(c.id);
-    ASSERT_NE(widget, nullptr) << c.id;
-    EXPECT_EQ(widget->geometry(), units.ToPixels(c.x, c.y, c.w, c.h)) << c.id;
+    EXPECT_TRUE(c.id == -1 || dialog.GetDlgItem(c.id) != nullptr) << c.id;
   }
-  EXPECT_EQ(dialog.size(), units.ToPixels(272, 205));
+  for (const testing::PlacedControl& placed : testing::kPlayerPixels) {
+    const QWidget* widget = dialog.GetDlgItem(placed.id);
+    ASSERT_NE(widget, nullptr) << placed.id;
+    EXPECT_EQ(widget->geometry(), placed.pixels) << placed.id;
+  }
+  EXPECT_EQ(dialog.size(), testing::kPlayerDialogPixels);
   EXPECT_TRUE(dialog.isVisible()) << "the template says visible";
   framework::SetResourceModule(nullptr);
 }

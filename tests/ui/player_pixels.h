@@ -1,0 +1,26 @@
+// Where the player dialog's controls land on the screen with the 8-point MS Sans Serif dialog font
+// (base units 6 × 13), worked out by hand from the template: x and width × 6/4, y and height ×
+// 13/8, halves rounded up. Play at (103, 167, 35, 31) units is 154.5, 271.375, 52.5, 50.375.
+#pragma once
+
+#include <QRect>
+#include <QSize>
+
+#include "ui/res/resource_ids.h"
+
+namespace quirelle::testing {
+
+struct PlacedControl {
+  int id;
+  QRect pixels;
+};
+
+inline const QSize kPlayerDialogPixels{408, 333};  // 272 × 205 units: 408 × 333.125
+inline const PlacedControl kPlayerPixels[] = {
+    {res::kIdcPlay, {155, 271, 53, 50}},    {res::kIdOk, {342, 299, 56, 23}},
+    {res::kIdcTempo, {359, 41, 39, 99}},    {res::kIdcAutoReplay, {227, 127, 110, 16}},
+    {res::kIdcVolume3, {48, 148, 117, 42}}, {res::kIdcTitle, {26, 250, 363, 13}},
+    {res::kIdcName4, {167, 211, 101, 23}},  {res::kIdcVolumeText4, {15, 218, 29, 13}},
+};
+
+}  // namespace quirelle::testing
