@@ -154,13 +154,10 @@ class MemoryFile final : public quirelle::platform::ReadableFile {
   std::size_t offset_ = 0;
 };
 
-class QuietHooks final : public quirelle::smf::LoadHooks {
+class QuietHooks final : public quirelle::smf::ReaderHooks {
  public:
   void OnParseError(const quirelle::smf::TrackCursor&, const char*) override { ++errors; }
   void OnDataBlockAllocated() override {}
-  int OpenStream() override { return 1; }
-  void FreeBuffers() override {}
-  void ResetClock() override {}
   int errors = 0;
 };
 
@@ -188,7 +185,7 @@ class QuietHooks final : public quirelle::smf::LoadHooks {
 // One load and read of `bytes`; the event count, or -1 when the load or a read failed.
 std::int64_t OursOnce(const Bytes& bytes) {
   QuietHooks hooks;
-  quirelle::smf::MidiFile file(hooks);
+  quirelle::smf::MidiFile file;
   MemoryFile input(bytes);
   if (file.LoadFromFile(input) != 1) {
     return -1;

@@ -20,7 +20,7 @@ constexpr auto kLastCallbackWait = std::chrono::seconds(10);
 }  // namespace
 
 CMidiStreamPlayer::CMidiStreamPlayer(stream::StreamDriver& driver, const platform::Clock& waitClock)
-    : driver_(driver), file_(*this), bufferReturn_(waitClock) {}
+    : driver_(driver), bufferReturn_(waitClock) {}
 
 CMidiStreamPlayer::~CMidiStreamPlayer() {
   Shutdown();
@@ -40,20 +40,28 @@ void CMidiStreamPlayer::Shutdown() {
 }
 
 int CMidiStreamPlayer::LoadFromFile(platform::ReadableFile& file) {
+  ReleaseSong();
+  return file_.LoadFromFile(file) != 0 ? OpenStream() : 0;
+}
+
+int CMidiStreamPlayer::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength) {
+  lastOpenError_.clear();
+  // A second image while one is held is refused, and the device stays as it is.
+  return file_.CreateFromImage(std::move(image), imageLength) != 0 ? OpenStream() : 0;
+}
+
+void CMidiStreamPlayer::ReleaseSong() {
   lastOpenError_.clear();
   if (stream_.load() != nullptr) {
     AbandonStream();  // the buffers about to be freed must not be held by a device
   }
-  return file_.LoadFromFile(file);
-}
-
-int CMidiStreamPlayer::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
-                                       platform::Window* notifyWindow) {
-  lastOpenError_.clear();
-  return file_.CreateFromImage(std::move(image), imageLength, notifyWindow);
+  if (file_.HasImage()) {
+    FreeBuffers();
+  }
 }
 
 int CMidiStreamPlayer::RewindTracks() {
+  ResetClock();
   return file_.RewindTracks();
 }
 

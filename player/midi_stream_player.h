@@ -39,7 +39,7 @@ inline constexpr int kWriteSkipped = -105;
 inline constexpr std::uint32_t kDefaultTempo = 500000;  // µs per quarter note before any tempo
 inline constexpr std::uint32_t kStopWaitMillis = 2000;  // how long Stop waits for its buffers
 
-class CMidiStreamPlayer : private smf::LoadHooks {
+class CMidiStreamPlayer : private smf::ReaderHooks {
  public:
   // `driver` opens the stream device; `waitClock` measures the buffer-return wait of Stop.
   explicit CMidiStreamPlayer(stream::StreamDriver& driver,
@@ -50,8 +50,8 @@ class CMidiStreamPlayer : private smf::LoadHooks {
 
   // File side.
   int LoadFromFile(platform::ReadableFile& file);
-  int CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
-                      platform::Window* notifyWindow);
+  // Loads the image, then opens the device and queues the first buffers. 1 / 0.
+  int CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength);
   int RewindTracks();
   int GetTimeDivision(std::uint16_t& division) const;
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
@@ -59,8 +59,8 @@ class CMidiStreamPlayer : private smf::LoadHooks {
   int ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value);
 
   // Device side.
-  int OpenStream() override;
-  void FreeBuffers() override;
+  int OpenStream();
+  void FreeBuffers();
   int FillBuffer(bool first, StreamBuffer& buffer);
   int WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer);
   int Play(bool loop);
@@ -114,13 +114,15 @@ class CMidiStreamPlayer : private smf::LoadHooks {
 
  private:
   void OnDataBlockAllocated() override;
-  void ResetClock() override;
+  void ResetClock();
 
   // Hooks as the callback thread and the transport call them: the base ones once shutting down.
   void CallOnError(stream::MMRESULT result);
   void Dispatch(stream::HMIDISTRM stream, std::uint32_t message, std::uintptr_t param1);
   bool OnCallbackThread() const;
 
+  // Before a load: closes a device left open and frees the buffers of the song held.
+  void ReleaseSong();
   // Transport helpers.
   void SendSoundingVolume(std::uint32_t channel);
   void AbandonStream();

@@ -1,5 +1,5 @@
-// The file side of the engine: holds the image, checks its chunks, builds and rewinds the track
-// table, and runs the song information scan once the stream is open.
+// The file model: holds the image, checks its chunks, builds and rewinds the track table, and
+// runs the song information scan.
 #include "smf/midi_file.h"
 
 #include <limits>
@@ -29,7 +29,7 @@ std::uint32_t ReadWhole(platform::ReadableFile& file, std::uint8_t* block, std::
 
 }  // namespace
 
-MidiFile::MidiFile(LoadHooks& hooks) : hooks_(hooks) {
+MidiFile::MidiFile() {
   SetDefaultChannelNames();
 }
 
@@ -49,7 +49,6 @@ int MidiFile::LoadFromFile(platform::ReadableFile& file) {
   if (image_) {
     image_.reset();
     ClearCursors();
-    hooks_.FreeBuffers();
   }
   const std::uint64_t length = file.Length();
   if (length > std::numeric_limits<std::uint32_t>::max()) {
@@ -62,11 +61,10 @@ int MidiFile::LoadFromFile(platform::ReadableFile& file) {
     return 0;
   }
   const std::uint32_t read = ReadWhole(file, block.get(), static_cast<std::uint32_t>(length));
-  return CreateFromImage(std::move(block), read, nullptr);
+  return CreateFromImage(std::move(block), read);
 }
 
-int MidiFile::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
-                              platform::Window* notifyWindow) {
+int MidiFile::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength) {
   SetDefaultChannelNames();
   if (image_) {
     return 0;
@@ -85,11 +83,6 @@ int MidiFile::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLeng
   }
   image_ = std::move(image);
   imageLength_ = imageLength;
-  notifyWindow_ = notifyWindow;
-  channelVolumes_.Fill();
-  if (hooks_.OpenStream() == 0) {
-    return 0;
-  }
   ScanSongInfo();
   return 1;
 }
@@ -112,7 +105,6 @@ bool MidiFile::BuildTrackTable(const std::uint8_t* image, std::uint32_t imageLen
 }
 
 int MidiFile::RewindTracks() {
-  hooks_.ResetClock();
   if (!image_) {
     return 0;
   }

@@ -1,5 +1,5 @@
-// The file side of the engine: the image, the header values, the track table, the song's title,
-// the channel names and volumes, and the time-signature map.
+// The file model: the image, the header values, the track table, the song's title, the channel
+// names and the time-signature map. It only reads: the engine opens its device after a load.
 #pragma once
 
 #include <array>
@@ -10,9 +10,6 @@
 
 #include "platform/byte_block.h"
 #include "platform/readable_file.h"
-#include "platform/window.h"
-#include "smf/channel_volumes.h"
-#include "smf/reader_hooks.h"
 #include "smf/time_signature_map.h"
 #include "smf/track_cursor.h"
 
@@ -20,15 +17,15 @@ namespace quirelle::smf {
 
 class MidiFile {
  public:
-  explicit MidiFile(LoadHooks& hooks);
+  MidiFile();
   MidiFile(const MidiFile&) = delete;
   MidiFile& operator=(const MidiFile&) = delete;
 
   // Releases a held image, reads the whole file into a new block and creates from it. 1 / 0.
   int LoadFromFile(platform::ReadableFile& file);
-  // Takes ownership of `image` (freed when refused). 1 when accepted and the stream opened.
-  int CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength,
-                      platform::Window* notifyWindow);
+  // Takes ownership of `image` (freed when refused), builds the track table and scans the song
+  // information. 1 when accepted.
+  int CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength);
   // Puts every cursor back on its first event. 0 when no image is held or a first delta fails.
   int RewindTracks();
   int GetTimeDivision(std::uint16_t& division) const;
@@ -43,7 +40,6 @@ class MidiFile {
   std::uint16_t format() const { return format_; }
   std::uint16_t trackCount() const { return trackCount_; }
   std::uint16_t division() const { return division_; }
-  platform::Window* notifyWindow() const { return notifyWindow_; }
 
   std::vector<TrackCursor>& tracks() { return tracks_; }
   const std::vector<TrackCursor>& tracks() const { return tracks_; }
@@ -51,8 +47,6 @@ class MidiFile {
   std::string& title() { return title_; }  // bytes as the file has them
   const std::string& title() const { return title_; }
   const std::array<std::string, 16>& channelNames() const { return channelNames_; }
-  ChannelVolumes& channelVolumes() { return channelVolumes_; }
-  const ChannelVolumes& channelVolumes() const { return channelVolumes_; }
   const TimeSignatureMap& timeSignatures() const { return timeSignatures_; }
   // Tick of the song's last event other than end-of-track, from the last scan.
   std::uint32_t lastEventTick() const { return lastEventTick_; }
@@ -65,7 +59,6 @@ class MidiFile {
   // Gives every cursor the state of no track, so none points into a released image.
   void ClearCursors();
 
-  LoadHooks& hooks_;
   std::string title_ = " ";
   std::array<std::string, 16> channelNames_;
   std::uint32_t imageLength_ = 0;
@@ -73,9 +66,7 @@ class MidiFile {
   std::uint16_t format_ = 0;
   std::uint16_t trackCount_ = 0;
   std::uint16_t division_ = 0;
-  platform::Window* notifyWindow_ = nullptr;
   std::vector<TrackCursor> tracks_;
-  ChannelVolumes channelVolumes_;
   TimeSignatureMap timeSignatures_;
   std::uint32_t lastEventTick_ = 0;
 };

@@ -1,5 +1,5 @@
-// What the event reader and the loader report to the engine that owns them. The engine
-// implements these; tests supply their own.
+// What the event reader reports to its caller as it reads: the engine implements it, tests
+// supply their own.
 #pragma once
 
 #include "smf/track_cursor.h"
@@ -15,20 +15,6 @@ class ReaderHooks {
 
  protected:
   ~ReaderHooks() = default;
-};
-
-class LoadHooks : public ReaderHooks {
- public:
-  // Load step 9: open the stream device, set its time division, fill and queue the first two
-  // buffers. 0 fails the load (the image stays held), 1 goes on.
-  virtual int OpenStream() = 0;
-  // A held image is about to be released: unprepare and free the stream buffers.
-  virtual void FreeBuffers() = 0;
-  // RewindTracks sets the builder's last emitted time to 0.
-  virtual void ResetClock() = 0;
-
- protected:
-  ~LoadHooks() = default;
 };
 
 }  // namespace quirelle::smf

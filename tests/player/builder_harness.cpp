@@ -10,9 +10,7 @@ BuilderHarness::BuilderHarness(const Bytes& image, std::uint32_t tempoPercent) {
   engine_.SetTempoPercent(tempoPercent);
   platform::ByteBlock block = platform::AllocateBlock(image.size());
   std::memcpy(block.get(), image.data(), image.size());
-  EXPECT_EQ(
-      engine_.CreateFromImage(std::move(block), static_cast<std::uint32_t>(image.size()), nullptr),
-      0);
+  EXPECT_EQ(engine_.CreateFromImage(std::move(block), static_cast<std::uint32_t>(image.size())), 0);
   EXPECT_TRUE(engine_.file().HasImage());
 }
 

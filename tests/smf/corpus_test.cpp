@@ -13,7 +13,7 @@
 #include "smf/event_reader.h"
 #include "smf/midi_file.h"
 #include "tests/smf/exercise_file.h"
-#include "tests/smf/fake_load_hooks.h"
+#include "tests/smf/fake_reader_hooks.h"
 
 namespace quirelle::smf {
 namespace {
@@ -41,8 +41,8 @@ Outcome LoadAndRead(const fs::path& path) {
   if (!outcome.opened) {
     return outcome;
   }
-  test::FakeLoadHooks hooks;
-  MidiFile file(hooks);
+  test::FakeReaderHooks hooks;
+  MidiFile file;
   outcome.loaded = file.LoadFromFile(posix);
   outcome.title = file.title();
   if (!file.HasImage()) {

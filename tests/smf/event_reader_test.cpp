@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "tests/smf/exercise_file.h"
-#include "tests/smf/fake_load_hooks.h"
+#include "tests/smf/fake_reader_hooks.h"
 #include "tests/smf/image_builder.h"
 
 namespace quirelle::smf {
 namespace {
 
 using test::Bytes;
-using test::FakeLoadHooks;
+using test::FakeReaderHooks;
 
 struct Expected {
   std::uint32_t time;
@@ -177,7 +177,7 @@ class ReaderTable : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTable, DeliversTheEventsAndEndsAsExpected) {
   const ReaderCase& c = GetParam();
-  FakeLoadHooks hooks;
+  FakeReaderHooks hooks;
   TrackCursor cursor = CursorOn(c.track);
   ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
 
@@ -243,7 +243,7 @@ TEST(EventReader, StatusBytesWithNoPlaceInAFileEndTheTrackWithoutAMessage) {
     }
     SCOPED_TRACE(status);
     const Bytes track = {0x00, static_cast<std::uint8_t>(status), 0x00, 0x00, 0xFF, 0x2F, 0x00};
-    FakeLoadHooks hooks;
+    FakeReaderHooks hooks;
     TrackCursor cursor = CursorOn(track);
     ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
     TrackEvent event;
@@ -255,7 +255,7 @@ TEST(EventReader, StatusBytesWithNoPlaceInAFileEndTheTrackWithoutAMessage) {
 
 TEST(EventReader, ChannelStatusBecomesRunningStatusEvenWhenItsDataAreMissing) {
   const Bytes track = {0x00, 0x92};
-  FakeLoadHooks hooks;
+  FakeReaderHooks hooks;
   TrackCursor cursor = CursorOn(track);
   ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
   TrackEvent event;
@@ -265,7 +265,7 @@ TEST(EventReader, ChannelStatusBecomesRunningStatusEvenWhenItsDataAreMissing) {
 
 TEST(EventReader, ClearsTheRecordBeforeEachRead) {
   const Bytes track = {0x00, 0xFF, 0x01, 0x01, 'x', 0x00, 0xC0, 0x05, 0x00, 0xFF, 0x2F, 0x00};
-  FakeLoadHooks hooks;
+  FakeReaderHooks hooks;
   TrackCursor cursor = CursorOn(track);
   ASSERT_EQ(ReadVarLen(cursor, cursor.nextTime), 1);
   TrackEvent event;
@@ -281,12 +281,9 @@ TEST(EventReader, ClearsTheRecordBeforeEachRead) {
 
 TEST(EventReader, ParseErrorSeesTheCursorPastTheBadByte) {
   const Bytes track = {0x00, 0x3C};
-  struct PositionHooks final : LoadHooks {
+  struct PositionHooks final : ReaderHooks {
     void OnParseError(const TrackCursor& cursor, const char*) override { seen = cursor.position; }
     void OnDataBlockAllocated() override {}
-    int OpenStream() override { return 1; }
-    void FreeBuffers() override {}
-    void ResetClock() override {}
     const std::uint8_t* seen = nullptr;
   } hooks;
   TrackCursor cursor = CursorOn(track);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "smf/midi_file.h"
-#include "tests/smf/fake_load_hooks.h"
+#include "tests/smf/fake_reader_hooks.h"
 #include "tests/smf/image_builder.h"
 
 namespace quirelle::smf {
@@ -19,7 +19,7 @@ namespace {
 using test::Bytes;
 using test::Chunk;
 using test::Concat;
-using test::FakeLoadHooks;
+using test::FakeReaderHooks;
 using test::File;
 using test::Header;
 using test::kEndOfTrack;
@@ -239,11 +239,10 @@ class ScanTable : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ScanTable, CollectsWhatTheFileSays) {
   const ScanCase& c = GetParam();
-  FakeLoadHooks hooks;
-  MidiFile file(hooks);
-  ASSERT_EQ(file.CreateFromImage(test::ToBlock(c.image), static_cast<std::uint32_t>(c.image.size()),
-                                 nullptr),
-            1);
+  FakeReaderHooks hooks;
+  MidiFile file;
+  ASSERT_EQ(
+      file.CreateFromImage(test::ToBlock(c.image), static_cast<std::uint32_t>(c.image.size())), 1);
   EXPECT_EQ(file.title(), c.title);
   for (int channel = 0; channel < 16; ++channel) {
     const auto named = c.names.find(channel);
@@ -271,12 +270,10 @@ INSTANTIATE_TEST_SUITE_P(Songs, ScanTable, ::testing::ValuesIn(kScanCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SongInfoScan, EachScanStartsAfresh) {
-  FakeLoadHooks hooks;
-  MidiFile file(hooks);
+  MidiFile file;
   const Bytes named = File(480, {Concat({Name("Old"), TimeSig(3, 2), kEndOfTrack})});
-  ASSERT_EQ(
-      file.CreateFromImage(test::ToBlock(named), static_cast<std::uint32_t>(named.size()), nullptr),
-      1);
+  ASSERT_EQ(file.CreateFromImage(test::ToBlock(named), static_cast<std::uint32_t>(named.size())),
+            1);
   ASSERT_EQ(file.timeSignatures().entries().size(), 1u);
   test::MemoryFile plain(File(480, {kEndOfTrack}));
   ASSERT_EQ(file.LoadFromFile(plain), 1);
@@ -285,12 +282,10 @@ TEST(SongInfoScan, EachScanStartsAfresh) {
 }
 
 TEST(SongInfoScan, LeavesTheTrackTableAlone) {
-  FakeLoadHooks hooks;
-  MidiFile file(hooks);
+  MidiFile file;
   const Bytes image = File(480, {Concat({Name("Song"), kEndOfTrack})});
-  ASSERT_EQ(
-      file.CreateFromImage(test::ToBlock(image), static_cast<std::uint32_t>(image.size()), nullptr),
-      1);
+  ASSERT_EQ(file.CreateFromImage(test::ToBlock(image), static_cast<std::uint32_t>(image.size())),
+            1);
   const TrackCursor before = file.tracks()[0];
   file.title() = "changed";
   EXPECT_EQ(file.ScanSongInfo(), 1);
