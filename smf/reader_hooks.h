@@ -17,4 +17,11 @@ class ReaderHooks {
   ~ReaderHooks() = default;
 };
 
+// For passes that are not playback (the song information scans): they report nothing.
+class IgnoringReaderHooks final : public ReaderHooks {
+ public:
+  void OnParseError(const TrackCursor&, const char*) override {}
+  void OnDataBlockAllocated() override {}
+};
+
 }  // namespace quirelle::smf

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "midi/vocabulary.h"
 #include "smf/event_reader.h"
 #include "smf/text.h"
 
@@ -11,15 +12,8 @@ namespace quirelle::smf {
 
 namespace {
 
-constexpr std::uint8_t kTrackName = 0x03;
-constexpr std::uint8_t kInstrumentName = 0x04;
-
-// The pass reports nothing to the engine: it is not playback.
-class QuietHooks final : public ReaderHooks {
- public:
-  void OnParseError(const TrackCursor&, const char*) override {}
-  void OnDataBlockAllocated() override {}
-};
+constexpr std::uint8_t kTrackName = midi::kMetaTrackName;
+constexpr std::uint8_t kInstrumentName = midi::kMetaInstrumentName;
 
 struct OneTrack {
   std::string trackName;
@@ -29,15 +23,15 @@ struct OneTrack {
 };
 
 void Note(OneTrack& track, const TrackEvent& event) {
-  if (event.status == 0xFF) {
+  if (event.status == midi::kMeta) {
     const std::string_view text =
         TrimBlanks({reinterpret_cast<const char*>(event.data.get()), event.length});
     std::string& name = event.data1 == kTrackName ? track.trackName : track.instrumentName;
     if ((event.data1 == kTrackName || event.data1 == kInstrumentName) && name.empty()) {
       name = text;
     }
-  } else if ((event.status & 0xF0) == 0x90 && event.data2 > 0) {
-    track.noteChannels |= static_cast<std::uint16_t>(1u << (event.status & 0x0F));
+  } else if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
+    track.noteChannels |= static_cast<std::uint16_t>(1u << midi::ChannelOf(event.status));
   }
   if (!event.IsEndOfTrack()) {
     track.lastEventTick = event.time;
@@ -49,7 +43,7 @@ OneTrack ReadTrack(TrackCursor cursor) {
   if (!PlaceOnFirstEvent(cursor)) {
     return track;
   }
-  QuietHooks hooks;
+  IgnoringReaderHooks hooks;
   TrackEvent event;
   while (ReadEvent(cursor, event, hooks) != 0) {
     Note(track, event);

@@ -310,31 +310,5 @@ TEST(SongInfoScan, RefusesImagesThatAreNotMidiFiles) {
   EXPECT_FALSE(CollectSongInfo(nullptr, 0, info));
 }
 
-TEST(ScanReader, ByteReadAtTheEndFailsAndStays) {
-  const std::uint8_t data[] = {0x42};
-  ScanReader reader(data, data + 1);
-  std::uint8_t b = 0;
-  EXPECT_TRUE(reader.ReadScanByte(b));
-  EXPECT_EQ(b, 0x42);
-  EXPECT_FALSE(reader.ReadScanByte(b));
-  std::uint32_t v = 9;
-  EXPECT_FALSE(reader.ReadScanVarLen(v));
-  EXPECT_EQ(v, 9u);
-}
-
-TEST(ScanReader, CurrentTickIsTheTotalBeforeTheFollowingDelta) {
-  const std::uint8_t data[] = {0x10, 0x90, 0x3C, 0x64, 0x20, 0x3C, 0x00, 0x05};
-  ScanReader reader(data, data + sizeof data);
-  ASSERT_TRUE(reader.ReadFirstDelta());
-  ScanEvent event;
-  ASSERT_TRUE(reader.ReadScanEvent(event));
-  EXPECT_EQ(reader.currentTick(), 16u);
-  ASSERT_TRUE(reader.ReadScanEvent(event));
-  EXPECT_EQ(event.status, 0x90);
-  EXPECT_EQ(event.length, 3u);
-  EXPECT_EQ(reader.currentTick(), 48u);
-  EXPECT_FALSE(reader.ReadScanEvent(event));
-}
-
 }  // namespace
 }  // namespace quirelle::smf
