@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "midi/vocabulary.h"
 #include "platform/byte_block.h"
 
 namespace quirelle::smf {
@@ -31,8 +32,7 @@ inline bool ReadQuantity(const Byte*& p, const Byte* end, std::uint32_t& value) 
 }
 
 inline bool HasTwoDataBytes(Byte status) {
-  const Byte kind = status & 0xF0;
-  return kind != 0xC0 && kind != 0xD0;
+  return midi::DataBytes(status) == 2;
 }
 
 // Where reading stands inside one ReadEvent call.
@@ -111,7 +111,7 @@ int ReadSysEx(Scan& s, Byte status) {
 }
 
 int ReadMeta(Scan& s) {
-  s.event.status = 0xFF;
+  s.event.status = midi::kMeta;
   if (s.p >= s.end) {
     return s.Fail();
   }
@@ -122,7 +122,7 @@ int ReadMeta(Scan& s) {
   if (s.event.length != 0 && CopyData(s, kMetaTruncated) == 0) {
     return 0;
   }
-  if (s.event.data1 == 0x2F) {
+  if (s.event.data1 == midi::kMetaEndOfTrack) {
     s.cursor.flags |= kTrackFinished;
   }
   return 1;
@@ -195,15 +195,15 @@ int ReadAnyEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
     if (!ReadRunningStatusMessage(s, b)) {
       return s.Fail();
     }
-  } else if (b < 0xF0) {
+  } else if (b < midi::kSysEx) {
     if (!ReadChannelMessage(s, b)) {
       return s.Fail();
     }
-  } else if (b == 0xF0 || b == 0xF7) {
+  } else if (b == midi::kSysEx || b == midi::kSysExEscape) {
     if (ReadSysEx(s, b) == 0) {
       return 0;
     }
-  } else if (b == 0xFF) {
+  } else if (b == midi::kMeta) {
     if (ReadMeta(s) == 0) {
       return 0;
     }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "midi/vocabulary.h"
 #include "smf/reader_hooks.h"
 #include "smf/track_cursor.h"
 #include "smf/track_event.h"
@@ -52,18 +53,17 @@ inline int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks)
     return detail::ReadEventChecked(cursor, event, hooks);
   }
   const std::uint8_t b = p[0];
-  if (b >= 0xF0 || (b < 0x80 && cursor.runningStatus == 0)) {
+  if (b >= midi::kSysEx || (!midi::IsStatus(b) && cursor.runningStatus == 0)) {
     return detail::ReadEventChecked(cursor, event, hooks);
   }
   std::uint8_t status = cursor.runningStatus;
   const std::uint8_t* q = p;
-  if (b >= 0x80) {
+  if (midi::IsStatus(b)) {
     status = b;
     cursor.runningStatus = b;
     ++q;
   }
-  const std::uint8_t kind = status & 0xF0;
-  const bool two = kind != 0xC0 && kind != 0xD0;  // program change, channel pressure: one
+  const bool two = midi::DataBytes(status) == 2;
   event.time = cursor.nextTime;
   event.status = status;
   event.data1 = q[0];

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::smf {
 
 // One metre and where it starts: `bar` begins at `tick`.
@@ -18,10 +20,7 @@ struct TimeSigEntry {
   std::uint32_t thirtySecondsPerQuarter = 0;
 };
 
-// True for a division word that counts SMPTE frames rather than ticks per quarter note.
-constexpr bool IsSmpteDivision(std::uint16_t division) {
-  return (division & 0x8000u) != 0;
-}
+using midi::IsSmpteDivision;
 
 class TimeSignatureMap {
  public:

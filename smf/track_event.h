@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "midi/vocabulary.h"
 #include "platform/byte_block.h"
 
 namespace quirelle::smf {
@@ -21,7 +22,7 @@ struct TrackEvent {
     length = 0;
     data.reset();
   }
-  bool IsEndOfTrack() const { return status == 0xFF && data1 == 0x2F; }
+  bool IsEndOfTrack() const { return status == midi::kMeta && data1 == midi::kMetaEndOfTrack; }
 };
 
 }  // namespace quirelle::smf
