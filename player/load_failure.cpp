@@ -1,6 +1,7 @@
 // The words for each way a load can fail, from what the engine recorded about it.
 #include "player/load_failure.h"
 
+#include "midi/vocabulary.h"
 #include "player/stream/tick_clock.h"
 
 namespace quirelle::player {
@@ -10,12 +11,11 @@ std::string TimeDivisionProblem(std::uint16_t division) {
   if (stream::TickClock::IsValidDivision(division)) {
     return "The MIDI output refused its time division (" + std::to_string(division) + ").";
   }
-  if (!smf::IsSmpteDivision(division)) {
+  if (!midi::IsSmpteDivision(division)) {
     return "Its time division is 0 ticks per quarter note, which cannot be played.";
   }
-  const int frames = -static_cast<int>(static_cast<std::int8_t>(division >> 8));
-  return "Its time division (" + std::to_string(frames) + " frames per second, " +
-         std::to_string(division & 0xFFu) +
+  return "Its time division (" + std::to_string(midi::SmpteFramesPerSecond(division)) +
+         " frames per second, " + std::to_string(midi::SmpteTicksPerFrame(division)) +
          " ticks per frame) cannot be played: the output plays 24, 25, 29 or 30 frames per "
          "second of at least one tick.";
 }

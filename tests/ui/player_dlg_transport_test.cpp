@@ -117,12 +117,18 @@ TEST_F(PlayerDlgTest, RewindWhilePausedReloadsAndKeepsTheSettings) {
 
 TEST_F(PlayerDlgTest, FilesThatCannotBePlayedAreReportedAndLeaveOnlyOpen) {
   const std::string notMidi = WriteTempFile({'h', 'e', 'l', 'l', 'o'}, "notes.mid");
+  TrackData note;
+  note.Event(0, {0x90, 60, 80}).Event(480, {0x80, 60, 0}).End();
+  const std::string noTicks = WriteTempFile(MidiImage(1, 0, {note}), "no-ticks.mid");
+  const std::string oddRate = WriteTempFile(MidiImage(1, 0xE904, {note}), "23-fps.mid");
   struct Case {
     std::string path;
     const char* words;
   };
   const Case cases[] = {
       {notMidi, "not a Standard MIDI File"},
+      {noTicks, "time division is 0 ticks per quarter note"},
+      {oddRate, "(23 frames per second, 4 ticks per frame) cannot be played"},
       {songPath + ".missing", "cannot be opened"},
       {std::filesystem::path(songPath).parent_path().string(), "cannot be opened"},
   };
