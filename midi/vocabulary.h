@@ -97,6 +97,10 @@ constexpr std::uint8_t Data1Of(std::uint32_t message) {
 constexpr std::uint8_t Data2Of(std::uint32_t message) {
   return static_cast<std::uint8_t>((message >> 16) & 0x7F);
 }
+// A channel volume controller, the one the voice volumes scale.
+constexpr bool IsChannelVolume(std::uint32_t message) {
+  return KindOf(StatusOf(message)) == kControlChange && Data1Of(message) == kChannelVolume;
+}
 
 // The channel volume controller as a percentage of its full value, both ways (rounded down, as
 // the window's sliders always did).

@@ -101,10 +101,8 @@ void CMidiStreamPlayer::OnClose() {}
 
 void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT* event) {
   const std::uint32_t word = event->dwEvent;
-  const std::uint8_t status = midi::StatusOf(word);
   const StreamBuffer* buffer = BufferOf(header);
-  if (buffer == nullptr || midi::KindOf(status) != midi::kControlChange ||
-      midi::Data1Of(word) != midi::kChannelVolume || header->dwOffset < buffer->startOffset) {
+  if (buffer == nullptr || !midi::IsChannelVolume(word) || header->dwOffset < buffer->startOffset) {
     return;
   }
   const std::size_t index = (header->dwOffset - buffer->startOffset) / sizeof(stream::MIDIEVENT);
@@ -113,7 +111,7 @@ void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT*
   }
   // The song's own value is what the voice's percentage scales from now on; if the percentage
   // changed since the buffer was written, the channel gets the right volume at once.
-  const std::uint32_t channel = midi::ChannelOf(status);
+  const std::uint32_t channel = midi::ChannelOf(midi::StatusOf(word));
   volumes_.SetSongVolume(channel, buffer->songVolumes[index]);
   if (volumes_.Sounding(channel) != midi::Data2Of(word) && playing_.load() != 0) {
     SendSoundingVolume(channel);

@@ -17,11 +17,6 @@ constexpr std::uint32_t kEventPending = 4;
 constexpr std::uint32_t kEventBytes = sizeof(stream::MIDIEVENT);
 constexpr std::uint32_t kLargestTempo = 0xFFFFFF;
 
-bool IsChannelVolume(std::uint32_t word) {
-  return midi::KindOf(midi::StatusOf(word)) == midi::kControlChange &&
-         midi::Data1Of(word) == midi::kChannelVolume;
-}
-
 }  // namespace
 
 std::uint32_t CMidiStreamPlayer::RoomLeft(const StreamBuffer& buffer) {
@@ -36,7 +31,7 @@ void CMidiStreamPlayer::AppendEvent(StreamBuffer& buffer, std::uint32_t delta, s
 
 void CMidiStreamPlayer::AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta,
                                              std::uint32_t word) {
-  if (IsChannelVolume(word)) {
+  if (midi::IsChannelVolume(word)) {
     const std::size_t channel = midi::ChannelOf(midi::StatusOf(word));
     const std::uint32_t song = midi::Data2Of(word);
     buffer.songVolumes[buffer.bytesUsed / kEventBytes] = static_cast<std::uint8_t>(song);

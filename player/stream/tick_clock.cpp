@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::uint64_t kMicrosPerSecond = 1000000;
 
-int SmpteFrames(std::uint32_t division) {
-  return static_cast<int>(midi::SmpteFramesPerSecond(division));
-}
-
 }  // namespace
 
 TickClock::TickClock(std::uint64_t unitsPerSecond)
@@ -30,7 +26,7 @@ bool TickClock::IsValidDivision(std::uint32_t division) {
   if (!midi::IsSmpteDivision(division)) {
     return true;
   }
-  const int frames = SmpteFrames(division);
+  const std::uint32_t frames = midi::SmpteFramesPerSecond(division);
   const bool knownRate = frames == 24 || frames == 25 || frames == 29 || frames == 30;
   return knownRate && midi::SmpteTicksPerFrame(division) != 0;
 }
@@ -51,7 +47,7 @@ void TickClock::SetTempo(std::uint32_t microsPerQuarter) {
 
 void TickClock::Recompute() {
   if (smpte()) {
-    const std::uint64_t frames = static_cast<std::uint64_t>(SmpteFrames(division_));
+    const std::uint64_t frames = midi::SmpteFramesPerSecond(division_);
     const std::uint64_t ticksPerFrame = midi::SmpteTicksPerFrame(division_);
     // A tick lasts 1 / (fps × ticks per frame) s; 29.97 fps is 30000 frames per 1001 s.
     num_ = frames == 29 ? units_ * 1001 : units_;
