@@ -81,6 +81,17 @@ int CMidiStreamPlayer::ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value
   return smf::ReadVarLen(cursor, value);
 }
 
+void CMidiStreamPlayer::SetPassage(const Passage& passage) {
+  startTick_.store(passage.fromTick);
+  endTick_.store(passage.endTick);
+  plays_.store(passage.plays);
+  countIn_.store(passage.countIn);
+}
+
+Passage CMidiStreamPlayer::passage() const {
+  return Passage{startTick_.load(), endTick_.load(), plays_.load(), countIn_.load()};
+}
+
 void CMidiStreamPlayer::OnDataBlockAllocated() {
   ownedData_ = 1;
 }

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/readable_file.h"
 #include "platform/window.h"
+#include "player/passage.h"
 #include "player/stream/midi_stream.h"
 #include "player/stream_buffer.h"
 #include "player/voice_volumes.h"
@@ -77,6 +78,12 @@ class CMidiStreamPlayer : private smf::ReaderHooks {
   // earlier sounds. Positions are then counted from the song's start. 0 plays the whole song.
   void SetStartTick(std::uint32_t tick) { startTick_.store(tick); }
   std::uint32_t startTick() const { return startTick_.load(); }
+  // The passage the songs loaded from now on play: SetStartTick, an end, repeats and a count-in.
+  // At the passage's end (or the song's, whichever comes first) playback jumps back to its start
+  // while repeats remain or the loop flag is set; Stop ends it at any time. `plays` and the
+  // count-in may change while playing and count from the next jump.
+  void SetPassage(const Passage& passage);
+  Passage passage() const;
   int GetPosition(stream::MMTIME* time);
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
@@ -185,6 +192,9 @@ class CMidiStreamPlayer : private smf::ReaderHooks {
   std::uint32_t ownedData_ = 0;
   smf::TrackEvent current_;
   std::atomic<std::uint32_t> startTick_{0};
+  std::atomic<std::uint32_t> endTick_{Passage::kSongEnd};
+  std::atomic<std::uint32_t> plays_{1};
+  std::atomic<bool> countIn_{false};
   VoiceVolumes volumes_;
   std::vector<std::uint32_t> chased_;  // the state at the starting point, still to be written
   std::size_t chasedWritten_ = 0;

@@ -33,6 +33,11 @@ class MidiFile {
   // channels it leaves unnamed after the tracks that play them.
   int ScanSongInfo();
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
+  // The bar the song's last event falls in; none for a file without bars.
+  std::optional<std::int32_t> LastBar() const { return GetBarNumber(lastEventTick_); }
+  std::optional<std::uint32_t> BarStartTick(std::int32_t bar) const {
+    return timeSignatures_.BarStartTick(bar, division_);
+  }
 
   bool HasImage() const { return image_ != nullptr; }
   const std::uint8_t* image() const { return image_.get(); }

@@ -67,20 +67,48 @@ void TimeSignatureMap::AddTimeSignature(std::uint32_t eventTick, const std::uint
   entries_.push_back(entry);
 }
 
+const TimeSigEntry& TimeSignatureMap::MetreAt(std::uint32_t tick) const {
+  // The reference is the last entry that starts at or before the tick.
+  const TimeSigEntry* reference = &kFourFourFromStart;
+  for (const TimeSigEntry& entry : entries_) {
+    if (entry.tick > tick) {
+      break;
+    }
+    reference = &entry;
+  }
+  return *reference;
+}
+
 std::optional<std::int32_t> TimeSignatureMap::GetBarNumber(std::uint32_t position,
                                                            std::uint16_t division) const {
   if (IsSmpteDivision(division)) {
     return std::nullopt;
   }
-  // The reference is the last entry that starts at or before the position.
+  const TimeSigEntry& reference = MetreAt(position);
+  return AddBars(reference.bar, BarsSince(reference, position, division).whole);
+}
+
+std::optional<std::uint32_t> TimeSignatureMap::BarStartTick(std::int32_t bar,
+                                                            std::uint16_t division) const {
+  if (IsSmpteDivision(division) || bar < 1) {
+    return std::nullopt;
+  }
   const TimeSigEntry* reference = &kFourFourFromStart;
   for (const TimeSigEntry& entry : entries_) {
-    if (entry.tick > position) {
+    if (entry.bar > bar) {
       break;
     }
     reference = &entry;
   }
-  return AddBars(reference->bar, BarsSince(*reference, position, division).whole);
+  // The first tick whose bar count reaches `bar`: bar lengths are in 2^-power ticks, rounded up.
+  const std::uint64_t bars = static_cast<std::uint64_t>(bar - reference->bar);
+  const std::uint64_t units = bars * 4 * reference->numerator * division;
+  const std::uint64_t scale = std::uint64_t{1} << reference->denominatorPower;
+  const std::uint64_t tick = reference->tick + (units + scale - 1) / scale;
+  if (tick > 0xFFFFFFFFu) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(tick);
 }
 
 }  // namespace quirelle::smf

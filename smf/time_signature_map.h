@@ -31,6 +31,11 @@ class TimeSignatureMap {
                         std::uint16_t division);
   // No bar for an SMPTE division: such a file has no bars.
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position, std::uint16_t division) const;
+  // The first tick of `bar` (1 is the song's first), the inverse of GetBarNumber; none for an
+  // SMPTE division, a bar before 1, or a bar that starts beyond 32 bits of ticks.
+  std::optional<std::uint32_t> BarStartTick(std::int32_t bar, std::uint16_t division) const;
+  // The metre in force at `tick` (4/4 before any signature).
+  const TimeSigEntry& MetreAt(std::uint32_t tick) const;
   const std::vector<TimeSigEntry>& entries() const { return entries_; }
 
  private:

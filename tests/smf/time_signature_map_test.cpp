@@ -88,7 +88,19 @@ TEST_P(BarTable, ShowsTheBarOfEachPosition) {
   }
   for (const auto& [position, bar] : c.bars) {
     EXPECT_EQ(map.GetBarNumber(position, c.division), bar) << "position " << position;
+    if (!bar || *bar < 1 || c.division == 0) {
+      continue;
+    }
+    // The bar's first tick is where the count reaches it.
+    const std::optional<std::uint32_t> start = map.BarStartTick(*bar, c.division);
+    ASSERT_TRUE(start.has_value()) << "bar " << *bar;
+    EXPECT_LE(*start, position);
+    EXPECT_EQ(map.GetBarNumber(*start, c.division), bar);
+    if (*start > 0) {
+      EXPECT_NE(map.GetBarNumber(*start - 1, c.division), bar);
+    }
   }
+  EXPECT_FALSE(map.BarStartTick(0, c.division).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Metres, BarTable, ::testing::ValuesIn(kBarCases),
