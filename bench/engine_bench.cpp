@@ -12,10 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/message_queue_window.h"
 #include "player/notifying_player.h"
 #include "player/stream/virtual/virtual_device.h"
-#include "player/window_messages.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"
 #include "tests/support/refusing_driver.h"
@@ -108,9 +106,7 @@ enum class StopCase { kPlaying, kPaused };
 // negative value when the engine was not in that state when Stop was called.
 double StopLatencyMillis(StopCase which) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kRealTime);
-  platform::MessageQueueWindow window;
-  player::CNotifyingPlayer engine(driver, driver.clock());
-  engine.SetDialogWindow(&window);
+  player::CMidiStreamPlayer engine(driver, driver.clock());
   testing::MemoryFile file(FourVoices(64));
   engine.LoadFromFile(file);
   engine.SetTempoPercent(500);  // refills come often: a buffer is in flight at any moment

@@ -5,8 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "midi/vocabulary.h"
-#include "player/window_messages.h"
 #include "smf/event_reader.h"
 
 namespace quirelle::player {
@@ -20,7 +18,7 @@ constexpr auto kLastCallbackWait = std::chrono::seconds(10);
 }  // namespace
 
 CMidiStreamPlayer::CMidiStreamPlayer(stream::StreamDriver& driver, const platform::Clock& waitClock)
-    : driver_(driver), bufferReturn_(waitClock) {}
+    : transport_(*this, driver, file_, builder_, volumes_, waitClock) {}
 
 CMidiStreamPlayer::~CMidiStreamPlayer() {
   Shutdown();
@@ -29,12 +27,12 @@ CMidiStreamPlayer::~CMidiStreamPlayer() {
 void CMidiStreamPlayer::Shutdown() {
   shuttingDown_.store(true);
   Stop();
-  if (stream_.load() != nullptr) {
-    AbandonStream();
+  if (transport_.HasStream()) {
+    transport_.AbandonStream();
   }
   // The device makes its last callback (the close) on its own thread; this object must outlive it.
   const auto deadline = std::chrono::steady_clock::now() + kLastCallbackWait;
-  while (liveStreams_.load() > 0 && std::chrono::steady_clock::now() < deadline) {
+  while (transport_.HasLiveStreams() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
@@ -45,15 +43,19 @@ int CMidiStreamPlayer::LoadFromFile(platform::ReadableFile& file) {
 }
 
 int CMidiStreamPlayer::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength) {
-  lastOpenError_.clear();
+  transport_.ClearOpenError();
   // A second image while one is held is refused, and the device stays as it is.
   return file_.CreateFromImage(std::move(image), imageLength) != 0 ? OpenStream() : 0;
 }
 
+int CMidiStreamPlayer::OpenStream() {
+  return transport_.OpenStream(&StreamCallback, reinterpret_cast<std::uintptr_t>(this));
+}
+
 void CMidiStreamPlayer::ReleaseSong() {
-  lastOpenError_.clear();
-  if (stream_.load() != nullptr) {
-    AbandonStream();  // the buffers about to be freed must not be held by a device
+  transport_.ClearOpenError();
+  if (transport_.HasStream()) {
+    transport_.AbandonStream();  // the buffers about to be freed must not be held by a device
   }
   if (file_.HasImage()) {
     FreeBuffers();
@@ -61,7 +63,7 @@ void CMidiStreamPlayer::ReleaseSong() {
 }
 
 int CMidiStreamPlayer::RewindTracks() {
-  ResetClock();
+  builder_.ResetClock();
   return file_.RewindTracks();
 }
 
@@ -81,23 +83,10 @@ int CMidiStreamPlayer::ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value
   return smf::ReadVarLen(cursor, value);
 }
 
-void CMidiStreamPlayer::SetPassage(const Passage& passage) {
-  startTick_.store(passage.fromTick);
-  endTick_.store(passage.endTick);
-  plays_.store(passage.plays);
-  countIn_.store(passage.countIn);
-}
-
-Passage CMidiStreamPlayer::passage() const {
-  return Passage{startTick_.load(), endTick_.load(), plays_.load(), countIn_.load()};
-}
-
-void CMidiStreamPlayer::OnDataBlockAllocated() {
-  ownedData_ = 1;
-}
-
-void CMidiStreamPlayer::ResetClock() {
-  clock_ = 0;
+void CMidiStreamPlayer::SetStartTick(std::uint32_t tick) {
+  Passage passage = builder_.passage();
+  passage.fromTick = tick;
+  builder_.SetPassage(passage);
 }
 
 // Hooks of the base engine.
@@ -110,26 +99,15 @@ void CMidiStreamPlayer::OnOpen() {}
 
 void CMidiStreamPlayer::OnClose() {}
 
-void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT* event) {
-  const std::uint32_t word = event->dwEvent;
-  const StreamBuffer* buffer = BufferOf(header);
-  if (buffer == nullptr || !midi::IsChannelVolume(word) || header->dwOffset < buffer->startOffset) {
-    return;
-  }
-  const std::size_t index = (header->dwOffset - buffer->startOffset) / sizeof(stream::MIDIEVENT);
-  if (index >= buffer->songVolumes.size()) {
-    return;
-  }
-  // The song's own value is what the voice's percentage scales from now on; if the percentage
-  // changed since the buffer was written, the channel gets the right volume at once.
-  const std::uint32_t channel = midi::ChannelOf(midi::StatusOf(word));
-  volumes_.SetSongVolume(channel, buffer->songVolumes[index]);
-  if (volumes_.Sounding(channel) != midi::Data2Of(word) && playing_.load() != 0) {
-    SendSoundingVolume(channel);
-  }
+void CMidiStreamPlayer::OnDone(stream::MIDIHDR* header) {
+  transport_.OnDone(header);
 }
 
-void CMidiStreamPlayer::CallOnError(stream::MMRESULT result) {
+void CMidiStreamPlayer::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT* event) {
+  transport_.OnPositionCB(header, event);
+}
+
+void CMidiStreamPlayer::ReportError(stream::MMRESULT result) {
   if (shuttingDown_.load()) {
     CMidiStreamPlayer::OnError(result);
   } else {
@@ -157,7 +135,7 @@ void CMidiStreamPlayer::Dispatch(stream::HMIDISTRM stream, std::uint32_t message
   // While shutting down the hooks are the base ones: a subclass may already be going.
   const bool base = shuttingDown_.load();
   // A half-opened device that is being closed reports nothing to the hooks.
-  const bool abandoned = stream != nullptr && stream == abandoned_.load();
+  const bool abandoned = transport_.IsAbandoned(stream);
   switch (message) {
     case stream::MOM_OPEN:
       if (!abandoned) {
@@ -169,11 +147,11 @@ void CMidiStreamPlayer::Dispatch(stream::HMIDISTRM stream, std::uint32_t message
         base ? CMidiStreamPlayer::OnClose() : OnClose();
       }
       t_callbackOf = outer;
-      liveStreams_.fetch_sub(1);  // the last touch of this object for that stream
+      transport_.OnStreamClosed();  // the last touch of this object for that stream
       return;
     case stream::MOM_DONE:
       if (!abandoned && header != nullptr) {
-        queued_.fetch_sub(1);
+        transport_.OnBufferReturned();
         base ? CMidiStreamPlayer::OnDone(header) : OnDone(header);
       }
       break;

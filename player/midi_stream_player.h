@@ -1,22 +1,24 @@
-// The playback engine: owns the file model and one stream device, merges the tracks into stream
-// buffers, and offers the transport (play, pause, resume, stop, tempo, volumes, position).
-// The user's thread calls the operations; the device's callback thread returns buffers.
+// The playback engine: owns the file model and one stream device, and puts together the track
+// merger, the stream builder and the transport behind the engine's operations (play, pause,
+// resume, stop, tempo, volumes, position, passage). Its virtual hooks hear what the device and the
+// reader report; the user's thread calls the operations, the device's callback thread returns
+// buffers.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "platform/auto_reset_event.h"
 #include "platform/byte_block.h"
 #include "platform/clock.h"
 #include "platform/readable_file.h"
-#include "platform/window.h"
 #include "player/passage.h"
 #include "player/stream/midi_stream.h"
 #include "player/stream_buffer.h"
+#include "player/stream_builder.h"
+#include "player/stream_transport.h"
+#include "player/track_merger.h"
 #include "player/voice_volumes.h"
 #include "smf/midi_file.h"
 #include "smf/reader_hooks.h"
@@ -24,24 +26,10 @@
 
 namespace quirelle::player {
 
-// The engine's state word.
-inline constexpr std::uint32_t Running = 0;
-inline constexpr std::uint32_t Stopping = 100;
-inline constexpr std::uint32_t Drained = 200;
-inline constexpr std::uint32_t Ending = 300;
-
-// Builder results.
-inline constexpr int kFillReadError = -101;
-inline constexpr int kFillEarlierReadError = -102;
-inline constexpr int kFillSongEnded = -103;
-inline constexpr int kWriteNoRoom = -104;
-inline constexpr int kWriteSkipped = -105;
-
-inline constexpr std::uint32_t kDefaultTempo = 500000;  // µs per quarter note before any tempo
-inline constexpr std::uint32_t kStopWaitMillis = 2000;  // how long Stop waits for its buffers
-
-class CMidiStreamPlayer : private smf::ReaderHooks {
+class CMidiStreamPlayer : private smf::ReaderHooks, private TransportOwner {
  public:
+  using OpenStep = StreamTransport::OpenStep;
+
   // `driver` opens the stream device; `waitClock` measures the buffer-return wait of Stop.
   explicit CMidiStreamPlayer(stream::StreamDriver& driver,
                              const platform::Clock& waitClock = platform::SteadyClock::Instance());
@@ -61,50 +49,53 @@ class CMidiStreamPlayer : private smf::ReaderHooks {
 
   // Device side.
   int OpenStream();
-  void FreeBuffers();
-  int FillBuffer(bool first, StreamBuffer& buffer);
-  int WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer);
-  int Play(bool loop);
-  int Pause();
-  int Resume();
-  int Stop();
+  void FreeBuffers() { transport_.FreeBuffers(); }
+  int FillBuffer(bool first, StreamBuffer& buffer) { return builder_.FillBuffer(first, buffer); }
+  int WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {
+    return builder_.WriteEvent(event, buffer);
+  }
+  int Play(bool loop) { return transport_.Play(loop); }
+  int Pause() { return transport_.Pause(); }
+  int Resume() { return transport_.Resume(); }
+  int Stop() { return transport_.Stop(); }
   // Sets the voice's percentage, which scales the song's own volume controller from now on; while
   // playing, the channel's volume goes out at once.
-  void SetChannelVolume(std::uint32_t channel, std::uint32_t percent);
-  void SetTempoPercent(std::uint32_t percent);
-  void SetLoop(bool loop);
+  void SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
+    transport_.SetChannelVolume(channel, percent);
+  }
+  void SetTempoPercent(std::uint32_t percent) { builder_.SetTempoPercent(percent); }
+  void SetLoop(bool loop) { builder_.SetLoop(loop); }
   // Where playback of the songs loaded from now on starts, in ticks of the song: what is in
   // effect there (programs, controllers, pitch bend, tempo) is sent first, and no note that began
   // earlier sounds. Positions are then counted from the song's start. 0 plays the whole song.
-  void SetStartTick(std::uint32_t tick) { startTick_.store(tick); }
-  std::uint32_t startTick() const { return startTick_.load(); }
-  // The passage the songs loaded from now on play: SetStartTick, an end, repeats and a count-in.
-  // At the passage's end (or the song's, whichever comes first) playback jumps back to its start
-  // while repeats remain or the loop flag is set; Stop ends it at any time. `plays` and the
-  // count-in may change while playing and count from the next jump.
-  void SetPassage(const Passage& passage);
-  Passage passage() const;
-  int GetPosition(stream::MMTIME* time);
+  void SetStartTick(std::uint32_t tick);
+  std::uint32_t startTick() const { return builder_.startTick(); }
+  // The passage the songs loaded from now on play: a start as SetStartTick, an end, how many
+  // times, and a count-in. At the passage's end (or the song's, whichever comes first) playback
+  // jumps back to its start, without a gap, while plays remain or the loop flag is set; notes and
+  // pedals still down are released at the jump. Plays and the count-in may change while playing
+  // and count from the next jump. Positions stay the song's ticks through repeats.
+  void SetPassage(const Passage& passage) { builder_.SetPassage(passage); }
+  Passage passage() const { return builder_.passage(); }
+  int GetPosition(stream::MMTIME* time) { return transport_.GetPosition(time); }
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
 
   // What the dialog reads.
-  bool playing() const { return playing_.load() != 0; }
-  bool paused() const { return paused_.load() != 0; }
+  bool playing() const { return transport_.playing(); }
+  bool paused() const { return transport_.paused(); }
   std::string& title() { return file_.title(); }
   const std::array<std::string, 16>& channelNames() const { return file_.channelNames(); }
   VoiceVolumes& voiceVolumes() { return volumes_; }
   const VoiceVolumes& voiceVolumes() const { return volumes_; }
   const smf::MidiFile& file() const { return file_; }
-  std::uint32_t state() const { return state_.load(); }
-  std::uint32_t runningTotal() const { return runningTotal_.load(); }
-  std::uint32_t tempoPercent() const { return tempoPercent_.load(); }
-  bool loop() const { return loop_.load() != 0; }
+  std::uint32_t state() const { return transport_.state(); }
+  std::uint32_t runningTotal() const { return builder_.runningTotal(); }
+  std::uint32_t tempoPercent() const { return builder_.tempoPercent(); }
+  bool loop() const { return builder_.loop(); }
   // Why the last stream open failed ("no SoundFont found", ...); empty when it did not.
-  const std::string& lastOpenError() const { return lastOpenError_; }
-  // The step at which the last stream open failed.
-  enum class OpenStep { kNone, kDevice, kTimeDivision, kAllocate, kPrepare, kFirstBuffers };
-  OpenStep failedOpenStep() const { return failedOpenStep_; }
+  const std::string& lastOpenError() const { return transport_.lastOpenError(); }
+  OpenStep failedOpenStep() const { return transport_.failedOpenStep(); }
 
  protected:
   // Hooks, in slot order after the destructor.
@@ -120,84 +111,20 @@ class CMidiStreamPlayer : private smf::ReaderHooks {
   void Shutdown();
 
  private:
-  void OnDataBlockAllocated() override;
-  void ResetClock();
-
-  // Hooks as the callback thread and the transport call them: the base ones once shutting down.
-  void CallOnError(stream::MMRESULT result);
+  // The builder sees an event's own data block in the event itself.
+  void OnDataBlockAllocated() override {}
+  void ReportError(stream::MMRESULT result) override;
+  bool OnCallbackThread() const override;
   void Dispatch(stream::HMIDISTRM stream, std::uint32_t message, std::uintptr_t param1);
-  bool OnCallbackThread() const;
-
   // Before a load: closes a device left open and frees the buffers of the song held.
   void ReleaseSong();
-  // Transport helpers.
-  void SendSoundingVolume(std::uint32_t channel);
-  void AbandonStream();
-  void CloseStream();
-  void EndSongAfterLastBuffer();
-  bool RefillAndQueue(StreamBuffer& buffer);
-  StreamBuffer* BufferOf(const stream::MIDIHDR* header);
 
-  // Builder helpers.
-  // Finds the track whose next event comes first (trackTaken_); false when every track is done.
-  bool TakeEarliestTrack();
-  // Reads the song up to `tick`, keeping only what is in effect there.
-  int ChaseTo(std::uint32_t tick);
-  // Writes what ChaseTo gathered at the start of the stream; false when the buffer filled first.
-  bool WriteChasedState(StreamBuffer& buffer);
-  void ReleaseEventData(smf::TrackEvent& event);
-  std::uint32_t SpanLimitFor(std::uint32_t tempo) const;
-  std::uint32_t ScaledTempoWord(std::uint32_t tempo) const;
-  static std::uint32_t RoomLeft(const StreamBuffer& buffer);
-  static void AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
-  // Appends a channel message; a volume controller is scaled by the voice's percentage and
-  // flagged, so that the song's value is recorded as it plays.
-  void AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word);
-  int WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer, std::uint32_t delta);
-
-  stream::StreamDriver& driver_;
   smf::MidiFile file_;
-
-  // Device block: shared by the user's thread and the callback thread.
-  std::atomic<std::uint32_t> playing_{0};
-  std::atomic<stream::HMIDISTRM> stream_{nullptr};
-  std::atomic<std::uint32_t> runningTotal_{0};
-  std::atomic<std::uint32_t> loop_{0};
-  std::uint32_t clock_ = 0;         // builder: ticks of the last emitted event
-  std::uint32_t spanLimit_ = 0;     // builder: ticks in 60 ms at the written tempo
-  std::uint32_t currentTempo_ = 0;  // builder: µs per quarter of the last Set Tempo written
-  std::atomic<std::uint32_t> tempoPercent_{100};
-  std::atomic<std::uint32_t> tempoChanged_{0};
-  std::atomic<std::uint32_t> prepared_{0};
-  std::atomic<std::uint32_t> bufferIndex_{0};
-  std::uint32_t deviceId_ = stream::MIDI_MAPPER;
-  std::atomic<std::int32_t> returned_{0};
-  std::atomic<std::uint32_t> paused_{0};
-  std::atomic<std::uint32_t> state_{Running};
-  platform::AutoResetEvent bufferReturn_;
-  std::vector<StreamBuffer> buffers_;
-  std::atomic<std::int32_t> queued_{0};                // buffers the device holds right now
-  std::atomic<std::uint32_t> refilling_{0};            // the callback is refilling a buffer
-  std::atomic<std::int32_t> liveStreams_{0};           // opened and not yet reported closed
-  std::atomic<stream::HMIDISTRM> abandoned_{nullptr};  // a half-opened device being closed
-  std::atomic<bool> shuttingDown_{false};
-  std::string lastOpenError_;
-  OpenStep failedOpenStep_ = OpenStep::kNone;
-
-  // Builder.
-  std::uint32_t trackLookedAt_ = 0;
-  std::int32_t trackTaken_ = -1;
-  std::uint32_t statusFlags_ = 0;
-  std::uint32_t smallestTime_ = 0;
-  std::uint32_t ownedData_ = 0;
-  smf::TrackEvent current_;
-  std::atomic<std::uint32_t> startTick_{0};
-  std::atomic<std::uint32_t> endTick_{Passage::kSongEnd};
-  std::atomic<std::uint32_t> plays_{1};
-  std::atomic<bool> countIn_{false};
   VoiceVolumes volumes_;
-  std::vector<std::uint32_t> chased_;  // the state at the starting point, still to be written
-  std::size_t chasedWritten_ = 0;
+  TrackMerger merger_{file_, *this};
+  StreamBuilder builder_{file_, merger_, volumes_};
+  StreamTransport transport_;
+  std::atomic<bool> shuttingDown_{false};
 };
 
 }  // namespace quirelle::player

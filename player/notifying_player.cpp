@@ -1,28 +1,36 @@
 #include "player/notifying_player.h"
 
-#include "player/window_messages.h"
-
 namespace quirelle::player {
 
 CNotifyingPlayer::~CNotifyingPlayer() {
-  // The final stop posts nothing, and no callback may reach this object's hooks once it is gone.
-  dialogWindow_.store(nullptr);
+  // The final stop tells nobody, and no callback may reach this object's hooks once it is gone.
+  listener_.store(nullptr);
   Shutdown();
+}
+
+void CNotifyingPlayer::OnError(stream::MMRESULT result) {
+  if (EngineListener* listener = listener_.load()) {
+    listener->OnDeviceError(result);
+  }
+}
+
+void CNotifyingPlayer::OnParseError(const smf::TrackCursor&, const char* message) {
+  if (EngineListener* listener = listener_.load()) {
+    listener->OnSongDataError(message);
+  }
 }
 
 void CNotifyingPlayer::OnClose() {
   CMidiStreamPlayer::OnClose();
-  PostToDialog(rwm_playedoff, 0);
+  if (EngineListener* listener = listener_.load()) {
+    listener->OnPlayedOff();
+  }
 }
 
 void CNotifyingPlayer::OnDone(stream::MIDIHDR* header) {
   CMidiStreamPlayer::OnDone(header);
-  PostToDialog(rwm_positionchanged, runningTotal());
-}
-
-void CNotifyingPlayer::PostToDialog(std::uint32_t message, std::uintptr_t wParam) {
-  if (platform::Window* window = dialogWindow_.load()) {
-    window->Post(message, wParam, 0);
+  if (EngineListener* listener = listener_.load()) {
+    listener->OnPositionChanged(runningTotal());
   }
 }
 

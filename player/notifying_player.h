@@ -1,10 +1,10 @@
-// The engine that knows the dialog: it posts a message for every returned buffer and for every
-// close of the stream device, so the dialog reacts on its own thread.
+// The engine that tells a listener what happens: every returned buffer, every close of the
+// stream device and every failure, so that the program driving it can follow on its own thread.
 #pragma once
 
 #include <atomic>
 
-#include "platform/window.h"
+#include "player/engine_listener.h"
 #include "player/midi_stream_player.h"
 
 namespace quirelle::player {
@@ -14,17 +14,17 @@ class CNotifyingPlayer : public CMidiStreamPlayer {
   using CMidiStreamPlayer::CMidiStreamPlayer;
   ~CNotifyingPlayer() override;
 
-  // Set once, before the first load; the window must outlive the engine's playing.
-  void SetDialogWindow(platform::Window* window) { dialogWindow_.store(window); }
+  // Set once, before the first load; the listener must outlive the engine's playing.
+  void SetListener(EngineListener* listener) { listener_.store(listener); }
 
  protected:
+  void OnError(stream::MMRESULT result) override;
+  void OnParseError(const smf::TrackCursor& cursor, const char* message) override;
   void OnClose() override;
   void OnDone(stream::MIDIHDR* header) override;
 
  private:
-  void PostToDialog(std::uint32_t message, std::uintptr_t wParam);
-
-  std::atomic<platform::Window*> dialogWindow_{nullptr};
+  std::atomic<EngineListener*> listener_{nullptr};
 };
 
 }  // namespace quirelle::player

@@ -1,12 +1,15 @@
 // The stream event builder: merges the tracks by time into the 12-byte stream events of one
-// buffer, scales tempos by the tempo percentage, flags channel-volume controllers, and cuts the
-// song into buffers of at most 85 events spanning about 60 ms each.
+// buffer and cuts the song into buffers of at most 85 events spanning about 60 ms each.
+//
+// The stream's own clock runs on through repeats: a jump back to the passage's start carries the
+// ticks to the passage's end (and of a count-in) into the next event's delta, so a repeat follows
+// its predecessor without a gap.
+#include "player/stream_builder.h"
+
+#include <algorithm>
 #include <cstring>
 
 #include "midi/vocabulary.h"
-#include "player/chase_state.h"
-#include "player/midi_stream_player.h"
-#include "smf/event_reader.h"
 
 namespace quirelle::player {
 namespace {
@@ -16,21 +19,82 @@ constexpr std::uint32_t kReadError = 2;
 constexpr std::uint32_t kEventPending = 4;
 constexpr std::uint32_t kEventBytes = sizeof(stream::MIDIEVENT);
 constexpr std::uint32_t kLargestTempo = 0xFFFFFF;
+constexpr std::uint32_t kRest = 0;  // a queued word that only lets time pass
+
+std::uint32_t ChannelWord(const smf::TrackEvent& event) {
+  return midi::ShortMessage(event.status, event.data1, event.data2);
+}
+
+void CopyNote(const smf::TrackEvent& from, smf::TrackEvent& to) {
+  to.data.reset();
+  to.time = from.time;
+  to.status = from.status;
+  to.data1 = from.data1;
+  to.data2 = from.data2;
+  to.length = from.length;
+}
 
 }  // namespace
 
-std::uint32_t CMidiStreamPlayer::RoomLeft(const StreamBuffer& buffer) {
+void StreamBuilder::StartSong() {
+  currentTempo_ = kDefaultTempo;
+  spanLimit_ = SpanLimitFor(kDefaultTempo);
+  tempoChanged_.store(1);
+}
+
+void StreamBuilder::SetTempoPercent(std::uint32_t percent) {
+  tempoPercent_.store(percent == 0 ? 1 : percent);
+  tempoChanged_.store(1);
+}
+
+void StreamBuilder::SetPassage(const Passage& passage) {
+  fromTick_.store(passage.fromTick);
+  endTick_.store(passage.endTick);
+  plays_.store(passage.plays);
+  countIn_.store(passage.countIn);
+}
+
+Passage StreamBuilder::passage() const {
+  return Passage{fromTick_.load(), endTick_.load(), plays_.load(), countIn_.load()};
+}
+
+std::uint32_t StreamBuilder::SongTickAt(std::uint32_t streamTick) const {
+  const std::uint64_t starts = repeatStarts_.load();
+  const auto latest = static_cast<std::uint32_t>(starts);
+  const auto earlier = static_cast<std::uint32_t>(starts >> 32);
+  const std::uint32_t from = fromTick_.load();
+  if (streamTick >= latest) {
+    return from + (streamTick - latest);
+  }
+  const std::uint32_t countIn = countInTicks_.load();
+  if (streamTick >= latest - countIn || streamTick < earlier) {
+    return from;
+  }
+  // Still in the repeat before: it ends where the latest one's count-in begins.
+  const std::uint32_t end = endTick_.load();
+  const std::uint32_t tick = from + (streamTick - earlier);
+  return end != Passage::kSongEnd && tick >= end ? end - 1 : tick;
+}
+
+void StreamBuilder::MarkRepeatStart(std::uint32_t streamTick) {
+  const std::uint64_t latest = static_cast<std::uint32_t>(repeatStarts_.load());
+  repeatStarts_.store((latest << 32) | streamTick);
+}
+
+std::uint32_t StreamBuilder::RoomLeft(const StreamBuffer& buffer) {
   return buffer.capacity > buffer.bytesUsed ? buffer.capacity - buffer.bytesUsed : 0;
 }
 
-void CMidiStreamPlayer::AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word) {
-  const stream::MIDIEVENT event{delta, 0, word};
+void StreamBuilder::AppendEvent(StreamBuffer& buffer, std::uint32_t delta, std::uint32_t word) {
+  const stream::MIDIEVENT event{carry_ + delta, 0, word};
   std::memcpy(buffer.header.lpData + buffer.startOffset + buffer.bytesUsed, &event, kEventBytes);
   buffer.bytesUsed += kEventBytes;
+  streamClock_ += carry_ + delta;
+  carry_ = 0;
 }
 
-void CMidiStreamPlayer::AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta,
-                                             std::uint32_t word) {
+void StreamBuilder::AppendChannelMessage(StreamBuffer& buffer, std::uint32_t delta,
+                                         std::uint32_t word) {
   if (midi::IsChannelVolume(word)) {
     const std::size_t channel = midi::ChannelOf(midi::StatusOf(word));
     const std::uint32_t song = midi::Data2Of(word);
@@ -40,7 +104,7 @@ void CMidiStreamPlayer::AppendChannelMessage(StreamBuffer& buffer, std::uint32_t
   AppendEvent(buffer, delta, word);
 }
 
-std::uint32_t CMidiStreamPlayer::ScaledTempoWord(std::uint32_t tempo) const {
+std::uint32_t StreamBuilder::ScaledTempoWord(std::uint32_t tempo) const {
   std::uint32_t scaled = tempo * 100 / tempoPercent_.load();
   // The event word has 24 bits for the tempo, and a tempo of 0 would play everything at once.
   if (scaled > kLargestTempo) {
@@ -51,7 +115,7 @@ std::uint32_t CMidiStreamPlayer::ScaledTempoWord(std::uint32_t tempo) const {
   return scaled | (std::uint32_t{stream::MEVT_TEMPO} << 24);
 }
 
-std::uint32_t CMidiStreamPlayer::SpanLimitFor(std::uint32_t tempo) const {
+std::uint32_t StreamBuilder::SpanLimitFor(std::uint32_t tempo) const {
   const std::uint32_t division = file_.division();
   if (midi::IsSmpteDivision(division)) {
     // SMPTE time: ticks per second are frames per second times ticks per frame, whatever the
@@ -63,43 +127,47 @@ std::uint32_t CMidiStreamPlayer::SpanLimitFor(std::uint32_t tempo) const {
   return tempo == 0 ? 0 : division * 60000 / tempo;
 }
 
-void CMidiStreamPlayer::ReleaseEventData(smf::TrackEvent& event) {
-  if (event.data) {
-    event.data.reset();
-    ownedData_ = 0;
-  }
-}
-
-int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
+int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
   buffer.bytesUsed = 0;
   if (first) {
     runningTotal_.store(0);
     statusFlags_ = 0;
-    ReleaseEventData(current_);
     current_.Clear();
-    trackLookedAt_ = 0;
-    trackTaken_ = -1;
     clock_ = 0;
-    chased_.clear();
-    chasedWritten_ = 0;
-  }
-
-  if (first && startTick_.load() != 0) {
-    if (ChaseTo(startTick_.load()) == kFillReadError) {
+    streamClock_ = 0;
+    carry_ = 0;
+    playsDone_ = 0;
+    sounding_ = Sounding{};
+    queued_.clear();
+    queuedWritten_ = 0;
+    repeatStarts_.store(0);
+    countInTicks_.store(0);
+    startCursors_.clear();
+    startState_.clear();
+    startPendingHeld_ = false;
+    startTempo_ = currentTempo_;
+    const std::uint32_t from = fromTick_.load();
+    if ((from != 0 || countIn_.load()) && !TakeStartingPoint(from)) {
+      statusFlags_ |= kReadError;
       return kFillReadError;
     }
+    QueueStartingPoint();
   }
-  if (!WriteChasedState(buffer)) {
+  if (!WriteQueued(buffer)) {
     return 0;
   }
 
   if ((statusFlags_ & kSongFinished) != 0) {
-    if (loop_.load() == 0) {
-      return kFillSongEnded;
+    if (!RepeatsLeft()) {
+      // Releases written in this fill still go out; the end comes with the next.
+      return buffer.bytesUsed != 0 ? 0 : kFillSongEnded;
     }
-    RewindTracks();
-    runningTotal_.store(0);
+    ++playsDone_;
     statusFlags_ = 0;
+    JumpToStart();
+    if (!WriteQueued(buffer)) {
+      return 0;
+    }
   } else if ((statusFlags_ & kReadError) != 0) {
     return kFillEarlierReadError;
   } else if ((statusFlags_ & kEventPending) != 0) {
@@ -110,23 +178,29 @@ int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
     }
   }
 
-  auto& tracks = file_.tracks();
+  const std::uint32_t end = endTick_.load();
   for (;;) {
-    if (!TakeEarliestTrack()) {
+    // The passage ends at its end tick or with the song, whichever comes first.
+    if (!merger_.TakeEarliestTrack()) {
       statusFlags_ |= kSongFinished;
       return 0;
     }
-    smf::TrackCursor& track = tracks[static_cast<std::size_t>(trackTaken_)];
-    if (ReadEvent(track, current_) == 0) {
-      if (track.finished()) {
-        continue;  // its data ended cleanly without an end-of-track event
-      }
+    if (merger_.nextTime() >= end) {
+      // Cut short: what still sounds stops at the passage's end.
+      statusFlags_ |= kSongFinished;
+      carry_ += end - clock_;
+      clock_ = end;
+      QueueReleases();
+      WriteQueued(buffer);
+      return 0;
+    }
+    const TrackMerger::Read read = merger_.ReadNext(current_);
+    if (read == TrackMerger::Read::kSongFinished) {
+      continue;
+    }
+    if (read == TrackMerger::Read::kError) {
       statusFlags_ |= kReadError;
       return kFillReadError;
-    }
-    if (current_.IsEndOfTrack()) {
-      ReleaseEventData(current_);
-      continue;
     }
     if (WriteEvent(current_, buffer) == kWriteNoRoom) {
       statusFlags_ |= kEventPending;
@@ -135,66 +209,156 @@ int CMidiStreamPlayer::FillBuffer(bool first, StreamBuffer& buffer) {
   }
 }
 
-bool CMidiStreamPlayer::TakeEarliestTrack() {
-  const auto& tracks = file_.tracks();
-  smallestTime_ = 0xFFFFFFFF;
-  trackTaken_ = -1;
-  for (trackLookedAt_ = 0; trackLookedAt_ < tracks.size(); ++trackLookedAt_) {
-    const smf::TrackCursor& track = tracks[trackLookedAt_];
-    // `<=` so that among equal times the highest-numbered track goes first.
-    if (!track.finished() && track.nextTime <= smallestTime_) {
-      smallestTime_ = track.nextTime;
-      trackTaken_ = static_cast<std::int32_t>(trackLookedAt_);
-    }
-  }
-  return trackTaken_ >= 0;
-}
-
-int CMidiStreamPlayer::ChaseTo(std::uint32_t tick) {
+bool StreamBuilder::TakeStartingPoint(std::uint32_t tick) {
   ChaseState chase;
-  auto& tracks = file_.tracks();
-  while (TakeEarliestTrack() && smallestTime_ < tick) {
-    smf::TrackCursor& track = tracks[static_cast<std::size_t>(trackTaken_)];
-    if (ReadEvent(track, current_) == 0) {
-      if (track.finished()) {
-        continue;
-      }
-      statusFlags_ |= kReadError;
-      return kFillReadError;
-    }
-    chase.Take(current_);
-    ReleaseEventData(current_);
+  if (!merger_.ChaseTo(tick, true, chase, startPending_, startPendingHeld_)) {
+    return false;
   }
-  chased_ = chase.Messages();
-  chasedWritten_ = 0;
+  startCursors_ = merger_.cursors();
+  startState_ = chase.Messages();
   if (chase.tempo() != 0) {
-    currentTempo_ = chase.tempo();
+    startTempo_ = chase.tempo();
+    currentTempo_ = startTempo_;
     spanLimit_ = SpanLimitFor(currentTempo_);
     tempoChanged_.store(1);
   }
   // Deltas count from the starting point, where the stream's time begins.
   clock_ = tick;
-  return 0;
+  return true;
 }
 
-bool CMidiStreamPlayer::WriteChasedState(StreamBuffer& buffer) {
-  for (; chasedWritten_ < chased_.size(); ++chasedWritten_) {
-    if (RoomLeft(buffer) < kEventBytes) {
-      return false;
+void StreamBuilder::QueueStartingPoint() {
+  for (const std::uint32_t word : startState_) {
+    queued_.push_back({0, word});
+  }
+  if (startPendingHeld_) {
+    CopyNote(startPending_, current_);
+    statusFlags_ |= kEventPending;
+  }
+  QueueCountIn();
+  MarkRepeatStart(StreamTickOf(clock_) + countInTicks_.load());
+}
+
+void StreamBuilder::JumpToStart() {
+  runningTotal_.store(0);
+  QueueReleases();
+  clock_ = fromTick_.load();
+  if (startCursors_.empty()) {
+    merger_.RewindTracks();  // nothing was chased: the tracks start over
+  } else {
+    merger_.RestoreCursors(startCursors_);
+  }
+  if (currentTempo_ != startTempo_) {
+    currentTempo_ = startTempo_;
+    spanLimit_ = SpanLimitFor(currentTempo_);
+    tempoChanged_.store(1);
+  }
+  QueueStartingPoint();
+}
+
+void StreamBuilder::QueueReleases() {
+  for (std::uint8_t channel = 0; channel < midi::kChannels; ++channel) {
+    const auto& notes = sounding_.notes[channel];
+    for (std::uint32_t key = 0; notes.any() && key < 128; ++key) {
+      if (notes.test(key)) {
+        queued_.push_back({0, midi::ShortMessage(midi::kNoteOff | channel, key, 0x40)});
+      }
     }
-    if (buffer.bytesUsed == 0) {
-      buffer.startTime = clock_;
+    if (sounding_.sustain.test(channel)) {
+      queued_.push_back(
+          {0, midi::ShortMessage(midi::kControlChange | channel, midi::kSustainPedal, 0)});
     }
-    AppendChannelMessage(buffer, 0, chased_[chasedWritten_]);
+    if (sounding_.sostenuto.test(channel)) {
+      queued_.push_back(
+          {0, midi::ShortMessage(midi::kControlChange | channel, midi::kSostenutoPedal, 0)});
+    }
+  }
+  sounding_ = Sounding{};
+}
+
+void StreamBuilder::QueueCountIn() {
+  const std::uint32_t division = file_.division();
+  if (!countIn_.load() || midi::IsSmpteDivision(division) || division == 0) {
+    countInTicks_.store(0);
+    return;
+  }
+  // One bar of the metre at the starting point, a click on each of its beats.
+  const smf::TimeSigEntry& metre = file_.timeSignatures().MetreAt(fromTick_.load());
+  const std::uint64_t whole = std::uint64_t{4} * division;
+  const std::uint32_t beat =
+      std::max<std::uint32_t>(1, static_cast<std::uint32_t>(whole >> metre.denominatorPower));
+  const std::uint32_t click = std::max<std::uint32_t>(1, beat / 2);
+  const std::uint8_t on = midi::kNoteOn | kCountInChannel;
+  const std::uint8_t off = midi::kNoteOff | kCountInChannel;
+  for (std::uint32_t i = 0; i < metre.numerator; ++i) {
+    queued_.push_back(
+        {i == 0 ? 0 : beat - click, midi::ShortMessage(on, kCountInKey, kCountInVelocity)});
+    queued_.push_back({click, midi::ShortMessage(off, kCountInKey, 0x40)});
+  }
+  queued_.push_back({beat - click, kRest});
+  countInTicks_.store(beat * metre.numerator);
+}
+
+bool StreamBuilder::RepeatsLeft() const {
+  const std::uint32_t plays = plays_.load();
+  return loop_.load() != 0 || plays == Passage::kForever || playsDone_ + 1 < plays;
+}
+
+bool StreamBuilder::WriteTempoIfChanged(StreamBuffer& buffer) {
+  if (tempoChanged_.load() == 0) {
+    return true;
+  }
+  if (RoomLeft(buffer) < kEventBytes) {
+    return false;
+  }
+  tempoChanged_.store(0);
+  if (currentTempo_ != 0) {
+    AppendEvent(buffer, 0, ScaledTempoWord(currentTempo_));
   }
   return true;
 }
 
-int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {
-  if (buffer.bytesUsed == 0) {
-    buffer.startTime = clock_;
+bool StreamBuilder::WriteQueued(StreamBuffer& buffer) {
+  for (; queuedWritten_ < queued_.size(); ++queuedWritten_) {
+    const Queued& event = queued_[queuedWritten_];
+    if (event.word == kRest) {
+      carry_ += event.delta;
+      continue;
+    }
+    if (buffer.bytesUsed == 0) {
+      buffer.startTime = streamClock_;
+    }
+    if (!WriteTempoIfChanged(buffer) || RoomLeft(buffer) < kEventBytes) {
+      return false;
+    }
+    Track(event.word);
+    AppendChannelMessage(buffer, event.delta, event.word);
   }
-  if (clock_ - buffer.startTime > spanLimit_) {
+  queued_.clear();
+  queuedWritten_ = 0;
+  return true;
+}
+
+void StreamBuilder::Track(std::uint32_t word) {
+  const std::uint8_t status = midi::StatusOf(word);
+  const std::uint8_t channel = midi::ChannelOf(status);
+  const std::uint8_t kind = midi::KindOf(status);
+  const std::uint32_t data1 = midi::Data1Of(word);
+  const bool down = midi::Data2Of(word) != 0;
+  if (kind == midi::kNoteOn || kind == midi::kNoteOff) {
+    sounding_.notes[channel].set(data1, kind == midi::kNoteOn && down);
+  } else if (kind == midi::kControlChange && data1 == midi::kSustainPedal) {
+    sounding_.sustain.set(channel, midi::Data2Of(word) >= 64);
+  } else if (kind == midi::kControlChange && data1 == midi::kSostenutoPedal) {
+    sounding_.sostenuto.set(channel, midi::Data2Of(word) >= 64);
+  }
+}
+
+int StreamBuilder::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {
+  if (buffer.bytesUsed == 0) {
+    buffer.startTime = streamClock_;
+  }
+  if (streamClock_ - buffer.startTime > spanLimit_) {
     if (buffer.grace != 0) {
       buffer.grace = 0;
       return kWriteNoRoom;
@@ -202,40 +366,32 @@ int CMidiStreamPlayer::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) 
     buffer.grace = 1;
   }
   const std::uint32_t delta = event.time - clock_;
-
-  if (tempoChanged_.load() != 0) {
-    if (RoomLeft(buffer) < kEventBytes) {
-      return kWriteNoRoom;
-    }
-    tempoChanged_.store(0);
-    if (currentTempo_ != 0) {
-      AppendEvent(buffer, 0, ScaledTempoWord(currentTempo_));
-    }
+  if (!WriteTempoIfChanged(buffer)) {
+    return kWriteNoRoom;
   }
-
   if (midi::IsChannelStatus(event.status)) {
     if (RoomLeft(buffer) < kEventBytes) {
       return kWriteNoRoom;
     }
-    AppendChannelMessage(
-        buffer, delta,
-        event.status | (std::uint32_t{event.data1} << 8) | (std::uint32_t{event.data2} << 16));
+    const std::uint32_t word = ChannelWord(event);
+    Track(word);
+    AppendChannelMessage(buffer, delta, word);
     clock_ = event.time;
     return 0;
   }
   if (event.status == midi::kSysEx || event.status == midi::kSysExEscape) {
-    ReleaseEventData(event);
+    event.data.reset();
     return 0;
   }
   if (event.status == midi::kMeta && event.data1 == midi::kMetaSetTempo) {
     return WriteTempoEvent(event, buffer, delta);
   }
-  ReleaseEventData(event);
+  event.data.reset();
   return kWriteSkipped;
 }
 
-int CMidiStreamPlayer::WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer,
-                                       std::uint32_t delta) {
+int StreamBuilder::WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer,
+                                   std::uint32_t delta) {
   // A Set Tempo too short to hold a tempo, or with a tempo of 0, is skipped like other metas.
   const std::uint8_t* data = event.data.get();
   const std::uint32_t tempo =
@@ -243,7 +399,7 @@ int CMidiStreamPlayer::WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buf
           ? 0
           : (std::uint32_t{data[0]} << 16) | (std::uint32_t{data[1]} << 8) | data[2];
   if (tempo == 0) {
-    ReleaseEventData(event);
+    event.data.reset();
     return kWriteSkipped;
   }
   if (RoomLeft(buffer) < kEventBytes) {
@@ -252,7 +408,7 @@ int CMidiStreamPlayer::WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buf
   currentTempo_ = tempo;
   AppendEvent(buffer, delta, ScaledTempoWord(tempo));
   spanLimit_ = SpanLimitFor(tempo);
-  ReleaseEventData(event);
+  event.data.reset();
   clock_ = event.time;
   return 0;
 }

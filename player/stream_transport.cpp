@@ -1,9 +1,8 @@
-// The device side of the engine: opening the stream for a loaded song, the two buffers in
-// circulation, and play, pause, resume, stop, volumes, tempo and position.
+#include "player/stream_transport.h"
+
 #include <thread>
 
 #include "midi/vocabulary.h"
-#include "player/midi_stream_player.h"
 
 namespace quirelle::player {
 namespace {
@@ -12,25 +11,22 @@ constexpr std::uint32_t kHeaderSize = sizeof(stream::MIDIHDR);
 
 }  // namespace
 
-int CMidiStreamPlayer::OpenStream() {
+int StreamTransport::OpenStream(stream::MidiStreamCallback callback, std::uintptr_t instance) {
   if (stream_.load() != nullptr) {
     AbandonStream();  // a device the last song left open
   }
   // Every song starts at the device's own default tempo and volumes, not at the last song's.
   volumes_.ResetSong();
-  currentTempo_ = kDefaultTempo;
-  spanLimit_ = SpanLimitFor(kDefaultTempo);
-  tempoChanged_.store(1);
+  builder_.StartSong();
   failedOpenStep_ = OpenStep::kNone;
 
   stream::HMIDISTRM handle = nullptr;
   stream::MMRESULT result =
-      driver_.midiStreamOpen(&handle, &deviceId_, 1, &StreamCallback,
-                             reinterpret_cast<std::uintptr_t>(this), stream::CALLBACK_FUNCTION);
+      driver_.midiStreamOpen(&handle, &deviceId_, 1, callback, instance, stream::CALLBACK_FUNCTION);
   if (result != stream::MMSYSERR_NOERROR) {
     lastOpenError_ = driver_.LastErrorText();
     failedOpenStep_ = OpenStep::kDevice;
-    CallOnError(result);
+    owner_.ReportError(result);
     return 0;
   }
   liveStreams_.fetch_add(1);
@@ -44,7 +40,7 @@ int CMidiStreamPlayer::OpenStream() {
                                       stream::MIDIPROP_SET | stream::MIDIPROP_TIMEDIV);
   if (result != stream::MMSYSERR_NOERROR) {
     failedOpenStep_ = OpenStep::kTimeDivision;
-    CallOnError(result);
+    owner_.ReportError(result);
     AbandonStream();
     return 0;
   }
@@ -63,7 +59,7 @@ int CMidiStreamPlayer::OpenStream() {
       return 0;
     }
     buffer.ResetForFill();
-    const int fill = FillBuffer(i == 0, buffer);
+    const int fill = builder_.FillBuffer(i == 0, buffer);
     if (fill != 0 && fill != kFillSongEnded) {
       failedOpenStep_ = OpenStep::kFirstBuffers;
       AbandonStream();
@@ -73,13 +69,13 @@ int CMidiStreamPlayer::OpenStream() {
     result = stream::midiOutPrepareHeader(handle, &buffer.header, kHeaderSize);
     if (result != stream::MMSYSERR_NOERROR) {
       failedOpenStep_ = OpenStep::kPrepare;
-      CallOnError(result);
+      owner_.ReportError(result);
       AbandonStream();
       return 0;
     }
     result = stream::midiStreamOut(handle, &buffer.header, kHeaderSize);
     if (result != stream::MMSYSERR_NOERROR) {
-      CallOnError(result);
+      owner_.ReportError(result);
       break;
     }
     queued_.fetch_add(1);
@@ -92,7 +88,7 @@ int CMidiStreamPlayer::OpenStream() {
   return 1;
 }
 
-void CMidiStreamPlayer::AbandonStream() {
+void StreamTransport::AbandonStream() {
   const stream::HMIDISTRM handle = stream_.load();
   if (handle == nullptr) {
     return;
@@ -109,7 +105,7 @@ void CMidiStreamPlayer::AbandonStream() {
   abandoned_.store(nullptr);
 }
 
-void CMidiStreamPlayer::FreeBuffers() {
+void StreamTransport::FreeBuffers() {
   const stream::HMIDISTRM handle = stream_.load();
   if (prepared_.load() != 0) {
     for (StreamBuffer& buffer : buffers_) {
@@ -119,7 +115,7 @@ void CMidiStreamPlayer::FreeBuffers() {
       const stream::MMRESULT result =
           stream::midiOutUnprepareHeader(handle, &buffer.header, kHeaderSize);
       if (result != stream::MMSYSERR_NOERROR) {
-        CallOnError(result);
+        owner_.ReportError(result);
       }
     }
     prepared_.store(0);
@@ -130,7 +126,7 @@ void CMidiStreamPlayer::FreeBuffers() {
   }
 }
 
-int CMidiStreamPlayer::Play(bool loop) {
+int StreamTransport::Play(bool loop) {
   if (paused_.load() != 0) {
     Resume();
     return 1;
@@ -140,18 +136,18 @@ int CMidiStreamPlayer::Play(bool loop) {
   }
   state_.store(Running);
   // Flags first: a buffer that comes back right after the restart must be refilled.
-  loop_.store(loop ? 1 : 0);
+  builder_.SetLoop(loop);
   playing_.store(1);
   const stream::MMRESULT result = stream::midiStreamRestart(stream_.load());
   if (result != stream::MMSYSERR_NOERROR) {
     playing_.store(0);
-    CallOnError(result);
+    owner_.ReportError(result);
     return 0;
   }
   return 1;
 }
 
-int CMidiStreamPlayer::Pause() {
+int StreamTransport::Pause() {
   if (paused_.load() == 0 && playing_.load() != 0 && file_.HasImage() &&
       stream_.load() != nullptr) {
     stream::midiStreamPause(stream_.load());
@@ -160,7 +156,7 @@ int CMidiStreamPlayer::Pause() {
   return 0;
 }
 
-int CMidiStreamPlayer::Resume() {
+int StreamTransport::Resume() {
   if (paused_.load() != 0 && playing_.load() != 0 && file_.HasImage() &&
       stream_.load() != nullptr) {
     stream::midiStreamRestart(stream_.load());
@@ -169,7 +165,7 @@ int CMidiStreamPlayer::Resume() {
   return 0;
 }
 
-int CMidiStreamPlayer::Stop() {
+int StreamTransport::Stop() {
   if (playing_.load() != 0 || state_.load() != Drained) {
     paused_.store(0);
     playing_.store(0);
@@ -178,22 +174,22 @@ int CMidiStreamPlayer::Stop() {
     const bool ending = expected == Ending;
     // A refill that started before the state moved on finishes queueing first, so the device's
     // stop returns that buffer too.
-    while (refilling_.load() != 0 && !OnCallbackThread()) {
+    while (refilling_.load() != 0 && !owner_.OnCallbackThread()) {
       std::this_thread::yield();
     }
     bufferReturn_.Reset();  // a signal from an earlier stop must not end this wait
     const stream::HMIDISTRM handle = stream_.load();
     stream::MMRESULT result = stream::midiStreamStop(handle);
     if (result != stream::MMSYSERR_NOERROR) {
-      CallOnError(result);
+      owner_.ReportError(result);
       return 0;
     }
     result = stream::midiOutReset(handle);
     if (result != stream::MMSYSERR_NOERROR) {
-      CallOnError(result);
+      owner_.ReportError(result);
       return 0;
     }
-    if (!OnCallbackThread()) {
+    if (!owner_.OnCallbackThread()) {
       if (ending || queued_.load() > 0) {
         if (bufferReturn_.Wait(kStopWaitMillis) == platform::WaitResult::kTimedOut) {
           state_.store(Drained);
@@ -212,13 +208,13 @@ int CMidiStreamPlayer::Stop() {
   return 1;
 }
 
-void CMidiStreamPlayer::CloseStream() {
+void StreamTransport::CloseStream() {
   FreeBuffers();
   const stream::HMIDISTRM handle = stream_.load();
   if (handle != nullptr) {
     const stream::MMRESULT result = stream::midiStreamClose(handle);
     if (result != stream::MMSYSERR_NOERROR) {
-      CallOnError(result);
+      owner_.ReportError(result);
     }
     stream_.store(nullptr);
   }
@@ -226,7 +222,7 @@ void CMidiStreamPlayer::CloseStream() {
   state_.store(Running);
 }
 
-void CMidiStreamPlayer::SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
+void StreamTransport::SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
   if (channel >= VoiceVolumes::kChannels) {
     return;
   }
@@ -237,26 +233,17 @@ void CMidiStreamPlayer::SetChannelVolume(std::uint32_t channel, std::uint32_t pe
   SendSoundingVolume(channel);
 }
 
-void CMidiStreamPlayer::SendSoundingVolume(std::uint32_t channel) {
+void StreamTransport::SendSoundingVolume(std::uint32_t channel) {
   const std::uint32_t message =
       midi::ShortMessage(static_cast<std::uint8_t>(midi::kControlChange | channel),
                          midi::kChannelVolume, volumes_.Sounding(channel));
   const stream::MMRESULT result = stream::midiOutShortMsg(stream_.load(), message);
   if (result != stream::MMSYSERR_NOERROR) {
-    CallOnError(result);
+    owner_.ReportError(result);
   }
 }
 
-void CMidiStreamPlayer::SetTempoPercent(std::uint32_t percent) {
-  tempoPercent_.store(percent == 0 ? 1 : percent);
-  tempoChanged_.store(1);
-}
-
-void CMidiStreamPlayer::SetLoop(bool loop) {
-  loop_.store(loop ? 1 : 0);
-}
-
-int CMidiStreamPlayer::GetPosition(stream::MMTIME* time) {
+int StreamTransport::GetPosition(stream::MMTIME* time) {
   if (time == nullptr) {
     return 0;
   }
@@ -264,16 +251,16 @@ int CMidiStreamPlayer::GetPosition(stream::MMTIME* time) {
   const stream::MMRESULT result =
       stream::midiStreamPosition(stream_.load(), time, sizeof(stream::MMTIME));
   if (result != stream::MMSYSERR_NOERROR) {
-    CallOnError(result);
+    owner_.ReportError(result);
     return 0;
   }
   if (time->wType == stream::TIME_TICKS) {
-    time->u.ticks += startTick_.load();  // the stream's time began at the starting point
+    time->u.ticks = builder_.SongTickAt(time->u.ticks);  // the song's tick, through repeats
   }
   return 1;
 }
 
-StreamBuffer* CMidiStreamPlayer::BufferOf(const stream::MIDIHDR* header) {
+StreamBuffer* StreamTransport::BufferOf(const stream::MIDIHDR* header) {
   for (StreamBuffer& buffer : buffers_) {
     if (&buffer.header == header) {
       return &buffer;
@@ -282,7 +269,7 @@ StreamBuffer* CMidiStreamPlayer::BufferOf(const stream::MIDIHDR* header) {
   return nullptr;
 }
 
-void CMidiStreamPlayer::OnDone(stream::MIDIHDR* header) {
+void StreamTransport::OnDone(stream::MIDIHDR* header) {
   const std::uint32_t state = state_.load();
   if (state == Drained) {
     return;
@@ -304,7 +291,7 @@ void CMidiStreamPlayer::OnDone(stream::MIDIHDR* header) {
   if (buffer == nullptr) {
     return;
   }
-  runningTotal_.fetch_add(buffer->header.dwBytesRecorded);
+  builder_.AddPlayed(buffer->header.dwBytesRecorded);
   if (playing_.load() == 0) {
     return;
   }
@@ -317,21 +304,21 @@ void CMidiStreamPlayer::OnDone(stream::MIDIHDR* header) {
   }
 }
 
-bool CMidiStreamPlayer::RefillAndQueue(StreamBuffer& buffer) {
+bool StreamTransport::RefillAndQueue(StreamBuffer& buffer) {
   refilling_.store(1);
   if (state_.load() != Running) {
     refilling_.store(0);
     return true;  // a stop has begun; it collects the buffers
   }
   buffer.ResetForFill();
-  const int fill = FillBuffer(false, buffer);
+  const int fill = builder_.FillBuffer(false, buffer);
   bool queued = false;
   if (fill == 0) {
     buffer.header.dwBytesRecorded = buffer.bytesUsed;
     const stream::MMRESULT result =
         stream::midiStreamOut(stream_.load(), &buffer.header, kHeaderSize);
     if (result != stream::MMSYSERR_NOERROR) {
-      CallOnError(result);
+      owner_.ReportError(result);
     } else {
       queued_.fetch_add(1);
       bufferIndex_.store(bufferIndex_.load() ^ 1);
@@ -343,7 +330,26 @@ bool CMidiStreamPlayer::RefillAndQueue(StreamBuffer& buffer) {
   return queued;
 }
 
-void CMidiStreamPlayer::EndSongAfterLastBuffer() {
+void StreamTransport::OnPositionCB(stream::MIDIHDR* header, stream::MIDIEVENT* event) {
+  const std::uint32_t word = event->dwEvent;
+  const StreamBuffer* buffer = BufferOf(header);
+  if (buffer == nullptr || !midi::IsChannelVolume(word) || header->dwOffset < buffer->startOffset) {
+    return;
+  }
+  const std::size_t index = (header->dwOffset - buffer->startOffset) / sizeof(stream::MIDIEVENT);
+  if (index >= buffer->songVolumes.size()) {
+    return;
+  }
+  // The song's own value is what the voice's percentage scales from now on; if the percentage
+  // changed since the buffer was written, the channel gets the right volume at once.
+  const std::uint32_t channel = midi::ChannelOf(midi::StatusOf(word));
+  volumes_.SetSongVolume(channel, buffer->songVolumes[index]);
+  if (volumes_.Sounding(channel) != midi::Data2Of(word) && playing_.load() != 0) {
+    SendSoundingVolume(channel);
+  }
+}
+
+void StreamTransport::EndSongAfterLastBuffer() {
   state_.store(Drained);
   Stop();  // on the callback thread: does not wait, closes the device
   bufferReturn_.Set();

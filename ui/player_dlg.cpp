@@ -9,12 +9,12 @@
 #include <optional>
 #include <utility>
 
-#include "player/window_messages.h"
 #include "smf/text.h"
 #include "ui/app_title.h"
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/message_box.h"
 #include "ui/framework/resource_module.h"
+#include "ui/player_messages.h"
 #include "ui/res/resource_ids.h"
 
 namespace quirelle::ui {
@@ -39,8 +39,8 @@ CPlayerDlg::CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& cho
   MapCommand(res::kIdcOpen, &CPlayerDlg::OnOpenFile);
   MapCommand(res::kIdcRewind, &CPlayerDlg::OnRewind);
   MapCommand(res::kIdcAbout, &CPlayerDlg::OnAbout);
-  MapMessage(player::rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
-  MapMessage(player::rwm_playedoff, &CPlayerDlg::OnPlayedOff);
+  MapMessage(rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
+  MapMessage(rwm_playedoff, &CPlayerDlg::OnPlayedOff);
 }
 
 CPlayerDlg::~CPlayerDlg() = default;
@@ -83,7 +83,8 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
 bool CPlayerDlg::OnInitDialog() {
   framework::CDialog::OnInitDialog();
   setWindowIcon(m_hIcon);
-  m_player.SetDialogWindow(&MessageWindow());
+  m_listener.SetWindow(&MessageWindow());
+  m_player.SetListener(&m_listener);
   m_btnOpen->LoadBitmaps(res::kIdbOpenUp, res::kIdbOpenDown, res::kIdbOpenFocused,
                          res::kIdbOpenDisabled);
   m_btnRewind->LoadBitmaps(res::kIdbRewindUp, res::kIdbRewindDown, res::kIdbRewindFocused,

@@ -19,6 +19,7 @@
 #include "ui/framework/dialog.h"
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/player_messages.h"
 
 namespace quirelle::ui {
 
@@ -114,6 +115,7 @@ class CPlayerDlg : public framework::CDialog {
   QString m_strVolume3;
   QString m_strVolume4;
   QString m_strTitle;
+  PostingListener m_listener;  // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;
   std::string m_strFileName;   // the file held for Rewind; empty: Open asks for one

@@ -77,7 +77,7 @@ TEST(TransportStress, HundredLoadPlayStopCyclesLeaveNothingBehind) {
     ASSERT_EQ(rig.engine.Stop(), 1);
   }
   const auto posted = rig.Posted();
-  EXPECT_EQ(TransportRig::Count(posted, player::rwm_playedoff), 100);
+  EXPECT_EQ(TransportRig::Count(posted, rwm_playedoff), 100);
 }
 
 }  // namespace

@@ -10,17 +10,33 @@
 #include "platform/message_queue_window.h"
 #include "player/notifying_player.h"
 #include "player/stream/virtual/virtual_device.h"
-#include "player/window_messages.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"
 
 namespace quirelle::testing {
 
+// What the rig's listener posts for each report of the engine.
+inline constexpr std::uint32_t rwm_positionchanged = 1;
+inline constexpr std::uint32_t rwm_playedoff = 2;
+
+// Posts the engine's reports to a window, as the player window does.
+class PostingListener final : public player::EngineListener {
+ public:
+  explicit PostingListener(platform::Window& window) : window_(window) {}
+  void OnPositionChanged(std::uint32_t runningTotal) override {
+    window_.Post(rwm_positionchanged, runningTotal, 0);
+  }
+  void OnPlayedOff() override { window_.Post(rwm_playedoff, 0, 0); }
+
+ private:
+  platform::Window& window_;
+};
+
 class TransportRig {
  public:
   explicit TransportRig(stream::VirtualDriver::Mode mode = stream::VirtualDriver::Mode::kManual)
       : driver(mode), engine(driver, driver.clock()) {
-    engine.SetDialogWindow(&window);
+    engine.SetListener(&listener);
   }
 
   int Load(const Bytes& image) {
@@ -56,6 +72,7 @@ class TransportRig {
 
   stream::VirtualDriver driver;
   platform::MessageQueueWindow window;
+  PostingListener listener{window};
   player::CNotifyingPlayer engine;
 };
 

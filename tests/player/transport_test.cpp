@@ -11,8 +11,6 @@
 namespace quirelle::testing {
 namespace {
 
-using player::rwm_playedoff;
-using player::rwm_positionchanged;
 using Kind = stream::RecordedMessage::Kind;
 
 constexpr std::uint64_t kSecond = 1'000'000;
@@ -345,9 +343,10 @@ TEST(Transport, DeviceThatCannotOpenFailsTheLoadWithItsReason) {
 TEST(Transport, DestroyingAPlayingEnginePostsNothing) {
   stream::VirtualDriver driver;
   platform::MessageQueueWindow window;
+  PostingListener listener(window);
   {
     player::CNotifyingPlayer engine(driver, driver.clock());
-    engine.SetDialogWindow(&window);
+    engine.SetListener(&listener);
     MemoryFile file(FourVoiceSong(8));
     ASSERT_EQ(engine.LoadFromFile(file), 1);
     ASSERT_EQ(engine.Play(false), 1);

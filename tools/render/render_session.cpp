@@ -10,7 +10,6 @@
 #include "player/load_failure.h"
 #include "player/notifying_player.h"
 #include "player/stream/virtual/virtual_device.h"
-#include "player/window_messages.h"
 #include "tools/render/event_line.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/song_info_lines.h"
@@ -45,6 +44,13 @@ bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::os
   return true;
 }
 
+// The song plays up to damaged data and ends there; the user hears why it ended early.
+void WarnOfDamage(const VolumeKeeper& keeper, const Options& options, std::ostream& err) {
+  if (const char* message = keeper.songDataError()) {
+    err << "quirelle-render: " << options.midiPath << ": the song ends early: " << message << "\n";
+  }
+}
+
 void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
   for (const stream::RecordedMessage& message : driver.Messages()) {
     if (message.kind != stream::RecordedMessage::Kind::kSilence) {
@@ -60,7 +66,7 @@ bool PlayOnVirtualDevice(
     const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
-  engine.SetDialogWindow(&keeper);
+  engine.SetListener(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
   }
@@ -79,6 +85,7 @@ bool PlayOnVirtualDevice(
     step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
   }
   keeper.Attach(nullptr);
+  WarnOfDamage(keeper, options, err);
   return true;
 }
 
@@ -138,7 +145,7 @@ int RenderWav(const Options& options, std::ostream& err) {
   {
     VolumeKeeper keeper(options.volumes);
     player::CNotifyingPlayer engine(*driver);
-    engine.SetDialogWindow(&keeper);
+    engine.SetListener(&keeper);
     if (!LoadSong(engine, options, err)) {
       return 2;
     }
@@ -152,6 +159,7 @@ int RenderWav(const Options& options, std::ostream& err) {
       bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), total);
     }
     keeper.Attach(nullptr);
+    WarnOfDamage(keeper, options, err);
   }
   const bool written = driver->Finish();
   bar.Finish();

@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include "player/window_messages.h"
-
 namespace quirelle::render {
 
 void VolumeKeeper::SendVolumes() {
@@ -16,15 +14,22 @@ void VolumeKeeper::SendVolumes() {
   }
 }
 
-void VolumeKeeper::Post(std::uint32_t message, std::uintptr_t, std::intptr_t) {
+void VolumeKeeper::OnPositionChanged(std::uint32_t) {
   posted_.fetch_add(1);
-  if (message == player::rwm_playedoff) {
-    {
-      std::lock_guard lock(mutex_);
-      closed_ = true;
-    }
-    closedChanged_.notify_all();
+}
+
+void VolumeKeeper::OnPlayedOff() {
+  posted_.fetch_add(1);
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
   }
+  closedChanged_.notify_all();
+}
+
+void VolumeKeeper::OnSongDataError(const char* message) {
+  const char* none = nullptr;
+  songDataError_.compare_exchange_strong(none, message);
 }
 
 bool VolumeKeeper::closed() const {

@@ -1,5 +1,6 @@
-// The window quirelle-render gives the engine: it sends the four voice volumes when the song
-// starts, as the player window does, and tells when the device has been closed.
+// What quirelle-render listens to the engine with: it sends the four voice volumes when the song
+// starts, as the player window does, tells when the device has been closed, and keeps the first
+// report of damaged song data.
 #pragma once
 
 #include <array>
@@ -8,12 +9,12 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/window.h"
+#include "player/engine_listener.h"
 #include "player/midi_stream_player.h"
 
 namespace quirelle::render {
 
-class VolumeKeeper final : public platform::Window {
+class VolumeKeeper final : public player::EngineListener {
  public:
   explicit VolumeKeeper(const std::array<std::uint32_t, 4>& volumes) : volumes_(volumes) {}
 
@@ -21,11 +22,14 @@ class VolumeKeeper final : public platform::Window {
   void Attach(player::CMidiStreamPlayer* engine) { engine_.store(engine); }
   void SendVolumes();
 
-  void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool Alive() const override { return true; }
+  void OnPositionChanged(std::uint32_t runningTotal) override;
+  void OnPlayedOff() override;
+  void OnSongDataError(const char* message) override;
 
-  // Messages posted so far: a caller stepping a clock sees whether anything happened.
+  // Reports so far: a caller stepping a clock sees whether anything happened.
   std::uint64_t posted() const { return posted_.load(); }
+  // The first damaged-data message, or null.
+  const char* songDataError() const { return songDataError_.load(); }
   bool closed() const;
   // Waits up to `millis` for the close; true once it has come.
   bool WaitClosed(std::uint32_t millis);
@@ -34,6 +38,7 @@ class VolumeKeeper final : public platform::Window {
   const std::array<std::uint32_t, 4> volumes_;
   std::atomic<player::CMidiStreamPlayer*> engine_{nullptr};
   std::atomic<std::uint64_t> posted_{0};
+  std::atomic<const char*> songDataError_{nullptr};
   mutable std::mutex mutex_;
   std::condition_variable closedChanged_;
   bool closed_ = false;

@@ -1,0 +1,74 @@
+#include "player/track_merger.h"
+
+#include "midi/vocabulary.h"
+#include "smf/event_reader.h"
+
+namespace quirelle::player {
+namespace {
+
+bool IsNote(const smf::TrackEvent& event) {
+  const std::uint8_t kind = midi::KindOf(event.status);
+  return kind == midi::kNoteOn || kind == midi::kNoteOff;
+}
+
+}  // namespace
+
+bool TrackMerger::TakeEarliestTrack() {
+  const auto& tracks = file_.tracks();
+  smallestTime_ = 0xFFFFFFFF;
+  trackTaken_ = -1;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const smf::TrackCursor& track = tracks[i];
+    // `<=` so that among equal times the highest-numbered track goes first.
+    if (!track.finished() && track.nextTime <= smallestTime_) {
+      smallestTime_ = track.nextTime;
+      trackTaken_ = static_cast<std::int32_t>(i);
+    }
+  }
+  return trackTaken_ >= 0;
+}
+
+TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
+  smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
+  if (smf::ReadEvent(track, event, hooks_) != 0) {
+    return Read::kEvent;
+  }
+  // A track whose data ended cleanly without an end-of-track event is simply done.
+  return track.finished() ? Read::kSongFinished : Read::kError;
+}
+
+TrackMerger::Read TrackMerger::ReadNext(smf::TrackEvent& event) {
+  while (TakeEarliestTrack()) {
+    const Read read = ReadTaken(event);
+    if (read == Read::kError) {
+      return read;
+    }
+    if (read == Read::kEvent && !event.IsEndOfTrack()) {
+      return read;
+    }
+    event.data.reset();
+  }
+  return Read::kSongFinished;
+}
+
+bool TrackMerger::ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
+                          smf::TrackEvent& pending, bool& pendingHeld) {
+  pendingHeld = false;
+  while (TakeEarliestTrack() && (smallestTime_ < tick || (inclusive && smallestTime_ == tick))) {
+    const Read read = ReadTaken(pending);
+    if (read == Read::kError) {
+      return false;
+    }
+    if (read == Read::kEvent && pending.time == tick && IsNote(pending)) {
+      pendingHeld = true;
+      return true;
+    }
+    if (read == Read::kEvent) {
+      chase.Take(pending);
+    }
+    pending.data.reset();
+  }
+  return true;
+}
+
+}  // namespace quirelle::player

@@ -1,0 +1,52 @@
+// Merges the tracks of a loaded song into one sequence of events in time order, and can read
+// ahead to a point keeping only what is in effect there.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "player/chase_state.h"
+#include "smf/midi_file.h"
+#include "smf/reader_hooks.h"
+#include "smf/track_event.h"
+
+namespace quirelle::player {
+
+class TrackMerger {
+ public:
+  enum class Read { kEvent, kSongFinished, kError };
+
+  // `hooks` hears about bad input inside a track.
+  TrackMerger(smf::MidiFile& file, smf::ReaderHooks& hooks) : file_(file), hooks_(hooks) {}
+
+  // Finds the track whose next event comes first; false when every track is done.
+  bool TakeEarliestTrack();
+  // Time of the next event, after TakeEarliestTrack returned true.
+  std::uint32_t nextTime() const { return smallestTime_; }
+  // Reads the next event of the song, end-of-track events left out.
+  Read ReadNext(smf::TrackEvent& event);
+  // Reads the song up to `tick` into `chase`. With `inclusive`, also what happens at `tick`
+  // itself up to its first note, which is left in `pending` (pendingHeld tells whether there is
+  // one); the state at the point then includes e.g. a tempo set right there.
+  // False on bad input.
+  bool ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase, smf::TrackEvent& pending,
+               bool& pendingHeld);
+
+  // Where reading stands, to come back to later (the cursors point into the held image).
+  const std::vector<smf::TrackCursor>& cursors() const { return file_.tracks(); }
+  void RestoreCursors(const std::vector<smf::TrackCursor>& cursors) { file_.tracks() = cursors; }
+  // Every track back on its first event.
+  bool RewindTracks() { return file_.RewindTracks() != 0; }
+
+ private:
+  // Reads the event of the track taken: kEvent (end-of-track included), kSongFinished when that
+  // track's data ended cleanly, kError on bad input.
+  Read ReadTaken(smf::TrackEvent& event);
+
+  smf::MidiFile& file_;
+  smf::ReaderHooks& hooks_;
+  std::int32_t trackTaken_ = -1;
+  std::uint32_t smallestTime_ = 0;
+};
+
+}  // namespace quirelle::player
