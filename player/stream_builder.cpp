@@ -25,15 +25,6 @@ std::uint32_t ChannelWord(const smf::TrackEvent& event) {
   return midi::ShortMessage(event.status, event.data1, event.data2);
 }
 
-void CopyNote(const smf::TrackEvent& from, smf::TrackEvent& to) {
-  to.data.reset();
-  to.time = from.time;
-  to.status = from.status;
-  to.data1 = from.data1;
-  to.data2 = from.data2;
-  to.length = from.length;
-}
-
 }  // namespace
 
 void StreamBuilder::StartSong() {
@@ -144,7 +135,7 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
     countInTicks_.store(0);
     startCursors_.clear();
     startState_.clear();
-    startPendingHeld_ = false;
+    startNotes_.clear();
     startTempo_ = currentTempo_;
     const std::uint32_t from = fromTick_.load();
     if ((from != 0 || countIn_.load()) && !TakeStartingPoint(from)) {
@@ -211,7 +202,7 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
 
 bool StreamBuilder::TakeStartingPoint(std::uint32_t tick) {
   ChaseState chase;
-  if (!merger_.ChaseTo(tick, true, chase, startPending_, startPendingHeld_)) {
+  if (!merger_.ChaseTo(tick, true, chase, startNotes_)) {
     return false;
   }
   startCursors_ = merger_.cursors();
@@ -231,12 +222,11 @@ void StreamBuilder::QueueStartingPoint() {
   for (const std::uint32_t word : startState_) {
     queued_.push_back({0, word});
   }
-  if (startPendingHeld_) {
-    CopyNote(startPending_, current_);
-    statusFlags_ |= kEventPending;
-  }
   QueueCountIn();
   MarkRepeatStart(StreamTickOf(clock_) + countInTicks_.load());
+  for (const std::uint32_t word : startNotes_) {
+    queued_.push_back({0, word});
+  }
 }
 
 void StreamBuilder::JumpToStart() {

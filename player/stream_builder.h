@@ -136,8 +136,7 @@ class StreamBuilder {
   std::vector<smf::TrackCursor> startCursors_;
   std::vector<std::uint32_t> startState_;
   std::uint32_t startTempo_ = 0;
-  smf::TrackEvent startPending_;
-  bool startPendingHeld_ = false;
+  std::vector<std::uint32_t> startNotes_;  // the note-ons at the starting point
   // Events still to be written before the next one of the song.
   std::vector<Queued> queued_;
   std::size_t queuedWritten_ = 0;

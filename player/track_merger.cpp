@@ -52,21 +52,22 @@ TrackMerger::Read TrackMerger::ReadNext(smf::TrackEvent& event) {
 }
 
 bool TrackMerger::ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
-                          smf::TrackEvent& pending, bool& pendingHeld) {
-  pendingHeld = false;
+                          std::vector<std::uint32_t>& notesAtTick) {
+  notesAtTick.clear();
+  smf::TrackEvent event;
   while (TakeEarliestTrack() && (smallestTime_ < tick || (inclusive && smallestTime_ == tick))) {
-    const Read read = ReadTaken(pending);
+    const Read read = ReadTaken(event);
     if (read == Read::kError) {
       return false;
     }
-    if (read == Read::kEvent && pending.time == tick && IsNote(pending)) {
-      pendingHeld = true;
-      return true;
+    if (read == Read::kEvent && IsNote(event)) {
+      if (event.time == tick && midi::KindOf(event.status) == midi::kNoteOn && event.data2 != 0) {
+        notesAtTick.push_back(midi::ShortMessage(event.status, event.data1, event.data2));
+      }
+    } else if (read == Read::kEvent) {
+      chase.Take(event);
     }
-    if (read == Read::kEvent) {
-      chase.Take(pending);
-    }
-    pending.data.reset();
+    event.data.reset();
   }
   return true;
 }

@@ -25,12 +25,12 @@ class TrackMerger {
   std::uint32_t nextTime() const { return smallestTime_; }
   // Reads the next event of the song, end-of-track events left out.
   Read ReadNext(smf::TrackEvent& event);
-  // Reads the song up to `tick` into `chase`. With `inclusive`, also what happens at `tick`
-  // itself up to its first note, which is left in `pending` (pendingHeld tells whether there is
-  // one); the state at the point then includes e.g. a tempo set right there.
+  // Reads the song up to `tick` into `chase`. With `inclusive`, also everything at `tick` itself,
+  // so that the state at the point includes e.g. a tempo set right there; the note-ons found there
+  // go to `notesAtTick`, the note-offs (of notes begun earlier, which never sound) nowhere.
   // False on bad input.
-  bool ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase, smf::TrackEvent& pending,
-               bool& pendingHeld);
+  bool ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
+               std::vector<std::uint32_t>& notesAtTick);
 
   // Where reading stands, to come back to later (the cursors point into the held image).
   const std::vector<smf::TrackCursor>& cursors() const { return file_.tracks(); }

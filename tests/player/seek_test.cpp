@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "player/passage.h"
 #include "tests/player/transport_rig.h"
 
 namespace quirelle::testing {
@@ -113,14 +114,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, Seek, ::testing::ValuesIn(kCases),
                            return std::string(info.param.name);
                          });
 
-TEST(Seek, PositionsCountFromTheSongsStart) {
-  TransportRig rig;
-  rig.engine.SetStartTick(960);
-  ASSERT_EQ(rig.Load(FourVoiceSong(8)), 1);
-  ASSERT_EQ(rig.engine.Play(false), 1);
-  rig.driver.Advance(500'000);
-  EXPECT_EQ(rig.Ticks(), 1440u);
-  rig.engine.Stop();
+TEST(Seek, PositionsAreTheSongsTicksThroughRepeatsAndCountIns) {
+  struct Case {
+    player::Passage passage;
+    std::uint64_t micros;  // of playing, 480 ticks every half second
+    std::uint32_t tick;
+  };
+  const Case cases[] = {
+      {{960}, 500'000, 1440},
+      {{1920, 5760, player::Passage::kForever}, 2'500'000, 4320},
+      {{1920, 5760, player::Passage::kForever}, 4'500'000, 2400},      // after the jump at 4 s
+      {{1920, 5760, player::Passage::kForever, true}, 500'000, 1920},  // counting in
+      {{1920, 5760, player::Passage::kForever, true}, 2'500'000, 2400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.micros);
+    TransportRig rig;
+    rig.engine.SetPassage(c.passage);
+    ASSERT_EQ(rig.Load(FourVoiceSong(16)), 1);
+    ASSERT_EQ(rig.engine.Play(false), 1);
+    for (std::uint64_t t = 0; t < c.micros; t += 10'000) {
+      rig.driver.Advance(10'000);
+      rig.driver.WaitIdle();
+    }
+    EXPECT_EQ(rig.Ticks(), c.tick);
+    rig.engine.Stop();
+  }
 }
 
 }  // namespace
