@@ -27,7 +27,6 @@
 #include "platform/readable_file.h"
 #include "smf/event_reader.h"
 #include "smf/midi_file.h"
-#include "smf/reader_hooks.h"
 
 namespace {
 
@@ -154,22 +153,15 @@ class MemoryFile final : public quirelle::platform::ReadableFile {
   std::size_t offset_ = 0;
 };
 
-class QuietHooks final : public quirelle::smf::ReaderHooks {
- public:
-  void OnParseError(const quirelle::smf::TrackCursor&, const char*) override { ++errors; }
-  void OnDataBlockAllocated() override {}
-  int errors = 0;
-};
-
 // Reads every track to its end, using every event as a consumer would. False on a read error.
 // `events` leaves out the end-of-track events.
-[[gnu::noinline]] bool ReadEveryEvent(quirelle::smf::MidiFile& file, QuietHooks& hooks,
-                                      std::uint64_t& events, std::uint32_t& sum) {
+[[gnu::noinline]] bool ReadEveryEvent(quirelle::smf::MidiFile& file, std::uint64_t& events,
+                                      std::uint32_t& sum) {
   quirelle::smf::TrackEvent event;
   std::uint64_t count = 0;
   std::uint32_t total = 0;
   for (quirelle::smf::TrackCursor& cursor : file.tracks()) {
-    while (quirelle::smf::ReadEvent(cursor, event, hooks) == 1) {
+    while (quirelle::smf::ReadEvent(cursor, event) == 1) {
       total += event.status + event.data1 + event.data2 + event.time;
       count += event.IsEndOfTrack() ? 0 : 1;
     }
@@ -184,7 +176,6 @@ class QuietHooks final : public quirelle::smf::ReaderHooks {
 
 // One load and read of `bytes`; the event count, or -1 when the load or a read failed.
 std::int64_t OursOnce(const Bytes& bytes) {
-  QuietHooks hooks;
   quirelle::smf::MidiFile file;
   MemoryFile input(bytes);
   if (file.LoadFromFile(input) != 1) {
@@ -192,7 +183,7 @@ std::int64_t OursOnce(const Bytes& bytes) {
   }
   std::uint64_t events = 0;
   std::uint32_t sum = 0;
-  if (!ReadEveryEvent(file, hooks, events, sum)) {
+  if (!ReadEveryEvent(file, events, sum)) {
     return -1;
   }
   benchmark::DoNotOptimize(sum);

@@ -16,8 +16,8 @@
 #include "smf/midi_file.h"
 #include "smf/text.h"
 #include "tests/smf/exercise_file.h"
-#include "tests/smf/fake_reader_hooks.h"
 #include "tests/smf/image_builder.h"
+#include "tests/smf/read_recorder.h"
 #include "tests/support/refusing_driver.h"
 
 namespace {
@@ -43,7 +43,7 @@ bool KnownMessage(const std::string& message) {
   return false;
 }
 
-void Exercise(MidiFile& file, test::FakeReaderHooks& hooks) {
+void Exercise(MidiFile& file, test::ReadRecorder& hooks) {
   if (!file.HasImage()) {
     return;
   }
@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const test::Bytes bytes(data, data + size);
-  test::FakeReaderHooks hooks;
+  test::ReadRecorder hooks;
   MidiFile file;
   // An exact-size block, so that a read past the image is caught.
   file.CreateFromImage(test::ToBlock(bytes), static_cast<std::uint32_t>(size));

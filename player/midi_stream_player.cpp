@@ -76,7 +76,11 @@ std::optional<std::int32_t> CMidiStreamPlayer::GetBarNumber(std::uint32_t positi
 }
 
 int CMidiStreamPlayer::ReadEvent(smf::TrackCursor& cursor, smf::TrackEvent& event) {
-  return smf::ReadEvent(cursor, event, *this);
+  const int result = smf::ReadEvent(cursor, event);
+  if (result == 0 && cursor.error != nullptr) {
+    OnParseError(cursor, cursor.error);
+  }
+  return result;
 }
 
 int CMidiStreamPlayer::ReadVarLen(smf::TrackCursor& cursor, std::uint32_t& value) {

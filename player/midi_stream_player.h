@@ -21,12 +21,11 @@
 #include "player/track_merger.h"
 #include "player/voice_volumes.h"
 #include "smf/midi_file.h"
-#include "smf/reader_hooks.h"
 #include "smf/track_event.h"
 
 namespace quirelle::player {
 
-class CMidiStreamPlayer : private smf::ReaderHooks, private TransportOwner {
+class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
  public:
   using OpenStep = StreamTransport::OpenStep;
 
@@ -111,8 +110,6 @@ class CMidiStreamPlayer : private smf::ReaderHooks, private TransportOwner {
   void Shutdown();
 
  private:
-  // The builder sees an event's own data block in the event itself.
-  void OnDataBlockAllocated() override {}
   void ReportError(stream::MMRESULT result) override;
   bool OnCallbackThread() const override;
   void Dispatch(stream::HMIDISTRM stream, std::uint32_t message, std::uintptr_t param1);

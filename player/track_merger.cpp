@@ -30,11 +30,17 @@ bool TrackMerger::TakeEarliestTrack() {
 
 TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
   smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
-  if (smf::ReadEvent(track, event, hooks_) != 0) {
+  if (smf::ReadEvent(track, event) != 0) {
     return Read::kEvent;
   }
   // A track whose data ended cleanly without an end-of-track event is simply done.
-  return track.finished() ? Read::kSongFinished : Read::kError;
+  if (track.finished()) {
+    return Read::kSongFinished;
+  }
+  if (track.error != nullptr) {
+    errors_.OnParseError(track, track.error);
+  }
+  return Read::kError;
 }
 
 TrackMerger::Read TrackMerger::ReadNext(smf::TrackEvent& event) {

@@ -7,17 +7,24 @@
 
 #include "player/chase_state.h"
 #include "smf/midi_file.h"
-#include "smf/reader_hooks.h"
 #include "smf/track_event.h"
 
 namespace quirelle::player {
+
+// Hears about bad input inside a track, with the cursor where reading stopped.
+class ParseErrorListener {
+ public:
+  virtual void OnParseError(const smf::TrackCursor& cursor, const char* message) = 0;
+
+ protected:
+  ~ParseErrorListener() = default;
+};
 
 class TrackMerger {
  public:
   enum class Read { kEvent, kSongFinished, kError };
 
-  // `hooks` hears about bad input inside a track.
-  TrackMerger(smf::MidiFile& file, smf::ReaderHooks& hooks) : file_(file), hooks_(hooks) {}
+  TrackMerger(smf::MidiFile& file, ParseErrorListener& errors) : file_(file), errors_(errors) {}
 
   // Finds the track whose next event comes first; false when every track is done.
   bool TakeEarliestTrack();
@@ -44,7 +51,7 @@ class TrackMerger {
   Read ReadTaken(smf::TrackEvent& event);
 
   smf::MidiFile& file_;
-  smf::ReaderHooks& hooks_;
+  ParseErrorListener& errors_;
   std::int32_t trackTaken_ = -1;
   std::uint32_t smallestTime_ = 0;
 };

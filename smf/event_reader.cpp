@@ -39,19 +39,14 @@ inline bool HasTwoDataBytes(Byte status) {
 struct Scan {
   TrackCursor& cursor;
   TrackEvent& event;
-  ReaderHooks& hooks;
   const Byte* p;
   const Byte* end;
 
-  int Fail() {
-    cursor.position = p;
-    event.data.reset();
-    return 0;
-  }
+  int Fail() { return FailWith(nullptr); }
   int FailWith(const char* message) {
     cursor.position = p;
+    cursor.error = message;
     event.data.reset();
-    hooks.OnParseError(cursor, message);
     return 0;
   }
 };
@@ -94,7 +89,6 @@ int CopyData(Scan& s, const char* truncated) {
   if (!s.event.data) {
     return s.FailWith(kOutOfMemory);
   }
-  s.hooks.OnDataBlockAllocated();
   if (s.event.length != 0) {
     std::memcpy(s.event.data.get(), s.p, s.event.length);
     s.p += s.event.length;
@@ -182,10 +176,10 @@ bool PlaceOnFirstEvent(TrackCursor& cursor) {
 namespace {
 
 // Any event, every bound checked byte by byte.
-int ReadAnyEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
-  Scan s{cursor, event, hooks, cursor.position, cursor.start + cursor.length};
+int ReadAnyEvent(TrackCursor& cursor, TrackEvent& event) {
+  Scan s{cursor, event, cursor.position, cursor.start + cursor.length};
   if (s.p >= s.end) {
-    return 0;
+    return s.Fail();
   }
   const Byte b = *s.p++;
   if (b < 0x80) {
@@ -217,17 +211,17 @@ int ReadAnyEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
 
 namespace detail {
 
-int ReadEventChecked(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
+int ReadEventChecked(TrackCursor& cursor, TrackEvent& event) {
   event.Clear();
   if (cursor.finished()) {
+    cursor.error = nullptr;
     return 0;
   }
-  return ReadAnyEvent(cursor, event, hooks);
+  return ReadAnyEvent(cursor, event);
 }
 
-int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks,
-                    const std::uint8_t* next) {
-  Scan s{cursor, event, hooks, next, cursor.start + cursor.length};
+int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, const std::uint8_t* next) {
+  Scan s{cursor, event, next, cursor.start + cursor.length};
   return FinishEvent(s);
 }
 

@@ -5,13 +5,12 @@
 #include <cstdint>
 
 #include "midi/vocabulary.h"
-#include "smf/reader_hooks.h"
 #include "smf/track_cursor.h"
 #include "smf/track_event.h"
 
 namespace quirelle::smf {
 
-// Parse-error texts, as the engine's OnParseError receives them.
+// The texts a failed read leaves in the cursor's `error`.
 inline constexpr const char* kMissingRunningStatus = "Reference to missing running status.";
 inline constexpr const char* kSysExTruncatedLength = "SysEx event truncated (length)";
 inline constexpr const char* kSysExTruncated = "SysEx event truncated";
@@ -30,10 +29,9 @@ bool PlaceOnFirstEvent(TrackCursor& cursor);
 namespace detail {
 
 // Everything but the fast case below, every byte checked against the end of the track.
-int ReadEventChecked(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks);
+int ReadEventChecked(TrackCursor& cursor, TrackEvent& event);
 // Reads the delta time at `next` after a channel message decoded by ReadEvent.
-int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks,
-                    const std::uint8_t* next);
+int FinishFastEvent(TrackCursor& cursor, TrackEvent& event, const std::uint8_t* next);
 
 // At least this many bytes left: a channel message (by status or running status, at most three
 // bytes) and two bytes after it lie inside the track.
@@ -42,19 +40,20 @@ inline constexpr std::ptrdiff_t kFastPathRoom = 5;
 }  // namespace detail
 
 // Decodes the event at the cursor into `event` and moves past it and the delta time after it.
-// 1 when an event was delivered, 0 otherwise. When 0, `event` holds no data block.
+// 1 when an event was delivered, 0 otherwise. When 0, `event` holds no data block and the
+// cursor's `error` says why. A delivered SysEx or meta event owns its data block in `event.data`.
 //
 // Inline for the bulk of a song, channel messages followed by a delta time of one or two bytes
 // away from the end of the track. Everything else goes to ReadEventChecked.
-inline int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks) {
+inline int ReadEvent(TrackCursor& cursor, TrackEvent& event) {
   const std::uint8_t* p = cursor.position;
   const std::uint8_t* end = cursor.start + cursor.length;
   if (end - p < detail::kFastPathRoom || cursor.finished() || event.data) {
-    return detail::ReadEventChecked(cursor, event, hooks);
+    return detail::ReadEventChecked(cursor, event);
   }
   const std::uint8_t b = p[0];
   if (b >= midi::kSysEx || (!midi::IsStatus(b) && cursor.runningStatus == 0)) {
-    return detail::ReadEventChecked(cursor, event, hooks);
+    return detail::ReadEventChecked(cursor, event);
   }
   std::uint8_t status = cursor.runningStatus;
   const std::uint8_t* q = p;
@@ -75,13 +74,13 @@ inline int ReadEvent(TrackCursor& cursor, TrackEvent& event, ReaderHooks& hooks)
   std::ptrdiff_t size = 1;
   if (delta >= 0x80) {
     if (q[1] >= 0x80) {
-      return detail::FinishFastEvent(cursor, event, hooks, q);
+      return detail::FinishFastEvent(cursor, event, q);
     }
     delta = ((delta & 0x7F) << 7) | q[1];
     size = 2;
   }
   if (end - q <= size) {
-    return detail::FinishFastEvent(cursor, event, hooks, q);
+    return detail::FinishFastEvent(cursor, event, q);
   }
   cursor.nextTime += delta;
   cursor.position = q + size;

@@ -70,10 +70,9 @@ bool CollectSongInfo(const std::uint8_t* image, std::uint32_t imageLength, SongI
     return false;
   }
   ScanState state{info};
-  IgnoringReaderHooks quiet;
   TrackEvent event;
   // Up to the track's end or its first bad event, as playback reads it.
-  while (ReadEvent(cursor, event, quiet) == 1) {
+  while (ReadEvent(cursor, event) == 1) {
     if (event.status == midi::kMeta) {
       ActOnMeta(state, event);
     }

@@ -14,6 +14,9 @@ struct TrackCursor {
   const std::uint8_t* position = nullptr;
   std::uint32_t nextTime = 0;  // absolute tick of the event at `position`
   std::uint8_t runningStatus = 0;
+  // After a read that failed: why (a fixed English text), or null when there is nothing to say
+  // (the track ended, or a byte no file may hold there).
+  const char* error = nullptr;
 
   bool finished() const { return (flags & kTrackFinished) != 0; }
   bool exhausted() const { return static_cast<std::uint32_t>(position - start) >= length; }

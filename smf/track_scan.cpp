@@ -43,9 +43,8 @@ OneTrack ReadTrack(TrackCursor cursor) {
   if (!PlaceOnFirstEvent(cursor)) {
     return track;
   }
-  IgnoringReaderHooks hooks;
   TrackEvent event;
-  while (ReadEvent(cursor, event, hooks) != 0) {
+  while (ReadEvent(cursor, event) != 0) {
     Note(track, event);
     event.data.reset();
   }

@@ -13,7 +13,7 @@
 #include "smf/event_reader.h"
 #include "smf/midi_file.h"
 #include "tests/smf/exercise_file.h"
-#include "tests/smf/fake_reader_hooks.h"
+#include "tests/smf/read_recorder.h"
 
 namespace quirelle::smf {
 namespace {
@@ -41,7 +41,7 @@ Outcome LoadAndRead(const fs::path& path) {
   if (!outcome.opened) {
     return outcome;
   }
-  test::FakeReaderHooks hooks;
+  test::ReadRecorder hooks;
   MidiFile file;
   outcome.loaded = file.LoadFromFile(posix);
   outcome.title = file.title();

@@ -11,6 +11,7 @@
 
 #include "smf/event_reader.h"
 #include "smf/midi_file.h"
+#include "tests/smf/read_recorder.h"
 
 namespace quirelle::smf::test {
 
@@ -34,14 +35,14 @@ inline bool CursorInBounds(const TrackCursor& c, const MidiFile& file) {
          c.position >= c.start && static_cast<std::size_t>(c.position - c.start) <= c.length;
 }
 
-inline TrackOutcome ReadTrack(TrackCursor& cursor, ReaderHooks& hooks, const MidiFile& file,
+inline TrackOutcome ReadTrack(TrackCursor& cursor, ReadRecorder& hooks, const MidiFile& file,
                               bool& inBounds) {
   TrackOutcome outcome;
   TrackEvent event;
   // Every delivered event consumes at least its status byte, so this bound is never reached.
   for (std::uint64_t guard = 0; guard <= cursor.length; ++guard) {
     const std::uint8_t* before = cursor.position;
-    if (ReadEvent(cursor, event, hooks) == 0) {
+    if (hooks.Read(cursor, event) == 0) {
       break;
     }
     ++outcome.events;
@@ -63,12 +64,6 @@ inline bool SameEvent(const TrackEvent& a, const TrackEvent& b) {
          std::memcmp(a.data.get(), b.data.get(), a.length) == 0;
 }
 
-struct NullReaderHooks final : ReaderHooks {
-  void OnParseError(const TrackCursor&, const char* message) override { last = message; }
-  void OnDataBlockAllocated() override {}
-  const char* last = nullptr;
-};
-
 inline bool SameState(const TrackCursor& a, const TrackCursor& b);
 
 // Reads `start` once with ReadEvent and once with the careful reader alone: the inline fast
@@ -78,13 +73,11 @@ inline bool FastAndCarefulAgree(const TrackCursor& start) {
   TrackCursor careful = start;
   TrackEvent a;
   TrackEvent b;
-  NullReaderHooks fastHooks;
-  NullReaderHooks carefulHooks;
   for (std::uint64_t guard = 0; guard <= start.length + 1; ++guard) {
-    const int ra = ReadEvent(fast, a, fastHooks);
-    const int rb = detail::ReadEventChecked(careful, b, carefulHooks);
+    const int ra = ReadEvent(fast, a);
+    const int rb = detail::ReadEventChecked(careful, b);
     if (ra != rb || !SameEvent(a, b) || !SameState(fast, careful) ||
-        (fastHooks.last == nullptr) != (carefulHooks.last == nullptr)) {
+        (ra == 0 && (fast.error == nullptr) != (careful.error == nullptr))) {
       return false;
     }
     if (ra == 0) {
@@ -100,7 +93,7 @@ inline bool SameState(const TrackCursor& a, const TrackCursor& b) {
 }
 
 // `file` must hold an image (a successful or stream-failed load).
-inline FileOutcome ExerciseFile(MidiFile& file, ReaderHooks& hooks) {
+inline FileOutcome ExerciseFile(MidiFile& file, ReadRecorder& hooks) {
   FileOutcome outcome;
   const std::vector<TrackCursor> loaded = file.tracks();
   for (const TrackCursor& cursor : loaded) {

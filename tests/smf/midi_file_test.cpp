@@ -9,8 +9,8 @@
 
 #include "platform/readable_file.h"
 #include "smf/event_reader.h"
-#include "tests/smf/fake_reader_hooks.h"
 #include "tests/smf/image_builder.h"
+#include "tests/smf/read_recorder.h"
 
 namespace quirelle::smf {
 namespace {
@@ -18,10 +18,10 @@ namespace {
 using test::Bytes;
 using test::Chunk;
 using test::Concat;
-using test::FakeReaderHooks;
 using test::Header;
 using test::kEndOfTrack;
 using test::MemoryFile;
+using test::ReadRecorder;
 using test::ToBlock;
 using test::Track;
 
@@ -211,7 +211,7 @@ TEST(MidiFile, SecondCreateWithoutReleaseChangesOnlyTheNames) {
 }
 
 TEST(MidiFile, ReloadResizesTheTrackTable) {
-  FakeReaderHooks hooks;
+  ReadRecorder hooks;
   MidiFile file;
   Bytes eight = Header(1, 8, 480);
   for (int i = 0; i < 8; ++i) {
@@ -221,7 +221,7 @@ TEST(MidiFile, ReloadResizesTheTrackTable) {
   ASSERT_EQ(file.LoadFromFile(big), 1);
   ASSERT_EQ(file.tracks().size(), 8u);
   TrackEvent event;
-  ASSERT_EQ(ReadEvent(file.tracks()[0], event, hooks), 1);
+  ASSERT_EQ(hooks.Read(file.tracks()[0], event), 1);
   MemoryFile small(Concat({Header(1, 3, 96), Track(kNote), Track({}), Track(kNote)}));
   ASSERT_EQ(file.LoadFromFile(small), 1);
   ASSERT_EQ(file.tracks().size(), 3u);
@@ -277,7 +277,7 @@ TEST(MidiFile, RewindWithoutImageFails) {
 }
 
 TEST(MidiFile, RewindPutsEveryCursorBackOnItsFirstEvent) {
-  FakeReaderHooks hooks;
+  ReadRecorder hooks;
   MidiFile file;
   ASSERT_EQ(Create(file, Concat({Header(1, 3, 480), Track({0x81, 0x00, 0x90, 0x3C, 0x64}),
                                  Track({}), Track(kNote)})),
@@ -285,7 +285,7 @@ TEST(MidiFile, RewindPutsEveryCursorBackOnItsFirstEvent) {
   const std::vector<TrackCursor> loaded = file.tracks();
   TrackEvent event;
   for (TrackCursor& cursor : file.tracks()) {
-    while (ReadEvent(cursor, event, hooks) == 1) {
+    while (hooks.Read(cursor, event) == 1) {
     }
   }
   ASSERT_TRUE(file.tracks()[0].finished());

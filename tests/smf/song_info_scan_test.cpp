@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "smf/midi_file.h"
-#include "tests/smf/fake_reader_hooks.h"
 #include "tests/smf/image_builder.h"
+#include "tests/smf/read_recorder.h"
 
 namespace quirelle::smf {
 namespace {
@@ -19,11 +19,11 @@ namespace {
 using test::Bytes;
 using test::Chunk;
 using test::Concat;
-using test::FakeReaderHooks;
 using test::File;
 using test::Header;
 using test::kEndOfTrack;
 using test::Meta;
+using test::ReadRecorder;
 using test::Text;
 using test::Track;
 
@@ -239,7 +239,7 @@ class ScanTable : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ScanTable, CollectsWhatTheFileSays) {
   const ScanCase& c = GetParam();
-  FakeReaderHooks hooks;
+  ReadRecorder hooks;
   MidiFile file;
   ASSERT_EQ(
       file.CreateFromImage(test::ToBlock(c.image), static_cast<std::uint32_t>(c.image.size())), 1);
