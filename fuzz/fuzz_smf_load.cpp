@@ -1,8 +1,9 @@
 // libFuzzer target for the file model and the stream builder: an arbitrary image goes through the
 // loader, the reader of every track, the song information scan, the bar numbers, a rewind and a
 // reload, and then through an engine whose device refuses to open, whose builder fills buffers to
-// the song's end. A broken bound, a cursor that leaves its track, a fill that makes no progress
-// or a bar number that goes back aborts, as do the sanitizers.
+// the song's end, once whole and once as a passage played up to three times. A broken bound, a
+// cursor that leaves its track, a fill that makes no progress or a bar number that goes back
+// aborts, as do the sanitizers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -97,10 +98,11 @@ void CheckBarsGoForward(const quirelle::player::CMidiStreamPlayer& engine, std::
 // Loads the image into an engine without a device and fills buffers until the song ends or a
 // read error stops it. Each fill consumes at least one event, or marks the song finished, so the
 // number of fills is bounded by the image's size.
-void DriveBuilder(const test::Bytes& bytes) {
+void DriveBuilder(const test::Bytes& bytes, const quirelle::player::Passage& passage) {
   namespace player = quirelle::player;
   quirelle::testing::RefusingDriver driver;
   player::CMidiStreamPlayer engine(driver);
+  engine.SetPassage(passage);
   engine.CreateFromImage(test::ToBlock(bytes), static_cast<std::uint32_t>(bytes.size()));
   if (!engine.file().HasImage()) {
     return;
@@ -111,7 +113,9 @@ void DriveBuilder(const test::Bytes& bytes) {
   int result = 0;
   int emptyFills = 0;
   bool ended = false;
-  for (std::size_t fill = 0; fill <= bytes.size() + 2; ++fill) {
+  // Each repeat reads the song again, with up to 17 count-in events and releases of 16 channels.
+  const std::size_t fills = passage.plays * (bytes.size() + 2 + 17 + 16 * 130);
+  for (std::size_t fill = 0; fill <= fills; ++fill) {
     buffer.ResetForFill();
     result = engine.FillBuffer(fill == 0, buffer);
     CheckWritten(buffer);
@@ -120,7 +124,7 @@ void DriveBuilder(const test::Bytes& bytes) {
       break;
     }
     emptyFills += buffer.bytesUsed == 0 ? 1 : 0;
-    Check(emptyFills <= 1);
+    Check(emptyFills <= static_cast<int>(passage.plays));
   }
   Check(ended);
   Check(result == player::kFillSongEnded || result == player::kFillReadError);
@@ -146,6 +150,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.LoadFromFile(again);
   Exercise(file, hooks);
 
-  DriveBuilder(bytes);
+  DriveBuilder(bytes, {});
+  // And as a passage the input's last bytes choose: a start, an end, up to three plays, a count-in.
+  if (size >= 4) {
+    const std::uint8_t* tail = data + size - 4;
+    quirelle::player::Passage passage;
+    passage.fromTick = std::uint32_t{tail[0]} << 4;
+    passage.endTick = tail[1] == 0 ? quirelle::player::Passage::kSongEnd
+                                   : passage.fromTick + (std::uint32_t{tail[1]} << 4);
+    passage.plays = 1 + tail[2] % 3;
+    passage.countIn = (tail[3] & 1) != 0;
+    DriveBuilder(bytes, passage);
+  }
   return 0;
 }

@@ -224,6 +224,7 @@ void StreamBuilder::QueueStartingPoint() {
   }
   QueueCountIn();
   MarkRepeatStart(StreamTickOf(clock_) + countInTicks_.load());
+  playedSinceStart_ = !startNotes_.empty();
   for (const std::uint32_t word : startNotes_) {
     queued_.push_back({0, word});
   }
@@ -290,6 +291,9 @@ void StreamBuilder::QueueCountIn() {
 }
 
 bool StreamBuilder::RepeatsLeft() const {
+  if (!playedSinceStart_ && countInTicks_.load() == 0) {
+    return false;  // a repeat would take no time: nothing of the song lies in the passage
+  }
   const std::uint32_t plays = plays_.load();
   return loop_.load() != 0 || plays == Passage::kForever || playsDone_ + 1 < plays;
 }
@@ -367,6 +371,7 @@ int StreamBuilder::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {
     Track(word);
     AppendChannelMessage(buffer, delta, word);
     clock_ = event.time;
+    playedSinceStart_ = true;
     return 0;
   }
   if (event.status == midi::kSysEx || event.status == midi::kSysExEscape) {
@@ -400,6 +405,7 @@ int StreamBuilder::WriteTempoEvent(smf::TrackEvent& event, StreamBuffer& buffer,
   spanLimit_ = SpanLimitFor(tempo);
   event.data.reset();
   clock_ = event.time;
+  playedSinceStart_ = true;
   return 0;
 }
 

@@ -130,6 +130,7 @@ class StreamBuilder {
   std::uint32_t currentTempo_ = 0;
   std::uint32_t statusFlags_ = 0;
   std::uint32_t playsDone_ = 0;
+  bool playedSinceStart_ = false;  // an event of the song has been written since the last start
   smf::TrackEvent current_;
   Sounding sounding_;
   // The starting point, kept for every repeat.
