@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <algorithm>
+#include <limits>
 
 namespace quirelle::ui {
 namespace {
@@ -45,8 +46,10 @@ std::optional<SongSettings> SongMemory::Recall(const QString& path) const {
     return std::nullopt;
   }
   SongSettings song;
-  song.fromBar = ReadInt(settings_, group + QStringLiteral("fromBar"), 0, 0, 0x7FFFFFFF);
-  song.toBar = ReadInt(settings_, group + QStringLiteral("toBar"), 0, 0, 0x7FFFFFFF);
+  song.fromBar =
+      ReadInt(settings_, group + QStringLiteral("fromBar"), 0, 0, std::numeric_limits<int>::max());
+  song.toBar =
+      ReadInt(settings_, group + QStringLiteral("toBar"), 0, 0, std::numeric_limits<int>::max());
   song.loop = settings_.value(group + QStringLiteral("loop"), false).toBool();
   song.countIn = settings_.value(group + QStringLiteral("countIn"), false).toBool();
   song.tempo = ReadInt(settings_, group + QStringLiteral("tempo"), 100, 20, 500);
