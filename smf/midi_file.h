@@ -33,8 +33,11 @@ class MidiFile {
   // channels it leaves unnamed after the tracks that play them.
   int ScanSongInfo();
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
-  // The bar the song's last event falls in; none for a file without bars.
-  std::optional<std::int32_t> LastBar() const { return GetBarNumber(lastEventTick_); }
+  // The bar the song ends in; none for a file without bars. The note-offs that end the last bar
+  // stand on the first tick of the next one, which holds nothing.
+  std::optional<std::int32_t> LastBar() const {
+    return GetBarNumber(lastEventTick_ > 0 ? lastEventTick_ - 1 : 0);
+  }
   std::optional<std::uint32_t> BarStartTick(std::int32_t bar) const {
     return timeSignatures_.BarStartTick(bar, division_);
   }

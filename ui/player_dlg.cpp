@@ -39,6 +39,10 @@ CPlayerDlg::CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& cho
   MapCommand(res::kIdcOpen, &CPlayerDlg::OnOpenFile);
   MapCommand(res::kIdcRewind, &CPlayerDlg::OnRewind);
   MapCommand(res::kIdcAbout, &CPlayerDlg::OnAbout);
+  MapCommand(res::kIdcFromBar, &CPlayerDlg::OnFromBar);
+  MapCommand(res::kIdcToBar, &CPlayerDlg::OnToBar);
+  MapCommand(res::kIdcLoop, &CPlayerDlg::OnLoop);
+  MapCommand(res::kIdcCountIn, &CPlayerDlg::OnCountIn);
   MapMessage(rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
   MapMessage(rwm_playedoff, &CPlayerDlg::OnPlayedOff);
 }
@@ -68,6 +72,8 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Control(dx, res::kIdcVolume2, m_sliderVolume2);
   framework::DDX_Control(dx, res::kIdcVolume1, m_sliderVolume1);
   framework::DDX_Control(dx, res::kIdcTempo, m_sliderTempo);
+  framework::DDX_Control(dx, res::kIdcFromBar, m_spinFromBar);
+  framework::DDX_Control(dx, res::kIdcToBar, m_spinToBar);
 
   framework::DDX_Text(dx, res::kIdcPosition, m_strPosition);
   framework::DDX_Slider(dx, res::kIdcTempo, m_nTempo);
@@ -78,6 +84,10 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Text(dx, res::kIdcVolumeText3, m_strVolume3);
   framework::DDX_Text(dx, res::kIdcVolumeText4, m_strVolume4);
   framework::DDX_Text(dx, res::kIdcTitle, m_strTitle);
+  framework::DDX_Spin(dx, res::kIdcFromBar, m_nFromBar);
+  framework::DDX_Spin(dx, res::kIdcToBar, m_nToBar);
+  framework::DDX_Check(dx, res::kIdcLoop, m_bLoop);
+  framework::DDX_Check(dx, res::kIdcCountIn, m_bCountIn);
 }
 
 bool CPlayerDlg::OnInitDialog() {
@@ -99,6 +109,7 @@ bool CPlayerDlg::OnInitDialog() {
   SetWindowText(g_strAppTitle);
   setAcceptDrops(true);
   AddTransportKeys();
+  AddRecentFilesMenu();
   if (!m_strStartFile.empty()) {
     // Once the window is up, so that a message box about the file has a window to stand on.
     QTimer::singleShot(0, this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });

@@ -1,5 +1,7 @@
 // The player window: transport buttons, a volume slider per voice, the tempo slider, the bar
-// number, the song's title and the voice names. It owns the engine and follows its messages.
+// number, the song's title and the voice names, and the practice row (from bar, to bar, loop,
+// count-in). It owns the engine and follows its messages, remembers each song's settings and
+// offers the recently opened files on the Open button's context menu.
 #pragma once
 
 #include <QAbstractButton>
@@ -7,19 +9,24 @@
 #include <QDropEvent>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "platform/clock.h"
 #include "platform/readable_file.h"
 #include "player/notifying_player.h"
+#include "player/passage.h"
 #include "player/stream/midi_stream.h"
 #include "ui/framework/bitmap_button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/player_messages.h"
+#include "ui/song_memory.h"
 
 namespace quirelle::ui {
 
@@ -72,6 +79,10 @@ class CPlayerDlg : public framework::CDialog {
   void OnOpenFile();
   void OnRewind();
   void OnAbout();
+  void OnFromBar();
+  void OnToBar();
+  void OnLoop();
+  void OnCountIn();
   std::intptr_t OnPositionChanged(std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t OnPlayedOff(std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -82,11 +93,30 @@ class CPlayerDlg : public framework::CDialog {
   void TakeNewFile(const std::string& path);
   // Open's work; false when the file could not be read or played (the user has been told).
   bool OpenAndLoad();
+  // Reads and loads the held file; what went wrong, for the user, or empty.
+  QString LoadHeldFile();
   void ShowSongInControls(const QString& fileTitle);
   void LeaveOnlyOpenEnabled();
   void SetButtons(bool open, bool rewind, bool play, bool pause, bool stop);
   void SendVolumes();
   framework::CSliderCtrl* VolumeSlider(int channel) const;
+
+  // The practice row (player_dlg_practice.cpp).
+  // The passage the window's bars, loop and count-in ask for, in the ticks of the song the
+  // engine holds; the whole song for bars it does not have.
+  player::Passage PracticePassage() const;
+  // Fits the bar fields to the loaded song's bars and enables the row for it.
+  void RangeBarFields();
+  // No song: the row empty and disabled.
+  void ClearPracticeRow();
+  // A field or box the user changed: into the engine, at once or at the next load.
+  void PracticeChanged();
+
+  // Remembering (player_dlg_memory.cpp).
+  SongSettings CurrentSettings() const;
+  void RememberSong();
+  void AddRecentFilesMenu();
+  void ShowRecentFiles(const QPoint& globalPosition);
 
   // In the order their construction and destruction need.
   int m_nVolume[4] = {0, 0, 0, 0};
@@ -115,7 +145,15 @@ class CPlayerDlg : public framework::CDialog {
   QString m_strVolume3;
   QString m_strVolume4;
   QString m_strTitle;
-  PostingListener m_listener;  // outlives the engine's last callback
+  int m_nFromBar = 0;  // 0: from the song's start
+  int m_nToBar = 0;    // 0: to the song's end
+  bool m_bLoop = false;
+  bool m_bCountIn = false;
+  framework::CSpinCtrl* m_spinFromBar = nullptr;
+  framework::CSpinCtrl* m_spinToBar = nullptr;
+  SongMemory m_memory;
+  std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
+  PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;
   std::string m_strFileName;   // the file held for Rewind; empty: Open asks for one

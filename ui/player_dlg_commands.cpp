@@ -60,10 +60,16 @@ int ScrolledPosition(unsigned code, unsigned thumbPosition, const framework::CSl
 
 void CPlayerDlg::TakeNewFile(const std::string& path) {
   m_strFileName = path;
-  for (int& volume : m_nVolume) {
-    volume = 100;
+  // A song opened before comes back as it was left; any other starts at the defaults.
+  const SongSettings song = m_memory.Recall(FromPath(path)).value_or(SongSettings{});
+  for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
+    m_nVolume[channel] = song.volumes[channel];
   }
-  m_nTempo = 100;
+  m_nTempo = song.tempo;
+  m_nFromBar = song.fromBar;
+  m_nToBar = song.toBar;
+  m_bLoop = song.loop;
+  m_bCountIn = song.countIn;
   m_nState = StateLoaded;
   m_bAutoReplay = false;
 }
@@ -93,19 +99,17 @@ bool CPlayerDlg::OpenAndLoad() {
     return false;
   }
   const QString fileTitle = FromPath(platform::FileTitle(m_strFileName));
-  QString problem;
-  if (!m_file.Open(m_strFileName)) {
-    problem = QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
-                  .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
-  } else {
-    // The first buffers are filled in the load: they must already play at the slider's tempo.
-    m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
-    const int loaded = m_player.LoadFromFile(m_file);
-    m_file.Close();
-    if (loaded == 0) {
-      problem = QStringLiteral("The file \u201c%1\u201d cannot be played.\n\n%2")
-                    .arg(FromPath(m_strFileName),
-                         QString::fromStdString(player::DescribeLoadFailure(m_player)));
+  // The passage's start takes effect in the load. Its ticks come from the bars of the song the
+  // engine held so far, which is this one on a reload; a new song counts its bars once loaded,
+  // and loads again when they fall elsewhere.
+  m_player.SetPassage(PracticePassage());
+  QString problem = LoadHeldFile();
+  if (problem.isEmpty()) {
+    RangeBarFields();
+    const player::Passage wanted = PracticePassage();
+    if (wanted != m_player.passage()) {
+      m_player.SetPassage(wanted);
+      problem = LoadHeldFile();
     }
   }
   if (!problem.isEmpty()) {
@@ -115,12 +119,33 @@ bool CPlayerDlg::OpenAndLoad() {
     m_nState = StateStopped;
     SetWindowText(g_strAppTitle);
     LeaveOnlyOpenEnabled();
+    ClearPracticeRow();
     ReportLoadProblem(problem);
     return false;
   }
+  m_memory.AddRecentFile(FromPath(m_strFileName));
   SetButtons(false, m_btnRewind->isEnabled(), true, false, false);
   ShowSongInControls(fileTitle);
   return true;
+}
+
+QString CPlayerDlg::LoadHeldFile() {
+  if (!m_file.Open(m_strFileName)) {
+    // A recent file that has gone away is offered no more.
+    m_memory.RemoveRecentFile(FromPath(m_strFileName));
+    return QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
+        .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
+  }
+  // The first buffers are filled in the load: they must already play at the slider's tempo.
+  m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
+  const int loaded = m_player.LoadFromFile(m_file);
+  m_file.Close();
+  if (loaded == 0) {
+    return QStringLiteral("The file \u201c%1\u201d cannot be played.\n\n%2")
+        .arg(FromPath(m_strFileName),
+             QString::fromStdString(player::DescribeLoadFailure(m_player)));
+  }
+  return {};
 }
 
 void CPlayerDlg::LeaveOnlyOpenEnabled() {
@@ -168,6 +193,7 @@ void CPlayerDlg::OnStop() {
   m_editName3->setText(QStringLiteral(" "));
   m_editName4->setText(QStringLiteral(" "));
   m_player.title().clear();
+  ClearPracticeRow();
   SetWindowText(g_strAppTitle);
   UpdateData(false);
 }
@@ -190,6 +216,7 @@ void CPlayerDlg::OnVScroll(unsigned code, unsigned thumbPosition, framework::CSl
   const int p = ScrolledPosition(code, thumbPosition, *slider, kTempoRule);
   m_nTempo = p;
   m_player.SetTempoPercent(static_cast<std::uint32_t>(p));
+  RememberSong();
   UpdateData(false);
 }
 
@@ -208,6 +235,7 @@ void CPlayerDlg::OnHScroll(unsigned code, unsigned thumbPosition, framework::CSl
   UpdateData(true);
   m_nVolume[channel] = p;
   m_player.SetChannelVolume(static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(p));
+  RememberSong();
   UpdateData(false);
 }
 

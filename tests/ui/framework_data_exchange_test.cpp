@@ -11,6 +11,7 @@
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/plain_check_box.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 
 namespace quirelle::framework {
 namespace {
@@ -25,6 +26,7 @@ class ExchangeDialog : public CDialog {
   std::string name;
   QString credits;
   int position = 0;
+  int bar = 0;
   bool checked = false;
   int checkedInt = 0;
   CSliderCtrl* boundSlider = nullptr;
@@ -43,6 +45,7 @@ class ExchangeDialog : public CDialog {
     DDX_Text(dx, kTestEdit, name);
     DDX_Text(dx, kTestMultiLine, credits);
     DDX_Slider(dx, kTestSlider, position);
+    DDX_Spin(dx, kTestSpin, bar);
     DDX_Check(dx, kTestCheck, checked);
     DDX_Check(dx, kTestHiddenCheck, checkedInt);
     if (extraId != 0) {
@@ -60,6 +63,7 @@ class DataExchangeTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(dialog_.Create()); }
   QString Text(int id) { return dialog_.GetDlgItemText(id); }
   CSliderCtrl& Slider() { return *dynamic_cast<CSliderCtrl*>(dialog_.GetDlgItem(kTestSlider)); }
+  CSpinCtrl& Spin() { return *dynamic_cast<CSpinCtrl*>(dialog_.GetDlgItem(kTestSpin)); }
   PlainCheckBox& Check(int id) { return *dynamic_cast<PlainCheckBox*>(dialog_.GetDlgItem(id)); }
 
   ExchangeDialog dialog_;
@@ -77,9 +81,12 @@ TEST_F(DataExchangeTest, RefreshWritesMembersIntoControls) {
   dialog_.name = "Alto \xC3\xA9";  // UTF-8
   dialog_.credits = QStringLiteral("one\ntwo");
   dialog_.position = 42;
+  Spin().SetRange(0, 20);
+  dialog_.bar = 17;
   dialog_.checked = true;
   dialog_.checkedInt = 5;
   ASSERT_TRUE(dialog_.UpdateData(false));
+  EXPECT_EQ(Spin().GetPos(), 17);
   EXPECT_EQ(Text(kTestStatic), QStringLiteral("100 %"));
   EXPECT_EQ(Text(kTestEdit), QString::fromUtf8("Alto \xC3\xA9"));
   EXPECT_EQ(Text(kTestMultiLine), QStringLiteral("one\ntwo"));
@@ -92,8 +99,11 @@ TEST_F(DataExchangeTest, ReadBackTakesControlsIntoMembers) {
   dialog_.SetDlgItemText(kTestStatic, QStringLiteral("Bar:3 "));
   dialog_.SetDlgItemText(kTestEdit, QStringLiteral("Tenor"));
   Slider().SetPos(77);
+  Spin().SetRange(0, 20);
+  Spin().SetPos(3);
   Check(kTestCheck).setChecked(true);
   ASSERT_TRUE(dialog_.UpdateData(true));
+  EXPECT_EQ(dialog_.bar, 3);
   EXPECT_EQ(dialog_.label, QStringLiteral("Bar:3 "));
   EXPECT_EQ(dialog_.name, "Tenor");
   EXPECT_EQ(dialog_.position, 77);

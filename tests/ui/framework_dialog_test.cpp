@@ -19,6 +19,7 @@
 #include "ui/framework/dialog.h"
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/framework/win_app.h"
 
 namespace quirelle::framework {
@@ -36,7 +37,10 @@ struct Scroll {
 
 class TestDialog : public CDialog {
  public:
-  TestDialog() : CDialog(kTestTemplate) { MapCommand(testing::kTestPush, &TestDialog::OnPush); }
+  TestDialog() : CDialog(kTestTemplate) {
+    MapCommand(testing::kTestPush, &TestDialog::OnPush);
+    MapCommand(testing::kTestSpin, &TestDialog::OnSpin);
+  }
   void EndSoon(std::function<void(TestDialog&)> action) {
     QTimer::singleShot(0, this, [this, action] { action(*this); });
   }
@@ -44,6 +48,7 @@ class TestDialog : public CDialog {
   int initCalls = 0;
   int okCalls = 0;
   int pushCalls = 0;
+  std::vector<int> spinPositions;  // at each of the spin box's commands
   int sliderValue = -1;
   std::vector<Scroll> scrolls;
 
@@ -68,6 +73,9 @@ class TestDialog : public CDialog {
 
  private:
   void OnPush() { ++pushCalls; }
+  void OnSpin() {
+    spinPositions.push_back(dynamic_cast<CSpinCtrl*>(GetDlgItem(testing::kTestSpin))->GetPos());
+  }
 };
 
 void PressKey(QWidget* target, int key) {
@@ -133,6 +141,28 @@ TEST(Dialog, ButtonsRunTheirMappedCommands) {
   qobject_cast<QAbstractButton*>(dialog.GetDlgItem(testing::kTestPush))->click();
   EXPECT_EQ(dialog.pushCalls, 2);
   EXPECT_EQ(dialog.okCalls, 0);
+}
+
+TEST(Dialog, SpinBoxReportsWhatTheUserEntersAndKeepsEnterToItself) {
+  TestDialog dialog;
+  dialog.EndSoon([](TestDialog& d) {
+    auto* spin = dynamic_cast<CSpinCtrl*>(d.GetDlgItem(testing::kTestSpin));
+    spin->SetRange(0, 20);  // the program's changes are silent
+    spin->SetPos(5);
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, "17");  // one report, when Enter completes the number
+    PressKey(spin, Qt::Key_Return);
+    PressKey(spin, Qt::Key_Up);
+    spin->selectAll();
+    PressKey(spin, Qt::Key_Delete);  // an empty field is the lowest value, shown as its word
+    PressKey(spin, Qt::Key_Enter);
+    EXPECT_EQ(spin->text(), QStringLiteral("none"));
+    d.EndDialog(42);
+  });
+  EXPECT_EQ(dialog.DoModal(), 42);
+  EXPECT_EQ(dialog.spinPositions, (std::vector<int>{17, 18, 0}));
+  EXPECT_EQ(dialog.okCalls, 0) << "Enter in the spin box pressed the default button";
 }
 
 TEST(Dialog, TrackbarsReportToHScrollOrVScrollWithThemselves) {

@@ -13,6 +13,7 @@
 #include "ui/framework/dialog_font.h"
 #include "ui/framework/plain_check_box.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 
 namespace quirelle::framework {
 namespace {
@@ -74,6 +75,7 @@ TEST_F(LoadedDialogTest, EveryControlHasItsTemplateRectangleInDialogUnits) {
       {8, 8, 75, 13},     {15, 33, 117, 42}, {150, 33, 60, 13}, {15, 98, 53, 50},
       {225, 195, 56, 23}, {240, 16, 39, 99}, {8, 163, 75, 13},  {150, 195, 56, 23},
       {90, 98, 96, 23},   {90, 130, 90, 16}, {8, 228, 270, 49}, {90, 154, 90, 16},
+      {210, 130, 60, 23},
   };
   ASSERT_EQ(std::size(expected), kTestTemplate.controls.size());
   const QObjectList children = dialog_.children();
@@ -140,6 +142,11 @@ TEST_F(LoadedDialogTest, ControlKindsFollowTheTemplate) {
   ASSERT_NE(hidden, nullptr);
   EXPECT_TRUE(hidden->isHidden());
   EXPECT_FALSE(hidden->isEnabled());
+
+  auto* spin = Item<CSpinCtrl>(testing::kTestSpin);
+  ASSERT_NE(spin, nullptr);
+  EXPECT_EQ(spin->specialValueText(), QStringLiteral("none")) << "the word for its lowest value";
+  EXPECT_EQ(spin->text(), QStringLiteral("none"));
 }
 
 TEST_F(LoadedDialogTest, PlainCheckBoxDoesNotCheckItselfWhenClicked) {
@@ -154,15 +161,16 @@ TEST_F(LoadedDialogTest, PlainCheckBoxDoesNotCheckItselfWhenClicked) {
 
 TEST_F(LoadedDialogTest, TabOrderIsTemplateOrderOverTabStops) {
   std::vector<QWidget*> expected;
-  for (int id :
-       {testing::kTestSlider, testing::kTestBitmap, 1, testing::kTestVertical, testing::kTestPush,
-        testing::kTestCheck, testing::kTestMultiLine, testing::kTestHiddenCheck}) {
+  for (int id : {testing::kTestSlider, testing::kTestBitmap, 1, testing::kTestVertical,
+                 testing::kTestPush, testing::kTestCheck, testing::kTestMultiLine,
+                 testing::kTestHiddenCheck, testing::kTestSpin}) {
     expected.push_back(dialog_.GetDlgItem(id));
   }
   std::vector<QWidget*> chain;
   QWidget* widget = expected.front();
   do {
-    if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
+    // A spin box's own line edit takes the focus for it.
+    if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->parentWidget() == &dialog_) {
       chain.push_back(widget);
     }
     widget = widget->nextInFocusChain();

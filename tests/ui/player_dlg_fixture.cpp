@@ -1,8 +1,12 @@
 #include "tests/ui/player_dlg_fixture.h"
 
+#include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QSettings>
 #include <QTest>
 #include <QUrl>
 
@@ -37,6 +41,8 @@ Bytes RehearsalSong(int bars) {
 
 void PlayerDlgTest::SetUp() {
   framework::SetResourceModule(&res::Module());
+  // Each test starts as a first run: no song remembered, no recent files.
+  QSettings(QSettings::UserScope, ui::kSettingsName, ui::kSettingsName).clear();
   songPath = WriteTempFile(RehearsalSong(8), "ave.mid");
   dialog = std::make_unique<RecordingPlayerDlg>(driver, chooser, driver.clock());
   ASSERT_TRUE(dialog->Create());
@@ -133,6 +139,72 @@ void PlayerDlgTest::Drop(const std::string& path) {
   QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(dialog.get(), &drop);
   Deliver();
+}
+
+framework::CSpinCtrl* PlayerDlgTest::Spin(int id) const {
+  return qobject_cast<framework::CSpinCtrl*>(dialog->GetDlgItem(id));
+}
+
+bool PlayerDlgTest::Checked(int id) const {
+  return qobject_cast<QCheckBox*>(dialog->GetDlgItem(id))->isChecked();
+}
+
+void PlayerDlgTest::EnterBar(int id, const QString& text) {
+  framework::CSpinCtrl* spin = Spin(id);
+  ASSERT_TRUE(spin->isEnabled()) << "bar field " << id << " is disabled";
+  spin->setFocus();
+  spin->selectAll();
+  QTest::keyClick(spin, Qt::Key_Delete);
+  QTest::keyClicks(spin, text);
+  QTest::keyClick(spin, Qt::Key_Return);
+  Deliver();
+}
+
+namespace {
+
+QMenu* RightClickOpen(ui::CPlayerDlg& dialog) {
+  QWidget* open = dialog.GetDlgItem(res::kIdcOpen);
+  const QPoint middle = open->rect().center();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, middle, open->mapToGlobal(middle));
+  QCoreApplication::sendEvent(open, &event);
+  for (QMenu* menu : dialog.findChildren<QMenu*>()) {
+    if (menu->isVisible()) {
+      return menu;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<std::vector<QString>> PlayerDlgTest::RecentFiles() {
+  QMenu* menu = RightClickOpen(*dialog);
+  if (menu == nullptr) {
+    return std::nullopt;
+  }
+  std::vector<QString> files;
+  for (const QAction* action : menu->actions()) {
+    if (action->isEnabled()) {
+      files.push_back(action->data().toString());
+    }
+  }
+  menu->close();
+  return files;
+}
+
+void PlayerDlgTest::ChooseRecentFile(const std::string& path) {
+  QMenu* menu = RightClickOpen(*dialog);
+  ASSERT_NE(menu, nullptr) << "Open offers no menu";
+  for (QAction* action : menu->actions()) {
+    if (action->data().toString() == QString::fromStdString(path)) {
+      QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                        menu->actionGeometry(action).center());
+      Deliver();
+      return;
+    }
+  }
+  menu->close();
+  FAIL() << path << " is not on the menu";
 }
 
 }  // namespace quirelle::testing

@@ -18,6 +18,7 @@
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/resource_module.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
 #include "ui/res/resources.h"
@@ -77,6 +78,14 @@ class PlayerDlgTest : public ::testing::Test {
   void StartWith(const std::string& path);
   // Drags `path` from a file manager and drops it on the window.
   void Drop(const std::string& path);
+  framework::CSpinCtrl* Spin(int id) const;
+  bool Checked(int id) const;
+  // Types `text` over a bar field's contents and presses Enter.
+  void EnterBar(int id, const QString& text);
+  // Right-clicks Open: the files its menu offers, or nothing when no menu shows.
+  std::optional<std::vector<QString>> RecentFiles();
+  // Right-clicks Open and clicks the menu's entry for `path`.
+  void ChooseRecentFile(const std::string& path);
 
   stream::VirtualDriver driver;
   ScriptedChooser chooser;

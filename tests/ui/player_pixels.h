@@ -15,12 +15,14 @@ struct PlacedControl {
   QRect pixels;
 };
 
-inline const QSize kPlayerDialogPixels{408, 333};  // 272 × 205 units: 408 × 333.125
+inline const QSize kPlayerDialogPixels{408, 367};  // 272 × 226 units: 408 × 367.25
 inline const PlacedControl kPlayerPixels[] = {
     {res::kIdcPlay, {155, 271, 53, 50}},    {res::kIdOk, {342, 299, 56, 23}},
     {res::kIdcTempo, {359, 41, 39, 99}},    {res::kIdcAutoReplay, {227, 127, 110, 16}},
     {res::kIdcVolume3, {48, 148, 117, 42}}, {res::kIdcTitle, {26, 250, 363, 13}},
     {res::kIdcName4, {167, 211, 101, 23}},  {res::kIdcVolumeText4, {15, 218, 29, 13}},
+    {res::kIdcFromBar, {66, 335, 60, 23}},  {res::kIdcToBar, {183, 335, 60, 23}},
+    {res::kIdcLoop, {264, 336, 51, 20}},    {res::kIdcCountIn, {321, 336, 69, 20}},
 };
 
 }  // namespace quirelle::testing

@@ -2,6 +2,7 @@
 // the pictures are written there as player.png and about.png for a person to look at.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include "ui/framework/bitmap_button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/res/resource_ids.h"
 #include "ui/res/resources.h"
 #include "ui/res/templates.h"
@@ -156,11 +158,26 @@ TEST_F(RenderTest, StaticTextsFitTheirControls) {
     }
     EXPECT_LE(metrics.height() * lines.size(), widget->height()) << c.id;
   }
-  // The fixed labels of both templates.
+  // The bar fields hold "Start", "End" and bar 999.
+  framework::CDialog player(kIddPlayer);
+  ASSERT_TRUE(player.Create());
+  for (int id : {kIdcFromBar, kIdcToBar}) {
+    auto* spin = dynamic_cast<framework::CSpinCtrl*>(player.GetDlgItem(id));
+    ASSERT_NE(spin, nullptr);
+    spin->SetRange(0, 999);
+    EXPECT_LE(spin->sizeHint().width(), spin->width()) << id;
+    EXPECT_LE(spin->sizeHint().height(), spin->height()) << id;
+  }
+  // The fixed labels of both templates, and the check boxes shown with their marks.
   for (const auto* t : {&PlayerTemplate(), &AboutTemplate()}) {
     framework::CDialog dialog(*t);
     ASSERT_TRUE(dialog.Create());
     for (const QObject* child : dialog.children()) {
+      const auto* check = qobject_cast<const QCheckBox*>(child);
+      if (check != nullptr && !check->isHidden()) {
+        EXPECT_LE(check->sizeHint().width(), check->width()) << check->text().toStdString();
+        EXPECT_LE(check->sizeHint().height(), check->height()) << check->text().toStdString();
+      }
       const auto* label = qobject_cast<const QLabel*>(child);
       if (label == nullptr || label->text().isEmpty() || label->text().contains(u'\n')) {
         continue;

@@ -56,6 +56,7 @@ constexpr auto kTrack = ControlKind::kTrackbar;
 constexpr auto kButton = ControlKind::kButton;
 constexpr auto kEdit = ControlKind::kEdit;
 constexpr auto kStatic = ControlKind::kStatic;
+constexpr auto kSpin = ControlKind::kSpin;
 constexpr std::uint32_t kBitmapButton = kOwnerDraw | kClientEdge | kTabStop;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,12 +76,18 @@ INSTANTIATE_TEST_SUITE_P(
         Row{21, kIdcAbout, kButton, "About...", 228, 167, 37, 14, kTabStop},
         Row{24, kIdcName1, kEdit, "", 111, 33, 64, 14, kDisabled | kNoBorder | kAutoHScroll},
         Row{25, kIdcName4, kEdit, "", 111, 130, 67, 14, kDisabled | kNoBorder | kAutoHScroll},
-        Row{26, kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0}));
+        Row{26, kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0},
+        Row{27, -1, kStatic, "From bar:", 10, 209, 32, 8, 0},
+        Row{28, kIdcFromBar, kSpin, "Start", 44, 206, 40, 14, kDisabled | kTabStop},
+        Row{30, kIdcToBar, kSpin, "End", 122, 206, 40, 14, kDisabled | kTabStop},
+        Row{31, kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kCheckBox | kDisabled | kTabStop},
+        Row{32, kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12,
+            kCheckBox | kDisabled | kTabStop}));
 
 TEST(PlayerTemplate, DialogAndControlOrder) {
   const DialogTemplate& t = PlayerTemplate();
   EXPECT_EQ(t.id, kIddPlayer);
-  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 205}));
+  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 226}));
   EXPECT_EQ(t.fontName, "MS Sans Serif");
   EXPECT_EQ(t.fontPoints, 8);
   EXPECT_EQ(t.caption, "Sonamir MIDI");
@@ -90,9 +97,9 @@ TEST(PlayerTemplate, DialogAndControlOrder) {
   for (const ControlTemplate& c : t.controls) {
     ids.push_back(c.id);
   }
-  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006,
-                                  1005, -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013,
-                                  1014, 1015, 1016, 1018, 1031, 1032, 1033, 1034, 1037};
+  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005, -1,
+                                  1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1018,
+                                  1031, 1032, 1033, 1034, 1037, -1,   1040, -1,   1041, 1042, 1043};
   EXPECT_EQ(ids, expected);
 }
 

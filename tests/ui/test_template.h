@@ -14,6 +14,7 @@ inline constexpr int kTestVertical = 2006;
 inline constexpr int kTestCheck = 2007;
 inline constexpr int kTestMultiLine = 2008;
 inline constexpr int kTestHiddenCheck = 2009;
+inline constexpr int kTestSpin = 2010;
 
 using namespace style;
 
@@ -34,6 +35,7 @@ inline constexpr ControlTemplate kTestControls[] = {
      kMultiLine | kReadOnly | kBorder | kVScroll | kTabStop},
     {kTestHiddenCheck, ControlKind::kButton, "hidden", 60, 95, 60, 10,
      kCheckBox | kHidden | kDisabled | kTabStop},
+    {kTestSpin, ControlKind::kSpin, "none", 140, 80, 40, 14, kTabStop},
 };
 
 inline constexpr DialogTemplate kTestTemplate{900,

@@ -1,10 +1,11 @@
-// The DDX helpers for texts, trackbar positions and check boxes.
+// The DDX helpers for texts, trackbar and spin box positions and check boxes.
 #include "ui/framework/data_exchange.h"
 
 #include <QAbstractButton>
 #include <QtGlobal>
 
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/framework/window_text.h"
 
 namespace quirelle::framework {
@@ -55,6 +56,22 @@ void DDX_Slider(CDataExchange& dx, int id, int& value) {
     value = slider->GetPos();
   } else {
     slider->SetPos(value);
+  }
+}
+
+void DDX_Spin(CDataExchange& dx, int id, int& value) {
+  QWidget* widget = dx.Control(id);
+  auto* spin = dynamic_cast<CSpinCtrl*>(widget);
+  if (widget != nullptr && spin == nullptr) {
+    dx.Fail(id, "is not a spin box");
+  }
+  if (spin == nullptr) {
+    return;
+  }
+  if (dx.saveAndValidate()) {
+    value = spin->GetPos();
+  } else {
+    spin->SetPos(value);
   }
 }
 

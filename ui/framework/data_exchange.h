@@ -51,6 +51,8 @@ void DDX_Text(CDataExchange& dx, int id, QString& value);
 void DDX_Text(CDataExchange& dx, int id, std::string& value);  // UTF-8
 // A trackbar's position.
 void DDX_Slider(CDataExchange& dx, int id, int& value);
+// A spin box's position.
+void DDX_Spin(CDataExchange& dx, int id, int& value);
 // A check box: 1 checked, 0 clear; any non-zero value checks it.
 void DDX_Check(CDataExchange& dx, int id, int& value);
 void DDX_Check(CDataExchange& dx, int id, bool& value);

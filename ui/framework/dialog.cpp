@@ -9,6 +9,7 @@
 #include "ui/framework/dialog_font.h"
 #include "ui/framework/resource_module.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/framework/win_app.h"
 #include "ui/framework/window_text.h"
 
@@ -60,6 +61,10 @@ void CDialog::ConnectControl(const LoadedControl& control) {
   } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     const int id = control.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  } else if (auto* spin = qobject_cast<CSpinCtrl*>(widget)) {
+    // As an edit's change reaches its dialog: a command with the control's id.
+    const int id = control.id;
+    connect(spin, &CSpinCtrl::Changed, this, [this, id] { OnCommand(id); });
   }
 }
 

@@ -1,6 +1,7 @@
 // The dialog base: a fixed-size dialog built from a template, with data exchange between members
 // and controls, OK/Cancel handling (Exit/Enter is OK; Escape and the close box are Cancel),
-// command and message maps, trackbar notifications, and a window the engine can post to.
+// command and message maps (a spin box the user changes is a command too), trackbar
+// notifications, and a window the engine can post to.
 #pragma once
 
 #include <QDialog>

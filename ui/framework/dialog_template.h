@@ -8,7 +8,7 @@
 
 namespace quirelle::framework {
 
-enum class ControlKind { kStatic, kButton, kEdit, kTrackbar };
+enum class ControlKind { kStatic, kButton, kEdit, kTrackbar, kSpin };
 
 // Style bits of controls and dialogs. Each bit means one thing whatever the kind, so a template
 // row reads as the list of its notable styles.
@@ -52,7 +52,7 @@ inline constexpr int kNoId = -1;  // statics that nothing addresses
 struct ControlTemplate {
   int id = kNoId;
   ControlKind kind = ControlKind::kStatic;
-  std::string_view text;  // UTF-8
+  std::string_view text;  // UTF-8; a spin box's word for its lowest value
   int x = 0;
   int y = 0;
   int w = 0;

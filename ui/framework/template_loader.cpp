@@ -9,6 +9,7 @@
 #include "ui/framework/bitmap_button.h"
 #include "ui/framework/plain_check_box.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 
 namespace quirelle::framework {
 namespace {
@@ -82,6 +83,12 @@ std::unique_ptr<QWidget> CreateTrackbar(const ControlTemplate& control, QWidget&
   return slider;
 }
 
+std::unique_ptr<QWidget> CreateSpin(const ControlTemplate& control, QWidget& parent) {
+  auto spin = std::make_unique<CSpinCtrl>(&parent);
+  spin->SetNoneText(Text(control));
+  return spin;
+}
+
 Qt::FocusPolicy FocusPolicyFor(const ControlTemplate& control) {
   if (HasStyle(control.styles, style::kTabStop)) {
     return Qt::StrongFocus;
@@ -106,6 +113,9 @@ std::unique_ptr<QWidget> CreateControl(const ControlTemplate& control, QWidget& 
       break;
     case ControlKind::kTrackbar:
       widget = CreateTrackbar(control, parent);
+      break;
+    case ControlKind::kSpin:
+      widget = CreateSpin(control, parent);
       break;
   }
   QRect geometry = units.ToPixels(control.x, control.y, control.w, control.h);

@@ -19,7 +19,7 @@ struct LoadedControl {
 
 // Widget by kind: static → QLabel; push button → QPushButton; check box → PlainCheckBox;
 // owner-drawn button → CBitmapButton; edit → QLineEdit (QPlainTextEdit when multi-line);
-// trackbar → CSliderCtrl. Icon statics take the size of their 32 × 32 icon.
+// trackbar → CSliderCtrl; spin box → CSpinCtrl. Icon statics take the size of their 32 × 32 icon.
 std::unique_ptr<QWidget> CreateControl(const ControlTemplate& control, QWidget& parent,
                                        const DialogUnits& units, const ResourceModule& resources);
 

@@ -1,4 +1,5 @@
-// Template 102, the player dialog: 272 × 205 dialog units. Template order is the tab order.
+// Template 102, the player dialog: 272 × 226 dialog units. Template order is the tab order. The
+// practice row (from bar, to bar, loop, count-in) lies below the transport buttons.
 #include "ui/res/resource_ids.h"
 #include "ui/res/templates.h"
 
@@ -14,10 +15,14 @@ constexpr auto kStatic = ControlKind::kStatic;
 constexpr auto kButton = ControlKind::kButton;
 constexpr auto kEdit = ControlKind::kEdit;
 constexpr auto kTrackbar = ControlKind::kTrackbar;
+constexpr auto kSpin = ControlKind::kSpin;
 
 constexpr std::uint32_t kVolumeSlider = kTicksBoth | kTabStop;
 constexpr std::uint32_t kTransportButton = kOwnerDraw | kClientEdge | kTabStop;
 constexpr std::uint32_t kNameEdit = kDisabled | kNoBorder | kAutoHScroll;
+// Enabled once a song is loaded.
+constexpr std::uint32_t kBarSpin = kDisabled | kTabStop;
+constexpr std::uint32_t kPracticeCheck = kCheckBox | kDisabled | kTabStop;
 
 constexpr ControlTemplate kControls[] = {
     {kIdcVolume1, kTrackbar, "Slider1", 32, 25, 78, 26, kVolumeSlider},
@@ -48,6 +53,12 @@ constexpr ControlTemplate kControls[] = {
     {kIdcName1, kEdit, "", 111, 33, 64, 14, kNameEdit},
     {kIdcName4, kEdit, "", 111, 130, 67, 14, kNameEdit},
     {kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0},
+    {kNoId, kStatic, "From bar:", 10, 209, 32, 8, 0},
+    {kIdcFromBar, kSpin, "Start", 44, 206, 40, 14, kBarSpin},
+    {kNoId, kStatic, "To bar:", 94, 209, 26, 8, 0},
+    {kIdcToBar, kSpin, "End", 122, 206, 40, 14, kBarSpin},
+    {kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kPracticeCheck},
+    {kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12, kPracticeCheck},
 };
 
 constexpr framework::DialogTemplate kTemplate{
@@ -56,7 +67,7 @@ constexpr framework::DialogTemplate kTemplate{
     "MS Sans Serif",
     8,
     272,
-    205,
+    226,
     kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kAppWindow,
     kControls};
 

@@ -68,6 +68,10 @@ inline constexpr int kIdcName3 = 1032;
 inline constexpr int kIdcName1 = 1033;
 inline constexpr int kIdcName4 = 1034;
 inline constexpr int kIdcTitle = 1037;
+inline constexpr int kIdcFromBar = 1040;  // spin box; its lowest value: from the song's start
+inline constexpr int kIdcToBar = 1041;    // spin box; its lowest value: to the song's end
+inline constexpr int kIdcLoop = 1042;
+inline constexpr int kIdcCountIn = 1043;
 
 // About dialog (template 100).
 inline constexpr int kIdcUpdatesLabel = 1005;

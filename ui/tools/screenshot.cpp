@@ -1,10 +1,14 @@
-// quirelle-screenshot SONG.mid OUT.png: opens the player window, plays the song on the virtual
-// device in real time for a few seconds with the tempo and a voice changed, and saves a picture
-// of the window as the X server shows it. Run it under Xvfb (scripts/screenshot).
+// quirelle-screenshot SONG.mid OUT.png: opens the player window, plays bars 2 to 4 of the song in
+// a loop on the virtual device in real time for a few seconds with the tempo and a voice
+// changed, and saves a picture of the window as the X server shows it. The window's settings go
+// to a temporary folder, so the user's are neither read nor changed. Run it under Xvfb
+// (scripts/screenshot).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -12,6 +16,7 @@
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/resource_module.h"
 #include "ui/framework/slider_ctrl.h"
+#include "ui/framework/spin_ctrl.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
 #include "ui/res/resources.h"
@@ -44,6 +49,13 @@ void Drag(ui::CPlayerDlg& dialog, int id, int position) {
   }
 }
 
+// As if the user had typed `bar` into the field and pressed Enter.
+void EnterBar(ui::CPlayerDlg& dialog, int id, int bar) {
+  if (auto* spin = qobject_cast<framework::CSpinCtrl*>(dialog.GetDlgItem(id))) {
+    spin->setValue(bar);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +64,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
+  const QTemporaryDir settings;
+  if (!settings.isValid()) {
+    std::fprintf(stderr, "quirelle-screenshot: no temporary folder for the settings\n");
+    return 1;
+  }
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   framework::SetResourceModule(&res::Module());
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kRealTime);
   FixedFileChooser chooser(QString::fromLocal8Bit(argv[1]));
@@ -60,6 +78,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   Press(dialog, res::kIdcOpen);
+  EnterBar(dialog, res::kIdcFromBar, 2);
+  EnterBar(dialog, res::kIdcToBar, 4);
+  Press(dialog, res::kIdcLoop);
   Press(dialog, res::kIdcPlay);
   Drag(dialog, res::kIdcTempo, 120);
   Drag(dialog, res::kIdcVolume1, 60);

@@ -1,0 +1,48 @@
+// Spin box behaviour over QSpinBox: silent changes by the program, an empty field as the lowest
+// value, and Enter kept inside the field.
+#include "ui/framework/spin_ctrl.h"
+
+#include <QKeyEvent>
+
+namespace quirelle::framework {
+
+CSpinCtrl::CSpinCtrl(QWidget* parent) : QSpinBox(parent) {
+  // Typing "17" must not report bar 1 on the way.
+  setKeyboardTracking(false);
+  setRange(0, 0);
+  connect(this, &QSpinBox::valueChanged, this, [this](int position) {
+    if (!silent_) {
+      emit Changed(position);
+    }
+  });
+}
+
+void CSpinCtrl::SetRange(int minimum, int maximum) {
+  silent_ = true;
+  setRange(minimum, maximum);
+  silent_ = false;
+}
+
+void CSpinCtrl::SetPos(int position) {
+  silent_ = true;
+  setValue(position);
+  silent_ = false;
+}
+
+void CSpinCtrl::fixup(QString& input) const {
+  if (input.trimmed().isEmpty()) {
+    input = locale().toString(minimum());  // shown as its word, if it has one
+    return;
+  }
+  QSpinBox::fixup(input);
+}
+
+void CSpinCtrl::keyPressEvent(QKeyEvent* event) {
+  QSpinBox::keyPressEvent(event);
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter completes the number; it must not go on to press the dialog's default button.
+    event->accept();
+  }
+}
+
+}  // namespace quirelle::framework

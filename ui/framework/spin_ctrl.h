@@ -1,0 +1,37 @@
+// The spin box: a field for a whole number with up and down arrows. Its lowest value may stand
+// for "none" and show a word instead; emptying the field gives that value. It reports to its
+// dialog only what the user changes, once an edit is complete (Enter, leaving the field, an
+// arrow, a key or the wheel); the program's SetRange and SetPos are silent.
+#pragma once
+
+#include <QSpinBox>
+
+namespace quirelle::framework {
+
+class CSpinCtrl : public QSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit CSpinCtrl(QWidget* parent = nullptr);
+
+  // The position is clamped into the range.
+  void SetRange(int minimum, int maximum);
+  int GetRangeMin() const { return minimum(); }
+  int GetRangeMax() const { return maximum(); }
+  void SetPos(int position);
+  int GetPos() const { return value(); }
+  // The word the lowest value shows; empty: its number.
+  void SetNoneText(const QString& text) { setSpecialValueText(text); }
+
+ signals:
+  void Changed(int position);
+
+ protected:
+  void fixup(QString& input) const override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool silent_ = false;
+};
+
+}  // namespace quirelle::framework
