@@ -43,12 +43,13 @@ std::string UnsupportedText(AudioFileFormat format) {
   return "this libsndfile cannot write " + FormatLabel(format) + " files";
 }
 
-// libsndfile's last open error without its "Error : " prefix.
+// libsndfile's last open error without its "Error : " or "System error : " in front.
 std::string OpenErrorText() {
   std::string text = sf_strerror(nullptr);
-  constexpr std::string_view kPrefix = "Error : ";
-  if (text.compare(0, kPrefix.size(), kPrefix) == 0) {
-    text.erase(0, kPrefix.size());
+  for (const std::string_view prefix : {"Error : ", "System error : "}) {
+    if (text.compare(0, prefix.size(), prefix) == 0) {
+      text.erase(0, prefix.size());
+    }
   }
   return text;
 }
