@@ -1,3 +1,4 @@
+// Voice names to file names, and the volumes of each rehearsal track.
 #include "tools/render/part_files.h"
 
 #include <algorithm>
