@@ -1,4 +1,4 @@
-// quirelle-render: plays a MIDI file through the engine into a WAV file or an event listing.
+// quirelle-render: plays a MIDI file through the engine into audio files or an event listing.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +12,14 @@ int main(int argc, char** argv) {
   if (!parsed.options) {
     std::cerr << "quirelle-render: " << parsed.error << "\n" << quirelle::render::kUsage;
     return 2;
+  }
+  if (parsed.options->help) {
+    std::cout << quirelle::render::kHelp;
+    return 0;
+  }
+  if (parsed.options->version) {
+    std::cout << "quirelle-render " << QUIRELLE_VERSION << "\n";
+    return 0;
   }
   std::ios::sync_with_stdio(false);
   return quirelle::render::RunRender(*parsed.options, std::cout, std::cerr);

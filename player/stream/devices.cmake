@@ -1,4 +1,4 @@
-# The sound devices: the FluidSynth synthesizer (live and to WAV), the ALSA sequencer output, and
+# The sound devices: the FluidSynth synthesizer (live and to audio files), the ALSA sequencer output, and
 # the default device over them (MakeDefaultDriver). Without audio, quirelle_stream_devices holds
 # only a default device whose opens fail with a reason, so its users need no conditions.
 if(QUIRELLE_WITH_AUDIO)
@@ -12,10 +12,12 @@ if(QUIRELLE_WITH_AUDIO)
     alsa/alsa_output.cpp
     alsa/alsa_port.cpp
     default_driver.cpp
+    synth/audio_file_writer.cpp
     synth/fluid_audio.cpp
     synth/fluid_handles.cpp
     synth/fluid_renderer.cpp
     synth/kept_synth.cpp
+    synth/pan_hold.cpp
     synth/soundfont.cpp
     synth/synth_block_scheduler.cpp
     synth/synth_library_log.cpp
@@ -23,8 +25,7 @@ if(QUIRELLE_WITH_AUDIO)
     synth/synth_live_driver.cpp
     synth/synth_offline_device.cpp
     synth/synth_offline_driver.cpp
-    synth/synth_setup.cpp
-    synth/wav_writer.cpp)
+    synth/synth_setup.cpp)
   target_link_libraries(quirelle_stream_devices
     PUBLIC quirelle_stream PkgConfig::FLUIDSYNTH PkgConfig::SNDFILE ALSA::ALSA)
 else()

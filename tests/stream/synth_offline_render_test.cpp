@@ -196,6 +196,20 @@ TEST_F(OfflineRender, TheGainOptionScalesTheLevel) {
   EXPECT_NEAR(ratio, 2.0, 0.1);
 }
 
+TEST_F(OfflineRender, PansSentToAHeldChannelLeaveItSoundingFromTheCentre) {
+  std::vector<SongEvent> panned = Scale();
+  panned.insert(panned.begin() + 1, {0, ShortWord(0xB0, 10, 0)});  // hard left
+  panned.push_back({200, ShortWord(0xB0, 10, 127)});               // hard right
+  SynthOptions held;
+  held.centredPan.set(0);
+  const std::optional<WavContents> centre = Render(Scale(), Path("centre.wav"));
+  const std::optional<WavContents> heldPan = Render(panned, Path("held.wav"), held);
+  const std::optional<WavContents> freePan = Render(panned, Path("free.wav"));
+  ASSERT_TRUE(centre && heldPan && freePan);
+  EXPECT_TRUE(heldPan->samples == centre->samples);
+  EXPECT_FALSE(freePan->samples == centre->samples);
+}
+
 TEST_F(OfflineRender, ProgressCountsTheFramesUpToTheLast) {
   std::vector<std::uint64_t> reported;  // only the rendering thread adds while it runs
   SynthOptions options;

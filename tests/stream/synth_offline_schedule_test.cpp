@@ -19,9 +19,11 @@ namespace {
 
 class FakeOfflineDriver final : public StreamDriver {
  public:
-  FakeOfflineDriver(std::uint32_t quantum, std::uint32_t sampleRate)
+  FakeOfflineDriver(std::uint32_t quantum, std::uint32_t sampleRate,
+                    HeldPanChannels centredPan = {})
       : renderer(quantum),
-        context(std::make_shared<OfflineRenderContext>(renderer, sink, sampleRate, nullptr)) {}
+        context(std::make_shared<OfflineRenderContext>(renderer, sink, sampleRate, nullptr,
+                                                       centredPan)) {}
 
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
                           MidiStreamCallback callback, std::uintptr_t instance,
@@ -219,6 +221,38 @@ TEST(OfflineSchedule, AFailingSinkStillPlaysTheStreamToItsEnd) {
   driver.context->WaitUntilClosed();
   EXPECT_TRUE(driver.context->WriteFailed());
   EXPECT_EQ(driver.sink.frames(), SynthBlockScheduler::kBlockFrames);  // only the first try
+}
+
+TEST(OfflineSchedule, AHeldChannelIsCentredAtOpenAndEveryPanItIsSentPlaysAsTheCentre) {
+  HeldPanChannels held;
+  held.set(2);
+  FakeOfflineDriver driver(64, 44100, held);
+  // Coarse and fine pan on the held channel (once with the top bit of the controller number
+  // set, which the synthesizer ignores), and the same on a channel that is not held.
+  const std::vector<SongEvent> song = {
+      {0, ShortWord(0xB2, 10, 0)},      {0, ShortWord(0xB2, 42, 99)},
+      {0, ShortWord(0xB1, 10, 0)},      {0, ShortWord(0xB1, 42, 99)},
+      {0, ShortWord(0xB2, 7, 90)},      {0, ShortWord(0x92, 10, 100)},
+      {96, ShortWord(0xB2, 0x8A, 127)}, {96, ShortWord(0xB1, 10, 127)},
+      {192, ShortWord(0x82, 10, 0)}};
+  SongFeeder feeder(ToStreamEvents(song), 96, 3);
+  ASSERT_EQ(feeder.Open(driver), MMSYSERR_NOERROR);
+  ASSERT_EQ(feeder.Play(), MMSYSERR_NOERROR);
+  ASSERT_TRUE(feeder.WaitUntilClosed());
+  driver.context->WaitUntilClosed();
+
+  std::vector<std::uint32_t> applied;  // up to the song's last note-off: then the close's silence
+  for (const AppliedMessage& message : driver.renderer.Applied()) {
+    applied.push_back(message.message & 0xFFFFFF);
+    if (applied.back() == 0x000A82) {
+      break;
+    }
+  }
+  // The centre at open; then the held channel's pans as the centre, the other channel's as sent.
+  const std::vector<std::uint32_t> expected = {0x400AB2, 0x002AB2, 0x400AB2, 0x002AB2,
+                                               0x000AB1, 0x632AB1, 0x5A07B2, 0x640A92,
+                                               0x400AB2, 0x7F0AB1, 0x000A82};
+  EXPECT_EQ(applied, expected);
 }
 
 }  // namespace

@@ -1,23 +1,73 @@
-// The command line of quirelle-render and the format of its event lines.
+// The command line of quirelle-render, the format of its event lines and the names of the
+// rehearsal tracks.
 #include <gtest/gtest.h>
 
 #include "tools/render/event_line.h"
 #include "tools/render/options.h"
+#include "tools/render/part_files.h"
 
 namespace quirelle::render {
 namespace {
 
 TEST(RenderOptions, AcceptsEveryOption) {
-  const auto parsed = ParseOptions({"--tempo", "150", "--volumes", "100,80,0,50", "--soundfont",
-                                    "gm.sf2", "--rate", "48000", "-o", "out.wav", "song.mid"});
+  const auto parsed = ParseOptions(
+      {"--tempo", "150",        "--volumes", "100,80,0,50", "--soundfont", "gm.sf2",     "--rate",
+       "48000",   "--from-bar", "3",         "--to-bar",    "12",          "--count-in", "--loop",
+       "4",       "--format",   "FLAC",      "-o",          "out.wav",     "song.mid"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->tempoPercent, 150u);
   EXPECT_EQ(parsed.options->volumes, (std::array<std::uint32_t, 4>{100, 80, 0, 50}));
   EXPECT_EQ(parsed.options->soundFont, "gm.sf2");
   EXPECT_EQ(parsed.options->sampleRate, 48000u);
-  EXPECT_EQ(parsed.options->wavPath, "out.wav");
+  EXPECT_EQ(parsed.options->fromBar, 3);
+  EXPECT_EQ(parsed.options->toBar, 12);
+  EXPECT_TRUE(parsed.options->countIn);
+  EXPECT_EQ(parsed.options->plays, 4u);
+  EXPECT_EQ(parsed.options->format, stream::AudioFileFormat::kFlac);  // over the extension
+  EXPECT_EQ(parsed.options->outputPath, "out.wav");
+  EXPECT_TRUE(parsed.options->partsDir.empty());
   EXPECT_FALSE(parsed.options->events);
+  EXPECT_FALSE(parsed.options->help || parsed.options->version);
   EXPECT_EQ(parsed.options->midiPath, "song.mid");
+
+  const auto parts = ParseOptions({"--parts", "tracks", "--from-tick", "960", "song.mid"});
+  ASSERT_TRUE(parts.options) << parts.error;
+  EXPECT_EQ(parts.options->partsDir, "tracks");
+  EXPECT_EQ(parts.options->fromTick, 960u);
+  EXPECT_FALSE(parts.options->fromBar);
+  EXPECT_EQ(parts.options->format, stream::AudioFileFormat::kWav);
+}
+
+TEST(RenderOptions, WithoutFormatTheExtensionOfTheOutputChoosesItElseWav) {
+  using stream::AudioFileFormat;
+  const std::vector<std::pair<std::string, AudioFileFormat>> rows = {
+      {"out.wav", AudioFileFormat::kWav},
+      {"out.flac", AudioFileFormat::kFlac},
+      {"out.ogg", AudioFileFormat::kOgg},
+      {"Out.MP3", AudioFileFormat::kMp3},
+      {"dir.flac/out", AudioFileFormat::kWav},
+      {"out.aiff", AudioFileFormat::kWav},
+      {"out", AudioFileFormat::kWav},
+      {"out.", AudioFileFormat::kWav},
+      {"songs/take.2.ogg", AudioFileFormat::kOgg}};
+  for (const auto& [path, format] : rows) {
+    const auto parsed = ParseOptions({"-o", path, "a.mid"});
+    ASSERT_TRUE(parsed.options) << path;
+    EXPECT_EQ(parsed.options->format, format) << path;
+  }
+}
+
+TEST(RenderOptions, HelpAndVersionNeedNothingElse) {
+  const std::vector<std::vector<std::string>> help = {{"--help"}, {"-o", "x.wav", "--help"}};
+  for (const auto& args : help) {
+    const auto parsed = ParseOptions(args);
+    ASSERT_TRUE(parsed.options) << ::testing::PrintToString(args);
+    EXPECT_TRUE(parsed.options->help);
+    EXPECT_FALSE(parsed.options->version);
+  }
+  const auto version = ParseOptions({"--version", "--loud"});
+  ASSERT_TRUE(version.options);
+  EXPECT_TRUE(version.options->version);
 }
 
 TEST(RenderOptions, DefaultsAndEvents) {
@@ -52,6 +102,22 @@ TEST(RenderOptions, RefusesBadArguments) {
       {"--rate", "0", "--events", "a.mid"},
       {"--loud", "--events", "a.mid"},
       {"--events", "a.mid", "-o"},
+      {"-o", "", "a.mid"},
+      {"--parts", "", "a.mid"},
+      {"--parts", "a.mid"},
+      {"--parts", "d", "-o", "x.wav", "a.mid"},
+      {"--parts", "d", "--volumes", "100,0,0,0", "a.mid"},
+      {"--format", "aiff", "-o", "x.wav", "a.mid"},
+      {"--format", "wav", "--events", "a.mid"},
+      {"--format", "-o", "x.wav", "a.mid"},
+      {"--from-bar", "0", "--events", "a.mid"},
+      {"--to-bar", "-2", "--events", "a.mid"},
+      {"--to-bar", "2147483648", "--events", "a.mid"},
+      {"--from-bar", "two", "--events", "a.mid"},
+      {"--from-bar", "2", "--from-tick", "0", "--events", "a.mid"},
+      {"--loop", "0", "--events", "a.mid"},
+      {"--loop", "1001", "--events", "a.mid"},
+      {"--events", "a.mid", "--loop"},
   };
   for (const auto& args : bad) {
     const auto parsed = ParseOptions(args);
@@ -66,6 +132,54 @@ TEST(RenderEventLine, PrintsTimeTickAndTheMessageBytes) {
   EXPECT_EQ(EventLine(0, 0, 0x10C5), "0 0 c5 10");  // program change: one data byte
   EXPECT_EQ(EventLine(7, 3, 0x40D2), "7 3 d2 40");  // channel pressure: one data byte
   EXPECT_EQ(EventLine(12, 5, 0x003F07B0), "12 5 b0 07 3f");
+}
+
+TEST(RenderPartFiles, VoiceNamesBecomeFileNames) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"Soprano", "Soprano"},
+      {"  Alto 1 ", "Alto 1"},
+      {"S/A", "S-A"},
+      {"../../etc/passwd", "-..-etc-passwd"},
+      {".hidden", "hidden"},
+      {". . Bass", "Bass"},
+      {"Ten\tor\x01\n", "Ten or"},
+      {"\xc2\x85Tenor\x7f", "Tenor"},  // C1 control and DEL
+      {"Sopran\xc3\xb6", "Sopran\xc3\xb6"},
+      {"...", ""},
+      {" \t ", ""},
+      {std::string(198, 'a') + "\xc3\xa9\xc3\xa9", std::string(198, 'a') + "\xc3\xa9"},
+  };
+  for (const auto& [name, fileName] : rows) {
+    EXPECT_EQ(FileNameOfVoice(name), fileName) << name;
+  }
+}
+
+TEST(RenderPartFiles, EachVoiceOverTheOthersThenTuttiWithDistinctNames) {
+  const std::vector<std::pair<std::array<std::string, 4>, std::vector<std::string>>> rows = {
+      {{"Soprano", "Alto", "Tenor", "Bass"},
+       {"Soprano.ogg", "Alto.ogg", "Tenor.ogg", "Bass.ogg", "Tutti.ogg"}},
+      {{"choir aahs", "choir aahs", "Choir Aahs", "choir aahs (2)"},
+       {"choir aahs.ogg", "choir aahs (2).ogg", "Choir Aahs (3).ogg", "choir aahs (2) (2).ogg",
+        "Tutti.ogg"}},
+      {{"...", "", "Voice 1", "tutti"},
+       {"Voice 1.ogg", "Voice 2.ogg", "Voice 1 (2).ogg", "tutti (2).ogg", "Tutti.ogg"}},
+  };
+  for (const auto& [names, fileNames] : rows) {
+    const std::vector<PartFile> parts = PartFiles(names, "ogg");
+    ASSERT_EQ(parts.size(), 5u);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      EXPECT_EQ(parts[i].fileName, fileNames[i]) << i;
+    }
+  }
+  const std::vector<PartFile> parts = PartFiles({"S", "A", "T", "B"}, "wav");
+  for (std::uint32_t voice = 0; voice < 4; ++voice) {
+    std::array<std::uint32_t, 4> volumes{30, 30, 30, 30};
+    volumes[voice] = 100;
+    EXPECT_EQ(parts[voice].volumes, volumes);
+    EXPECT_EQ(parts[voice].centredChannel, voice);
+  }
+  EXPECT_EQ(parts[4].volumes, (std::array<std::uint32_t, 4>{100, 100, 100, 100}));
+  EXPECT_FALSE(parts[4].centredChannel);
 }
 
 }  // namespace

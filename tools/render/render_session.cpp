@@ -3,18 +3,27 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <functional>
-#include <sstream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "platform/readable_file.h"
 #include "player/load_failure.h"
 #include "player/notifying_player.h"
+#include "player/passage.h"
 #include "player/stream/virtual/virtual_device.h"
+#include "smf/text.h"
 #include "tools/render/event_line.h"
+#include "tools/render/part_files.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/song_info_lines.h"
 #include "tools/render/volume_keeper.h"
 #if QUIRELLE_HAVE_SYNTH
+#include "player/stream/synth/audio_file_writer.h"
 #include "player/stream/synth/synth_driver.h"
 #endif
 
@@ -24,6 +33,45 @@ namespace {
 constexpr std::uint64_t kShortestStep = 10'000;     // µs of device time per step while busy
 constexpr std::uint64_t kLongestStep = 10'000'000;  // grown to this over long silences
 
+bool LoadFile(player::CMidiStreamPlayer& engine, const std::string& path, std::ostream& err) {
+  platform::PosixFile file;
+  if (!file.Open(path)) {
+    err << "quirelle-render: cannot open " << path << ": " << file.Error() << "\n";
+    return false;
+  }
+  if (engine.LoadFromFile(file) == 0) {
+    err << "quirelle-render: cannot play " << path << ": " << player::DescribeLoadFailure(engine)
+        << "\n";
+    return false;
+  }
+  return true;
+}
+
+// The passage the options ask for, in the loaded song. The engine fills its first buffers at the
+// load, so a passage other than the one it was loaded with takes a second load.
+bool PlayPassage(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
+  const player::Passage loadedWith = engine.passage();
+  const player::PassageResult bars =
+      player::PassageFromBars(engine.file(), options.fromBar, options.toBar);
+  if (!bars.passage) {
+    err << "quirelle-render: " << bars.error << "\n";
+    return false;
+  }
+  player::Passage passage = *bars.passage;
+  if (!options.fromBar) {
+    passage.fromTick = options.fromTick;
+    if (options.toBar && passage.fromTick >= passage.endTick) {
+      err << "quirelle-render: tick " << options.fromTick << " is past the end of bar "
+          << *options.toBar << "\n";
+      return false;
+    }
+  }
+  passage.plays = options.plays;
+  passage.countIn = options.countIn;
+  engine.SetPassage(passage);
+  return passage == loadedWith || LoadFile(engine, options.midiPath, err);
+}
+
 // The tempo and the starting point go in before the load, so the first buffers already play so.
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
   engine.SetTempoPercent(options.tempoPercent);
@@ -31,17 +79,7 @@ bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::os
   for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
     engine.SetChannelVolume(channel, options.volumes[channel]);
   }
-  platform::PosixFile file;
-  if (!file.Open(options.midiPath)) {
-    err << "quirelle-render: cannot open " << options.midiPath << ": " << file.Error() << "\n";
-    return false;
-  }
-  if (engine.LoadFromFile(file) == 0) {
-    err << "quirelle-render: cannot play " << options.midiPath << ": "
-        << player::DescribeLoadFailure(engine) << "\n";
-    return false;
-  }
-  return true;
+  return LoadFile(engine, options.midiPath, err) && PlayPassage(engine, options, err);
 }
 
 // The song plays up to damaged data and ends there; the user hears why it ended early.
@@ -122,26 +160,38 @@ int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
 
 #if QUIRELLE_HAVE_SYNTH
 // The song's length at the chosen tempo, from a run on the virtual device (it takes moments).
-double SongSeconds(const Options& options) {
+// Nothing, with the reason told, when the song cannot be played so.
+std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  std::ostringstream ignored;
-  if (!PlayOnVirtualDevice(options, driver, ignored)) {
-    return 0;
+  if (!PlayOnVirtualDevice(options, driver, err)) {
+    return std::nullopt;
   }
   return LastMessageSeconds(driver);
 }
 
-int RenderWav(const Options& options, std::ostream& err) {
+// What a file of a render needs beyond the options: the voice held at the centre, and what the
+// progress bar shows before itself.
+struct FileRender {
+  stream::HeldPanChannels centredPan;
+  std::string label;
+};
+
+int RenderAudioFile(const Options& options, std::ostream& err, const FileRender& how = {}) {
   stream::SynthOptions synth;
   synth.soundFont = options.soundFont;
   synth.sampleRate = options.sampleRate;
+  synth.centredPan = how.centredPan;
   if (const std::string problem = stream::CheckSynthOptions(synth); !problem.empty()) {
     err << "quirelle-render: " << problem << "\n";
     return 2;
   }
-  const double total = SongSeconds(options);
-  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
-  auto driver = stream::MakeOfflineSynthDriver(synth, options.wavPath);
+  // Before the file is made: a song that cannot be played leaves nothing behind.
+  const std::optional<double> total = SongSeconds(options, err);
+  if (!total) {
+    return 2;
+  }
+  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1, how.label);
+  auto driver = stream::MakeOfflineSynthDriver(synth, options.outputPath, options.format);
   {
     VolumeKeeper keeper(options.volumes);
     player::CNotifyingPlayer engine(*driver);
@@ -156,7 +206,7 @@ int RenderWav(const Options& options, std::ostream& err) {
     keeper.SendVolumes();
     driver->HoldRendering(false);
     while (!keeper.WaitClosed(100)) {
-      bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), total);
+      bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), *total);
     }
     keeper.Attach(nullptr);
     WarnOfDamage(keeper, options, err);
@@ -164,9 +214,58 @@ int RenderWav(const Options& options, std::ostream& err) {
   const bool written = driver->Finish();
   bar.Finish();
   if (!written) {
-    err << "quirelle-render: cannot write " << options.wavPath << ": " << driver->FinishError()
+    err << "quirelle-render: cannot write " << options.outputPath << ": " << driver->FinishError()
         << "\n";
     return 2;
+  }
+  return 0;
+}
+
+// The names of the song's voices of channels 1 to 4 as the window shows them.
+bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, std::ostream& err) {
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
+    return false;
+  }
+  for (std::size_t voice = 0; voice < names->size(); ++voice) {
+    (*names)[voice] = smf::DisplayText(engine.channelNames()[voice]);
+  }
+  return true;
+}
+
+bool MakeFolder(const std::string& path, std::ostream& err) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (!error && !std::filesystem::is_directory(path, error)) {
+    error = std::make_error_code(std::errc::not_a_directory);
+  }
+  if (error) {
+    err << "quirelle-render: cannot make the folder " << path << ": " << error.message() << "\n";
+    return false;
+  }
+  return true;
+}
+
+// One file per voice and the tutti, one after another; stops at the first that fails.
+int RenderParts(const Options& options, std::ostream& err) {
+  std::array<std::string, 4> names;
+  if (!ReadVoiceNames(options, &names, err) || !MakeFolder(options.partsDir, err)) {
+    return 2;
+  }
+  const std::vector<PartFile> parts = PartFiles(names, stream::AudioFileFormatName(options.format));
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    Options part = options;
+    part.volumes = parts[i].volumes;
+    part.outputPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
+    FileRender how;
+    if (parts[i].centredChannel) {
+      how.centredPan.set(*parts[i].centredChannel);
+    }
+    how.label = std::to_string(i + 1) + "/" + std::to_string(parts.size()) + " ";
+    if (const int status = RenderAudioFile(part, err, how); status != 0) {
+      return status;
+    }
   }
   return 0;
 }
@@ -182,9 +281,14 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
     return PrintInfo(options, out, err);
   }
 #if QUIRELLE_HAVE_SYNTH
-  return RenderWav(options, err);
+  if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);
+      !problem.empty()) {
+    err << "quirelle-render: " << problem << "\n";
+    return 2;
+  }
+  return options.partsDir.empty() ? RenderAudioFile(options, err) : RenderParts(options, err);
 #else
-  err << "quirelle-render: this build has no synthesizer for WAV output\n";
+  err << "quirelle-render: this build has no synthesizer for audio output\n";
   return 2;
 #endif
 }

@@ -12,7 +12,7 @@ std::string SongInfoLines(const player::CMidiStreamPlayer& engine, const std::st
     lines += "voice " + std::to_string(voice + 1) + ": " +
              smf::DisplayText(engine.channelNames()[voice]) + "\n";
   }
-  const auto bar = engine.GetBarNumber(engine.file().lastEventTick());
+  const auto bar = engine.file().LastBar();
   lines += "bars: " + (bar ? std::to_string(*bar) : std::string("-")) + "\n";
   return lines;
 }

@@ -1,4 +1,4 @@
-// Where offline rendering puts its audio: a WAV file, or a recorder in tests.
+// Where offline rendering puts its audio: an audio file, or a recorder in tests.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The embedded FluidSynth synthesizer as a stream device, live or rendering to a WAV file.
+// The embedded FluidSynth synthesizer as a stream device, live or rendering to an audio file.
 //
 // Live: the first midiStreamOpen makes a synthesizer with the General MIDI SoundFont, which the
 // driver keeps and resets for each later stream; each open starts an audio output (PulseAudio,
@@ -8,7 +8,8 @@
 // most 32 frames, 0.7 ms at 44.1 kHz, away). A failed open leaves a reason: "no SoundFont found",
 // "no audio output", ...
 //
-// Offline: the same synthesizer renders into a 16-bit stereo WAV file as fast as it can. At each
+// Offline: the same synthesizer renders into a stereo audio file (16-bit WAV unless another
+// format is asked for, see audio_file_writer.h) as fast as it can. At each
 // callback it waits until the callback thread is idle again, so refills are always in time and
 // the same stream gives the same samples every run; only messages sent from another thread while
 // it renders (midiOutShortMsg from the user's thread) land wherever rendering has got to. It
@@ -31,7 +32,9 @@
 #include <string>
 
 #include "player/stream/midi_stream.h"
+#include "player/stream/synth/audio_file_format.h"
 #include "player/stream/synth/fluid_handles.h"
+#include "player/stream/synth/pan_hold.h"
 
 namespace quirelle::stream {
 
@@ -58,6 +61,9 @@ struct SynthOptions {
   // Offline only: called on the rendering thread with the frames written so far, about ten times
   // per second of audio and once when a tail is done. Must be quick; must not call the stream.
   std::function<void(std::uint64_t frames)> progress;
+  // Offline only: the channels whose pan is held at the centre. The device centres them at each
+  // open and plays every pan controller the song sends them as the centre.
+  HeldPanChannels centredPan;
 };
 
 class SynthDriver : public StreamDriver {
@@ -83,8 +89,9 @@ class OfflineSynthDriver : public SynthDriver {
 };
 
 std::unique_ptr<SynthDriver> MakeLiveSynthDriver(const SynthOptions& options);
-std::unique_ptr<OfflineSynthDriver> MakeOfflineSynthDriver(const SynthOptions& options,
-                                                           const std::string& wavPath);
+std::unique_ptr<OfflineSynthDriver> MakeOfflineSynthDriver(
+    const SynthOptions& options, const std::string& path,
+    AudioFileFormat format = AudioFileFormat::kWav);
 
 // Checks sample rate and gain; empty when they are usable, else the reason.
 std::string CheckSynthOptions(const SynthOptions& options);

@@ -28,12 +28,14 @@ float Peak(const float* samples, std::uint32_t count) {
 
 OfflineRenderContext::OfflineRenderContext(SynthRenderer& renderer, SynthAudioSink& sink,
                                            std::uint32_t sampleRate,
-                                           std::function<void(std::uint64_t)> progress)
+                                           std::function<void(std::uint64_t)> progress,
+                                           HeldPanChannels centredPan)
     : renderer_(renderer),
       sink_(sink),
       scheduler_(renderer),
       sampleRate_(sampleRate),
-      progress_(std::move(progress)) {}
+      progress_(std::move(progress)),
+      centredPan_(centredPan) {}
 
 void OfflineRenderContext::Write(const float* left, const float* right, std::uint32_t frames) {
   if (!WriteFailed() && !sink_.Write(left, right, frames)) {
@@ -101,6 +103,8 @@ OfflineSynthDevice::~OfflineSynthDevice() {
 
 void OfflineSynthDevice::Start(StreamCore& core) {
   core_ = &core;
+  // Whatever an earlier stream on the same synthesizer left there.
+  CentreHeldPans(context_->renderer(), context_->centredPan());
   context_->SetWaker([this] { ScheduleChanged(); });
   thread_ = std::thread([this] { Run(); });
 }

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "player/stream/stream_core.h"
+#include "player/stream/synth/pan_hold.h"
 #include "player/stream/synth/synth_audio_sink.h"
 #include "player/stream/synth/synth_block_scheduler.h"
 #include "player/stream/synth/synth_renderer.h"
@@ -25,11 +26,13 @@ namespace quirelle::stream {
 class OfflineRenderContext {
  public:
   OfflineRenderContext(SynthRenderer& renderer, SynthAudioSink& sink, std::uint32_t sampleRate,
-                       std::function<void(std::uint64_t)> progress);
+                       std::function<void(std::uint64_t)> progress,
+                       HeldPanChannels centredPan = {});
 
   SynthRenderer& renderer() { return renderer_; }
   SynthBlockScheduler& scheduler() { return scheduler_; }
   std::uint32_t sampleRate() const { return sampleRate_; }
+  const HeldPanChannels& centredPan() const { return centredPan_; }
 
   // Writes a rendered block and reports progress. After a failed write nothing more is written.
   void Write(const float* left, const float* right, std::uint32_t frames);
@@ -55,6 +58,7 @@ class OfflineRenderContext {
   SynthBlockScheduler scheduler_;
   const std::uint32_t sampleRate_;
   std::function<void(std::uint64_t)> progress_;
+  const HeldPanChannels centredPan_;
   std::atomic<std::uint64_t> frames_{0};
   std::atomic<bool> writeFailed_{false};
   std::uint64_t reportedAt_ = 0;  // rendering thread only
@@ -74,7 +78,9 @@ class OfflineSynthDevice final : public StreamDevice, private SynthEventSource {
 
   std::uint64_t UnitsPerSecond() const override { return context_->sampleRate(); }
   std::uint64_t Now() const override { return context_->scheduler().Position(); }
-  void Send(const SentMessage& message) override { context_->renderer().Apply(message.message); }
+  void Send(const SentMessage& message) override {
+    context_->renderer().Apply(WithPanHeld(message.message, context_->centredPan()));
+  }
   void ScheduleChanged() override;
   void Start(StreamCore& core) override;
   void Shutdown() override;

@@ -1,24 +1,24 @@
-// The offline synthesizer driver: one synthesizer and one WAV file, made at the first open and
+// The offline synthesizer driver: one synthesizer and one audio file, made at the first open and
 // shared by the streams opened one after another.
 #include <memory>
 #include <mutex>
 #include <utility>
 
 #include "player/stream/stream_opener.h"
+#include "player/stream/synth/audio_file_writer.h"
 #include "player/stream/synth/fluid_renderer.h"
 #include "player/stream/synth/synth_driver.h"
 #include "player/stream/synth/synth_library_log.h"
 #include "player/stream/synth/synth_offline_device.h"
 #include "player/stream/synth/synth_setup.h"
-#include "player/stream/synth/wav_writer.h"
 
 namespace quirelle::stream {
 namespace {
 
 class OfflineDriver final : public OfflineSynthDriver {
  public:
-  OfflineDriver(SynthOptions options, std::string wavPath)
-      : options_(std::move(options)), wavPath_(std::move(wavPath)) {}
+  OfflineDriver(SynthOptions options, std::string path, AudioFileFormat format)
+      : options_(std::move(options)), path_(std::move(path)), format_(format) {}
   ~OfflineDriver() override { Finish(); }
 
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
@@ -30,7 +30,7 @@ class OfflineDriver final : public OfflineSynthDriver {
         {stream, deviceId, cMidi, callback, instance, flags},
         [this](OpenFailure* failure) -> std::unique_ptr<StreamDevice> {
           if (finished_) {
-            *failure = {MMSYSERR_NOTENABLED, "the WAV file " + wavPath_ + " is finished", {}};
+            *failure = {MMSYSERR_NOTENABLED, "the file " + path_ + " is finished", {}};
             return nullptr;
           }
           if (!context_ && !MakeTarget(failure)) {
@@ -70,12 +70,12 @@ class OfflineDriver final : public OfflineSynthDriver {
     }
     opener_.keeper().EndAll();  // ends a stream still open; its tail is rendered
     std::lock_guard lock(mutex_);
-    if (!wav_) {
+    if (!file_) {
       finishError_ = "nothing was rendered: no stream was opened";
       return false;
     }
-    if (context_->WriteFailed() || !wav_->Close()) {
-      finishError_ = wav_->error();
+    if (context_->WriteFailed() || !file_->Close()) {
+      finishError_ = file_->error();
     }
     return finishError_.empty();
   }
@@ -119,22 +119,23 @@ class OfflineDriver final : public OfflineSynthDriver {
       failure->detail = LibraryLog::JoinedSince(mark);
       return false;
     }
-    auto wav = std::make_unique<WavWriter>(wavPath_, setup.sampleRate);
-    if (!wav->ok()) {
-      *failure = {MMSYSERR_ERROR, wav->error(), {}};
+    auto file = std::make_unique<AudioFileWriter>(path_, setup.sampleRate, format_);
+    if (!file->ok()) {
+      *failure = {MMSYSERR_ERROR, file->error(), {}};
       return false;
     }
     fluid_ = std::move(fluid);
     renderer_ = std::make_unique<FluidRenderer>(fluid_.synth.get());
-    wav_ = std::move(wav);
-    context_ = std::make_shared<OfflineRenderContext>(*renderer_, *wav_, setup.sampleRate,
-                                                      options_.progress);
+    file_ = std::move(file);
+    context_ = std::make_shared<OfflineRenderContext>(*renderer_, *file_, setup.sampleRate,
+                                                      options_.progress, options_.centredPan);
     context_->SetHeld(held_);
     return true;
   }
 
   const SynthOptions options_;
-  const std::string wavPath_;
+  const std::string path_;
+  const AudioFileFormat format_;
   std::mutex finishMutex_;  // one Finish at a time
   mutable std::mutex mutex_;
   bool finished_ = false;
@@ -142,7 +143,7 @@ class OfflineDriver final : public OfflineSynthDriver {
   std::string finishError_;
   FluidSynthInstance fluid_;
   std::unique_ptr<FluidRenderer> renderer_;
-  std::unique_ptr<WavWriter> wav_;
+  std::unique_ptr<AudioFileWriter> file_;
   std::shared_ptr<OfflineRenderContext> context_;
   StreamOpener opener_;  // last: its streams end before the rest goes
 };
@@ -150,8 +151,9 @@ class OfflineDriver final : public OfflineSynthDriver {
 }  // namespace
 
 std::unique_ptr<OfflineSynthDriver> MakeOfflineSynthDriver(const SynthOptions& options,
-                                                           const std::string& wavPath) {
-  return std::make_unique<OfflineDriver>(options, wavPath);
+                                                           const std::string& path,
+                                                           AudioFileFormat format) {
+  return std::make_unique<OfflineDriver>(options, path, format);
 }
 
 }  // namespace quirelle::stream

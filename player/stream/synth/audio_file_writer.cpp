@@ -1,0 +1,186 @@
+// Audio file output through libsndfile, and the check of what the library can write.
+#include "player/stream/synth/audio_file_writer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace quirelle::stream {
+namespace {
+
+int LibraryFormat(AudioFileFormat format) {
+  switch (format) {
+    case AudioFileFormat::kFlac:
+      return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    case AudioFileFormat::kOgg:
+      return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case AudioFileFormat::kMp3:
+      return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    case AudioFileFormat::kWav:
+      break;
+  }
+  return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+}
+
+SF_INFO StereoInfo(AudioFileFormat format, std::uint32_t sampleRate) {
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(sampleRate);
+  info.channels = 2;
+  info.format = LibraryFormat(format);
+  return info;
+}
+
+std::string FormatLabel(AudioFileFormat format) {
+  std::string label(AudioFileFormatName(format));
+  std::transform(label.begin(), label.end(), label.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return label;
+}
+
+std::string UnsupportedText(AudioFileFormat format) {
+  return "this libsndfile cannot write " + FormatLabel(format) + " files";
+}
+
+// libsndfile's last open error without its "Error : " or "System error : " in front.
+std::string OpenErrorText() {
+  std::string text = sf_strerror(nullptr);
+  for (const std::string_view prefix : {"Error : ", "System error : "}) {
+    if (text.compare(0, prefix.size(), prefix) == 0) {
+      text.erase(0, prefix.size());
+    }
+  }
+  return text;
+}
+
+// A file in memory that keeps only its length: enough for libsndfile to set up an encoder.
+struct DiscardedFile {
+  sf_count_t length = 0;
+  sf_count_t position = 0;
+
+  static DiscardedFile& Of(void* data) { return *static_cast<DiscardedFile*>(data); }
+  static sf_count_t Length(void* data) { return Of(data).length; }
+  static sf_count_t Seek(sf_count_t offset, int whence, void* data) {
+    DiscardedFile& file = Of(data);
+    const sf_count_t base = whence == SEEK_CUR   ? file.position
+                            : whence == SEEK_END ? file.length
+                                                 : 0;
+    file.position = std::max<sf_count_t>(0, base + offset);
+    return file.position;
+  }
+  static sf_count_t Read(void*, sf_count_t, void*) { return 0; }
+  static sf_count_t Write(const void*, sf_count_t count, void* data) {
+    DiscardedFile& file = Of(data);
+    file.position += count;
+    file.length = std::max(file.length, file.position);
+    return count;
+  }
+  static sf_count_t Tell(void* data) { return Of(data).position; }
+};
+
+}  // namespace
+
+std::string AudioFileProblem(AudioFileFormat format, std::uint32_t sampleRate) {
+  SF_INFO info = StereoInfo(format, sampleRate);
+  if (sf_format_check(&info) == 0) {
+    return UnsupportedText(format);
+  }
+  SF_VIRTUAL_IO io{&DiscardedFile::Length, &DiscardedFile::Seek, &DiscardedFile::Read,
+                   &DiscardedFile::Write, &DiscardedFile::Tell};
+  DiscardedFile discarded;
+  SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &discarded);
+  if (file == nullptr) {
+    return "cannot write " + FormatLabel(format) + " at " + std::to_string(sampleRate) +
+           " Hz: " + OpenErrorText();
+  }
+  sf_close(file);
+  return {};
+}
+
+AudioFileWriter::AudioFileWriter(const std::string& path, std::uint32_t sampleRate,
+                                 AudioFileFormat format)
+    : path_(path), pcm16_(format == AudioFileFormat::kWav || format == AudioFileFormat::kFlac) {
+  SF_INFO info = StereoInfo(format, sampleRate);
+  if (sf_format_check(&info) == 0) {
+    error_ = "cannot write " + path + ": " + UnsupportedText(format);
+    return;
+  }
+  file_.reset(sf_open(path.c_str(), SFM_WRITE, &info));
+  if (!file_) {
+    error_ = "cannot write " + path + ": " + OpenErrorText();
+    return;
+  }
+}
+
+AudioFileWriter::~AudioFileWriter() {
+  Close();
+}
+
+std::int16_t AudioFileWriter::ToPcm16(float sample) {
+  const float scaled = sample * 32767.0f;
+  if (!(scaled > -32767.0f)) {  // NaN too
+    return scaled < 0.0f ? std::int16_t{-32767} : std::int16_t{0};
+  }
+  if (scaled >= 32767.0f) {
+    return 32767;
+  }
+  return static_cast<std::int16_t>(std::lround(scaled));
+}
+
+float AudioFileWriter::ToUnitRange(float sample) {
+  if (std::isnan(sample)) {
+    return 0.0f;
+  }
+  return std::clamp(sample, -1.0f, 1.0f);
+}
+
+bool AudioFileWriter::WriteChunk(const float* left, const float* right, std::uint32_t count) {
+  sf_count_t written = 0;
+  if (pcm16_) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      shorts_[2 * i] = ToPcm16(left[i]);
+      shorts_[2 * i + 1] = ToPcm16(right[i]);
+    }
+    written = sf_writef_short(file_.get(), shorts_, count);
+  } else {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      floats_[2 * i] = ToUnitRange(left[i]);
+      floats_[2 * i + 1] = ToUnitRange(right[i]);
+    }
+    written = sf_writef_float(file_.get(), floats_, count);
+  }
+  return written == static_cast<sf_count_t>(count);
+}
+
+bool AudioFileWriter::Write(const float* left, const float* right, std::uint32_t frames) {
+  if (!file_) {
+    if (error_.empty()) {
+      error_ = "cannot write " + path_ + ": the file is closed";
+    }
+    return false;
+  }
+  for (std::uint32_t done = 0; done < frames;) {
+    const std::uint32_t count = std::min(kChunkFrames, frames - done);
+    if (!WriteChunk(left + done, right + done, count)) {
+      error_ = "cannot write " + path_ + ": " + sf_strerror(file_.get());
+      return false;
+    }
+    frames_ += count;
+    done += count;
+  }
+  return true;
+}
+
+bool AudioFileWriter::Close() {
+  if (!file_) {
+    return ok();
+  }
+  const int result = sf_close(file_.release());
+  if (result != 0 && error_.empty()) {
+    error_ = "cannot finish " + path_ + ": " + sf_error_number(result);
+  }
+  return ok();
+}
+
+}  // namespace quirelle::stream

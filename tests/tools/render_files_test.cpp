@@ -1,0 +1,392 @@
+// quirelle-render's audio files end to end: each format read back by libsndfile, the rehearsal
+// tracks of --parts (their names, each voice's level measured from the samples, the centred
+// voice), and the command line's own answers (--help, --version, the errors of a render).
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/midi_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kHymn = fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid";
+
+std::string Quote(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A folder of its own for each test, gone afterwards.
+class RenderFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           ("quirelle-render-" + std::to_string(::getpid()) + "-" + test->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+  };
+
+  // Runs quirelle-render in the test's folder.
+  Run Render(const std::string& args) const {
+    const fs::path errPath = dir_ / "stderr.txt";
+    const std::string command =
+        "cd " + Quote(dir_) + " && " + QUIRELLE_RENDER_BIN + " " + args + " 2>" + Quote(errPath);
+    Run run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+      return run;
+    }
+    std::array<char, 4096> chunk;
+    std::size_t n = 0;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
+      run.out.append(chunk.data(), n);
+    }
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.err = FileText(errPath);
+    fs::remove(errPath);
+    return run;
+  }
+
+  fs::path dir_;
+};
+
+// An audio file as libsndfile reads it back.
+struct Audio {
+  bool ok = false;
+  int format = 0;
+  int rate = 0;
+  int channels = 0;
+  std::vector<float> samples;  // interleaved left, right
+  std::size_t frames() const { return channels == 2 ? samples.size() / 2 : 0; }
+};
+
+Audio ReadAudio(const fs::path& path) {
+  Audio audio;
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) {
+    return audio;
+  }
+  audio.format = info.format;
+  audio.rate = info.samplerate;
+  audio.channels = info.channels;
+  audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
+  audio.ok = sf_readf_float(file, audio.samples.data(), info.frames) == info.frames;
+  sf_close(file);
+  return audio;
+}
+
+double Rms(const std::vector<float>& samples) {
+  double sum = 0;
+  for (const float s : samples) {
+    sum += static_cast<double>(s) * s;
+  }
+  return samples.empty() ? 0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+// Which formats this libsndfile writes, asked of it directly.
+bool LibraryWrites(int format, int rate) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 2;
+  info.format = format;
+  return sf_format_check(&info) != 0;
+}
+
+TEST_F(RenderFiles, EachFormatIsReadBackWithItsFormatRateAndLength) {
+  struct Row {
+    const char* output;  // the arguments that choose the file and its format
+    const char* file;
+    int format;
+  };
+  const Row rows[] = {
+      {"-o out.wav", "out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"-o out.flac", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+      {"--format ogg -o out.audio", "out.audio", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+      {"-o OUT.MP3", "OUT.MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+  };
+  const std::string song = " --tempo 300 --rate 22050 " + Quote(kHymn);
+  ASSERT_EQ(Render("-o " + Quote(dir_ / "reference.wav") + song).status, 0);
+  const Audio reference = ReadAudio(dir_ / "reference.wav");
+  ASSERT_TRUE(reference.ok);
+  ASSERT_GT(reference.frames(), 22050u);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.output);
+    std::string output = row.output;
+    output.replace(output.rfind(' ') + 1, std::string::npos, Quote(dir_ / row.file));
+    const Run run = Render(output + song);
+    if (!LibraryWrites(row.format, 22050)) {
+      EXPECT_EQ(run.status, 2);
+      EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+      EXPECT_FALSE(fs::exists(dir_ / row.file));
+      continue;
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Audio audio = ReadAudio(dir_ / row.file);
+    ASSERT_TRUE(audio.ok);
+    EXPECT_EQ(audio.format, row.format);
+    EXPECT_EQ(audio.rate, 22050);
+    EXPECT_EQ(audio.frames(), reference.frames());
+    if ((row.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
+      EXPECT_TRUE(audio.samples == reference.samples) << "16-bit files hold the same samples";
+    } else {
+      EXPECT_NEAR(Rms(audio.samples) / Rms(reference.samples), 1.0, 0.1);
+    }
+  }
+}
+
+// Least squares: the gains g that make `mix` closest to g1 stem1 + ... + g4 stem4, over every
+// sample of both channels (a file shorter than another counts as silence after its end), and the
+// share of the mix's energy the stems leave unexplained.
+struct Fit {
+  std::array<double, 4> gains{};
+  double residualShare = 1;
+};
+
+Fit FitGains(const Audio& mix, const std::array<Audio, 4>& stems) {
+  auto sample = [](const Audio& audio, std::size_t i) {
+    return i < audio.samples.size() ? static_cast<double>(audio.samples[i]) : 0.0;
+  };
+  std::size_t length = mix.samples.size();
+  for (const Audio& stem : stems) {
+    length = std::max(length, stem.samples.size());
+  }
+  // The normal equations A g = b, A[j][k] = <stem_j, stem_k>, b[j] = <stem_j, mix>.
+  std::array<std::array<double, 5>, 4> a{};
+  double mixEnergy = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const double m = sample(mix, i);
+    mixEnergy += m * m;
+    for (std::size_t j = 0; j < 4; ++j) {
+      const double sj = sample(stems[j], i);
+      for (std::size_t k = 0; k < 4; ++k) {
+        a[j][k] += sj * sample(stems[k], i);
+      }
+      a[j][4] += sj * m;
+    }
+  }
+  const std::array<std::array<double, 5>, 4> normal = a;
+  for (std::size_t col = 0; col < 4; ++col) {  // Gauss-Jordan with partial pivoting
+    std::size_t pivot = col;
+    for (std::size_t row = col + 1; row < 4; ++row) {
+      if (std::fabs(a[row][col]) > std::fabs(a[pivot][col])) {
+        pivot = row;
+      }
+    }
+    std::swap(a[col], a[pivot]);
+    if (a[col][col] == 0) {
+      return {};
+    }
+    for (std::size_t row = 0; row < 4; ++row) {
+      if (row != col) {
+        const double factor = a[row][col] / a[col][col];
+        for (std::size_t k = col; k < 5; ++k) {
+          a[row][k] -= factor * a[col][k];
+        }
+      }
+    }
+  }
+  Fit fit;
+  for (std::size_t j = 0; j < 4; ++j) {
+    fit.gains[j] = a[j][4] / a[j][j];
+  }
+  // |mix - S g|^2 = |mix|^2 - 2 g.b + g.A g
+  double explained = 0;
+  for (std::size_t j = 0; j < 4; ++j) {
+    explained += 2 * fit.gains[j] * normal[j][4];
+    for (std::size_t k = 0; k < 4; ++k) {
+      explained -= fit.gains[j] * normal[j][k] * fit.gains[k];
+    }
+  }
+  fit.residualShare = mixEnergy > 0 ? (mixEnergy - explained) / mixEnergy : 1;
+  return fit;
+}
+
+std::set<std::string> FileNamesIn(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The hymn's voices are on channels 1 to 4 and unnamed, so the engine calls them "Channel N".
+// Each voice rendered alone at 100 % is a stem; the synthesizer mixes voices by adding them, so
+// each track is a sum of the stems, and least squares finds the gain of each voice in it. The
+// others at 30 % scale the song's channel volume 100 to 30, which the General MIDI volume curve
+// (40 log10(30/100) dB, -21 dB) turns into 0.09 of the amplitude. (The hymn sets no pan, so a
+// track's centred voice sounds as in its stem.)
+TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercent) {
+  const fs::path parts = dir_ / "tracks" / "hymn";  // made with its parent
+  const std::string song = " --rate 22050 " + Quote(kHymn);
+  ASSERT_EQ(Render("--parts " + Quote(parts) + song).status, 0);
+  const std::array<std::string, 5> files = {"Channel 1.wav", "Channel 2.wav", "Channel 3.wav",
+                                            "Channel 4.wav", "Tutti.wav"};
+  EXPECT_EQ(FileNamesIn(parts), std::set<std::string>(files.begin(), files.end()));
+
+  const std::array<const char*, 4> solo = {"100,0,0,0", "0,100,0,0", "0,0,100,0", "0,0,0,100"};
+  std::array<Audio, 4> stems;
+  for (std::size_t voice = 0; voice < 4; ++voice) {
+    const fs::path stem = dir_ / ("stem" + std::to_string(voice) + ".wav");
+    ASSERT_EQ(Render(std::string("--volumes ") + solo[voice] + " -o " + Quote(stem) + song).status,
+              0);
+    stems[voice] = ReadAudio(stem);
+    ASSERT_TRUE(stems[voice].ok);
+  }
+  const double quiet = std::pow(30.0 / 100.0, 2);
+  for (std::size_t part = 0; part < files.size(); ++part) {
+    SCOPED_TRACE(files[part]);
+    const Audio mix = ReadAudio(parts / files[part]);
+    ASSERT_TRUE(mix.ok);
+    const Fit fit = FitGains(mix, stems);
+    std::printf("%-14s gains %.4f %.4f %.4f %.4f, unexplained %.6f %%\n", files[part].c_str(),
+                fit.gains[0], fit.gains[1], fit.gains[2], fit.gains[3], 100 * fit.residualShare);
+    EXPECT_LT(fit.residualShare, 0.01) << "the track is a sum of the voices";
+    for (std::size_t voice = 0; voice < 4; ++voice) {
+      const bool full = part == 4 || part == voice;
+      EXPECT_NEAR(fit.gains[voice], full ? 1.0 : quiet, full ? 0.02 : 0.01) << "voice " << voice;
+    }
+  }
+}
+
+// A made-up song whose four voices, panned hard left, sing one after another (organ notes of
+// half a second, 1.5 s apart), on tracks named so that their file names need care.
+fs::path WriteLeftPannedSong(const fs::path& dir) {
+  using quirelle::testing::TrackData;
+  const std::array<std::string, 4> names = {"Sop/Alt", "Tenor", "tenor", "..."};
+  std::vector<TrackData> tracks(1);
+  tracks[0].Tempo(0, 500000).End(6 * 96 * 3);
+  for (std::uint8_t voice = 0; voice < 4; ++voice) {
+    TrackData track;
+    const auto cc = static_cast<std::uint8_t>(0xB0 | voice);
+    const auto on = static_cast<std::uint8_t>(0x90 | voice);
+    const auto key = static_cast<std::uint8_t>(60 + 4 * voice);
+    track.Text(0, 0x03, names[voice])
+        .Event(0, {static_cast<std::uint8_t>(0xC0 | voice), 19})
+        .Event(0, {cc, 10, 0})
+        .Event(voice * 288u, {on, key, 100})
+        .Event(96, {on, key, 0})
+        .End();
+    tracks.push_back(track);
+  }
+  const fs::path path = dir / "left.mid";
+  std::ofstream out(path, std::ios::binary);
+  const auto image = quirelle::testing::MidiImage(1, 96, tracks);
+  out.write(reinterpret_cast<const char*>(image.data()),
+            static_cast<std::streamsize>(image.size()));
+  return path;
+}
+
+// Energy of each channel while voice `slot` holds its note (the steady middle of it).
+std::array<double, 2> SlotEnergy(const Audio& audio, std::size_t slot) {
+  const auto first = static_cast<std::size_t>((slot * 1.5 + 0.1) * audio.rate);
+  const auto last = static_cast<std::size_t>((slot * 1.5 + 0.4) * audio.rate);
+  std::array<double, 2> energy{};
+  for (std::size_t frame = first; frame < last && frame < audio.frames(); ++frame) {
+    for (std::size_t side = 0; side < 2; ++side) {
+      const double s = audio.samples[2 * frame + side];
+      energy[side] += s * s;
+    }
+  }
+  return energy;
+}
+
+TEST_F(RenderFiles, PartsAreNamedAfterTheVoicesAndSoundTheirVoiceFromTheCentre) {
+  const fs::path song = WriteLeftPannedSong(dir_);
+  const fs::path parts = dir_ / "parts";
+  ASSERT_EQ(Render("--format flac --rate 22050 --parts " + Quote(parts) + " " + Quote(song)).status,
+            0);
+  const std::array<std::string, 5> files = {"Sop-Alt.flac", "Tenor.flac", "tenor (2).flac",
+                                            "Voice 4.flac", "Tutti.flac"};
+  EXPECT_EQ(FileNamesIn(parts), std::set<std::string>(files.begin(), files.end()));
+  for (std::size_t part = 0; part < files.size(); ++part) {
+    SCOPED_TRACE(files[part]);
+    const Audio audio = ReadAudio(parts / files[part]);
+    ASSERT_TRUE(audio.ok);
+    for (std::size_t voice = 0; voice < 4; ++voice) {
+      const auto [left, right] = SlotEnergy(audio, voice);
+      ASSERT_GT(left, 0) << "voice " << voice;
+      const double rightShare = right / left;
+      if (part == voice) {
+        EXPECT_NEAR(rightShare, 1.0, 0.2) << "voice " << voice << " is in the middle";
+      } else {
+        EXPECT_LT(rightShare, 0.1) << "voice " << voice << " stays on the left";
+      }
+    }
+  }
+}
+
+TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered) {
+  const Run help = Render("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"-o OUT", "--parts DIR", "--events", "--info", "--format", "--tempo",
+                             "--volumes", "--soundfont", "--rate", "--from-bar", "--to-bar",
+                             "--from-tick", "--count-in", "--loop", "--help", "--version"}) {
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  }
+  const Run version = Render("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "quirelle-render " QUIRELLE_VERSION "\n");
+
+  fs::create_directories(dir_ / "blocked" / "Channel 2.wav");  // a folder where a file must go
+  std::ofstream(dir_ / "plain").put('x');
+  const bool mp3 = LibraryWrites(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100);
+  struct Refused {
+    std::string args;
+    std::string says;
+    const char* notMade;  // a file or folder the render must not leave behind
+  };
+  const Refused rows[] = {
+      {"--from-bar 7 -o out.wav", "quirelle-render: the song has bars 1 to 5", "out.wav"},
+      {"--from-bar 5 --to-bar 4 --parts tracks", "quirelle-render: bar 5 comes after bar 4",
+       "tracks"},
+      {"--from-tick 99999 --to-bar 2 -o out.wav",
+       "quirelle-render: tick 99999 is past the end of bar 2", "out.wav"},
+      {"--format mp3 --rate 96000 -o out.mp3",
+       mp3 ? "quirelle-render: cannot write MP3 at 96000 Hz"
+           : "quirelle-render: this libsndfile cannot write MP3 files",
+       "out.mp3"},
+      {"--parts plain/tracks", "quirelle-render: cannot make the folder plain/tracks", "plain"},
+      {"--parts blocked", "cannot write blocked/Channel 2.wav", "blocked/Channel 3.wav"},
+  };
+  for (const Refused& row : rows) {
+    SCOPED_TRACE(row.args);
+    const Run run = Render(row.args + " " + Quote(kHymn));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    if (std::string(row.notMade) != "plain") {
+      EXPECT_FALSE(fs::exists(dir_ / row.notMade));
+    }
+  }
+}
+
+}  // namespace

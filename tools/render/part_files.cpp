@@ -1,0 +1,108 @@
+// Voice names to file names, and the volumes of each rehearsal track.
+#include "tools/render/part_files.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quirelle::render {
+namespace {
+
+constexpr std::size_t kLongestName = 200;  // bytes; file systems allow 255 with the extension
+
+// The length of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
+std::size_t SequenceLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead < 0xF8) {
+    return 4;
+  }
+  if (lead >= 0xE0) {
+    return lead < 0xF0 ? 3 : 1;
+  }
+  return lead >= 0xC0 ? 2 : 1;
+}
+
+// C0 and C1 control characters and DEL, as they are written in UTF-8.
+bool IsControl(std::string_view character) {
+  const auto lead = static_cast<unsigned char>(character[0]);
+  if (character.size() == 1) {
+    return lead < 0x20 || lead == 0x7F;
+  }
+  const auto next = static_cast<unsigned char>(character[1]);
+  return character.size() == 2 && lead == 0xC2 && next >= 0x80 && next <= 0x9F;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && text.back() == ' ') {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  std::transform(folded.begin(), folded.end(), folded.begin(),
+                 [](unsigned char c) { return static_cast<char>(c < 0x80 ? std::tolower(c) : c); });
+  return folded;
+}
+
+// `name`, or the first of "name (2)", "name (3)", ... not taken yet; the one returned is taken.
+std::string Unclaimed(const std::string& name, std::vector<std::string>* taken) {
+  std::string candidate = name;
+  for (int n = 2; std::find(taken->begin(), taken->end(), Folded(candidate)) != taken->end(); ++n) {
+    candidate = name + " (" + std::to_string(n) + ")";
+  }
+  taken->push_back(Folded(candidate));
+  return candidate;
+}
+
+}  // namespace
+
+std::string FileNameOfVoice(std::string_view name) {
+  std::string kept;
+  for (std::size_t at = 0; at < name.size();) {
+    const std::size_t length =
+        std::min(SequenceLength(static_cast<unsigned char>(name[at])), name.size() - at);
+    const std::string_view character = name.substr(at, length);
+    at += length;
+    if (kept.size() + character.size() > kLongestName) {
+      break;
+    }
+    if (IsControl(character)) {
+      kept += ' ';  // a tab or line break between words still parts them
+    } else {
+      kept += character == "/" ? std::string_view("-") : character;
+    }
+  }
+  std::string_view text = TrimSpaces(kept);
+  while (!text.empty() && (text.front() == '.' || text.front() == ' ')) {
+    text.remove_prefix(1);
+  }
+  return std::string(text);
+}
+
+std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
+                                std::string_view extension) {
+  std::vector<std::string> taken = {Folded(kTuttiName)};
+  std::vector<PartFile> files;
+  for (std::uint32_t voice = 0; voice < voiceNames.size(); ++voice) {
+    std::string name = FileNameOfVoice(voiceNames[voice]);
+    if (name.empty()) {
+      name = "Voice " + std::to_string(voice + 1);
+    }
+    PartFile file;
+    file.fileName = Unclaimed(name, &taken) + "." + std::string(extension);
+    file.volumes.fill(kOtherVoicesPercent);
+    file.volumes[voice] = 100;
+    file.centredChannel = voice;
+    files.push_back(std::move(file));
+  }
+  PartFile tutti;
+  tutti.fileName = std::string(kTuttiName) + "." + std::string(extension);
+  tutti.volumes.fill(100);
+  files.push_back(std::move(tutti));
+  return files;
+}
+
+}  // namespace quirelle::render

@@ -1,0 +1,37 @@
+// The rehearsal tracks of `quirelle-render --parts`: for each voice of channels 1 to 4 a file
+// where it sings at full volume from the centre over the other three, quieter, and the tutti
+// with all four at full volume; each file named after its voice.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirelle::render {
+
+// The volume of the other voices in a voice's track, as --volumes takes it.
+inline constexpr std::uint32_t kOtherVoicesPercent = 30;
+inline constexpr const char* kTuttiName = "Tutti";
+
+struct PartFile {
+  std::string fileName;  // "Soprano.wav"
+  std::array<std::uint32_t, 4> volumes{};
+  std::optional<std::uint32_t> centredChannel;  // the voice's channel (0-based); none for tutti
+};
+
+// A voice's name made fit for a file name: no '/' (it becomes '-'), no control characters (each
+// becomes a space), no spaces around it, no leading dots, at most 200 bytes (whole characters).
+// Empty when nothing is left. `name` is UTF-8.
+std::string FileNameOfVoice(std::string_view name);
+
+// The four voices' tracks, then the tutti. `voiceNames` are the names of channels 1 to 4 as the
+// window shows them (UTF-8); a voice without a usable name is "Voice N". Names that would clash
+// (ignoring the case of ASCII letters, as some file systems do) get " (2)", " (3)", ... and the
+// tutti keeps its name.
+std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
+                                std::string_view extension);
+
+}  // namespace quirelle::render
