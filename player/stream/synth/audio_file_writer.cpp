@@ -79,12 +79,25 @@ struct DiscardedFile {
   static sf_count_t Tell(void* data) { return Of(data).position; }
 };
 
+// The rates an MPEG encoder takes. libsndfile's encoder leaks its state when it refuses a rate,
+// so other rates are refused here, before it is asked.
+bool Mp3TakesRate(std::uint32_t rate) {
+  constexpr std::uint32_t kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+  return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
+}
+
+constexpr const char* kMp3Rates =
+    "MP3 takes sample rates of 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 and 48000 Hz";
+
 }  // namespace
 
 std::string AudioFileProblem(AudioFileFormat format, std::uint32_t sampleRate) {
   SF_INFO info = StereoInfo(format, sampleRate);
   if (sf_format_check(&info) == 0) {
     return UnsupportedText(format);
+  }
+  if (format == AudioFileFormat::kMp3 && !Mp3TakesRate(sampleRate)) {
+    return "cannot write MP3 at " + std::to_string(sampleRate) + " Hz: " + kMp3Rates;
   }
   SF_VIRTUAL_IO io{&DiscardedFile::Length, &DiscardedFile::Seek, &DiscardedFile::Read,
                    &DiscardedFile::Write, &DiscardedFile::Tell};
@@ -104,6 +117,10 @@ AudioFileWriter::AudioFileWriter(const std::string& path, std::uint32_t sampleRa
   SF_INFO info = StereoInfo(format, sampleRate);
   if (sf_format_check(&info) == 0) {
     error_ = "cannot write " + path + ": " + UnsupportedText(format);
+    return;
+  }
+  if (format == AudioFileFormat::kMp3 && !Mp3TakesRate(sampleRate)) {
+    error_ = "cannot write " + path + ": " + kMp3Rates;
     return;
   }
   file_.reset(sf_open(path.c_str(), SFM_WRITE, &info));
