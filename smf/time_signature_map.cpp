@@ -8,8 +8,12 @@
 // Events with fewer than two data bytes, a numerator of 0 or a denominator power of 31 or more
 // are ignored; missing third and fourth bytes count as 0. Bar lengths are compared in units of
 // 2^-power ticks, so no bar length is rounded; a division of 0 gives bars of no length, and
-// the whole song is then one bar. The bar wraps to 32 bits, so no input overflows.
+// the whole song is then one bar. Bar numbers stop at the largest 32-bit number, so no input
+// overflows.
 #include "smf/time_signature_map.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace quirelle::smf {
 
@@ -32,9 +36,12 @@ BarCount BarsSince(const TimeSigEntry& entry, std::uint32_t position, std::uint1
   return {elapsed / barLength, elapsed % barLength != 0};
 }
 
+// Bars beyond the largest number stop there: a far position of a tiny metre shows a huge bar,
+// never a negative one.
 std::int32_t AddBars(std::int32_t bar, std::uint64_t bars) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(bar) +
-                                   static_cast<std::uint32_t>(bars));
+  constexpr std::uint64_t kLargest = std::numeric_limits<std::int32_t>::max();
+  const std::uint64_t sum = static_cast<std::uint64_t>(bar) + std::min(bars, kLargest);
+  return static_cast<std::int32_t>(std::min(sum, kLargest));
 }
 
 constexpr TimeSigEntry kFourFourFromStart{0, 1, 4, 2, 24, 8};
