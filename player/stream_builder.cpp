@@ -185,13 +185,15 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
       WriteQueued(buffer);
       return 0;
     }
-    const TrackMerger::Read read = merger_.ReadNext(current_);
-    if (read == TrackMerger::Read::kSongFinished) {
-      continue;
-    }
+    // The track was taken just above: read it without looking through the tracks again.
+    const TrackMerger::Read read = merger_.ReadTaken(current_);
     if (read == TrackMerger::Read::kError) {
       statusFlags_ |= kReadError;
       return kFillReadError;
+    }
+    if (read == TrackMerger::Read::kSongFinished || current_.IsEndOfTrack()) {
+      current_.data.reset();
+      continue;
     }
     if (WriteEvent(current_, buffer) == kWriteNoRoom) {
       statusFlags_ |= kEventPending;

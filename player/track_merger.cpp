@@ -43,20 +43,6 @@ TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
   return Read::kError;
 }
 
-TrackMerger::Read TrackMerger::ReadNext(smf::TrackEvent& event) {
-  while (TakeEarliestTrack()) {
-    const Read read = ReadTaken(event);
-    if (read == Read::kError) {
-      return read;
-    }
-    if (read == Read::kEvent && !event.IsEndOfTrack()) {
-      return read;
-    }
-    event.data.reset();
-  }
-  return Read::kSongFinished;
-}
-
 bool TrackMerger::ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
                           std::vector<std::uint32_t>& notesAtTick) {
   notesAtTick.clear();

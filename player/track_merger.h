@@ -30,8 +30,9 @@ class TrackMerger {
   bool TakeEarliestTrack();
   // Time of the next event, after TakeEarliestTrack returned true.
   std::uint32_t nextTime() const { return smallestTime_; }
-  // Reads the next event of the song, end-of-track events left out.
-  Read ReadNext(smf::TrackEvent& event);
+  // Reads the event of the track TakeEarliestTrack took: kEvent (end-of-track included),
+  // kSongFinished when that track's data ended cleanly, kError on bad input.
+  Read ReadTaken(smf::TrackEvent& event);
   // Reads the song up to `tick` into `chase`. With `inclusive`, also everything at `tick` itself,
   // so that the state at the point includes e.g. a tempo set right there; the note-ons found there
   // go to `notesAtTick`, the note-offs (of notes begun earlier, which never sound) nowhere.
@@ -46,10 +47,6 @@ class TrackMerger {
   bool RewindTracks() { return file_.RewindTracks() != 0; }
 
  private:
-  // Reads the event of the track taken: kEvent (end-of-track included), kSongFinished when that
-  // track's data ended cleanly, kError on bad input.
-  Read ReadTaken(smf::TrackEvent& event);
-
   smf::MidiFile& file_;
   ParseErrorListener& errors_;
   std::int32_t trackTaken_ = -1;
