@@ -18,30 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/run_command.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RenderRun {
-  int status = -1;
-  std::string out;
-};
+using RenderRun = quirelle::testing::CommandRun;
 
 RenderRun RunRender(const std::string& args) {
-  const std::string command = std::string(QUIRELLE_RENDER_BIN) + " " + args + " 2>/dev/null";
-  RenderRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return run;
-  }
-  std::array<char, 65536> chunk;
-  std::size_t n = 0;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-    run.out.append(chunk.data(), n);
-  }
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return run;
+  return quirelle::testing::RunCommand(std::string(QUIRELLE_RENDER_BIN) + " " + args +
+                                       " 2>/dev/null");
 }
 
 std::string Quote(const fs::path& path) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/midi_image.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -59,17 +60,9 @@ class RenderFiles : public ::testing::Test {
     const std::string command =
         "cd " + Quote(dir_) + " && " + QUIRELLE_RENDER_BIN + " " + args + " 2>" + Quote(errPath);
     Run run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-      return run;
-    }
-    std::array<char, 4096> chunk;
-    std::size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-      run.out.append(chunk.data(), n);
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const quirelle::testing::CommandRun commandRun = quirelle::testing::RunCommand(command);
+    run.status = commandRun.status;
+    run.out = commandRun.out;
     run.err = FileText(errPath);
     fs::remove(errPath);
     return run;
