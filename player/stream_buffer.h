@@ -17,7 +17,7 @@ struct StreamBuffer {
   std::uint32_t startOffset = 0;
   std::uint32_t capacity = 0;
   std::uint32_t bytesUsed = 0;
-  std::uint32_t startTime = 0;  // clock when the first event of this fill was offered
+  std::uint32_t startTime = 0;  // stream clock when the first event of this fill was offered
   std::uint32_t grace = 0;      // set once the fill has passed its span limit
   platform::ByteBlock block;    // the event area behind header.lpData
   // For each volume controller written, the value the song gave it (before the voice's

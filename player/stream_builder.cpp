@@ -28,8 +28,12 @@ std::uint32_t ChannelWord(const smf::TrackEvent& event) {
 }  // namespace
 
 void StreamBuilder::StartSong() {
-  currentTempo_ = kDefaultTempo;
-  spanLimit_ = SpanLimitFor(kDefaultTempo);
+  SetWrittenTempo(kDefaultTempo);
+}
+
+void StreamBuilder::SetWrittenTempo(std::uint32_t tempo) {
+  currentTempo_ = tempo;
+  spanLimit_ = SpanLimitFor(tempo);
   tempoChanged_.store(1);
 }
 
@@ -211,9 +215,7 @@ bool StreamBuilder::TakeStartingPoint(std::uint32_t tick) {
   startState_ = chase.Messages();
   if (chase.tempo() != 0) {
     startTempo_ = chase.tempo();
-    currentTempo_ = startTempo_;
-    spanLimit_ = SpanLimitFor(currentTempo_);
-    tempoChanged_.store(1);
+    SetWrittenTempo(startTempo_);
   }
   // Deltas count from the starting point, where the stream's time begins.
   clock_ = tick;
@@ -242,9 +244,7 @@ void StreamBuilder::JumpToStart() {
     merger_.RestoreCursors(startCursors_);
   }
   if (currentTempo_ != startTempo_) {
-    currentTempo_ = startTempo_;
-    spanLimit_ = SpanLimitFor(currentTempo_);
-    tempoChanged_.store(1);
+    SetWrittenTempo(startTempo_);
   }
   QueueStartingPoint();
 }

@@ -72,7 +72,6 @@ class StreamBuilder {
     std::array<std::bitset<128>, 16> notes;
     std::bitset<16> sustain;
     std::bitset<16> sostenuto;
-    std::bitset<16> played;
   };
 
   // Reads up to the passage's start and keeps what it found, to begin there and at every repeat.
@@ -88,6 +87,8 @@ class StreamBuilder {
   // Writes what is queued; false when the buffer filled first.
   bool WriteQueued(StreamBuffer& buffer);
   bool WriteTempoIfChanged(StreamBuffer& buffer);
+  // The tempo the stream plays from here; its event goes out before the next one.
+  void SetWrittenTempo(std::uint32_t tempo);
   void Track(std::uint32_t word);
   void MarkRepeatStart(std::uint32_t streamTick);
 
