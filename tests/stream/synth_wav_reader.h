@@ -1,4 +1,5 @@
-// Reads back the WAV files the offline synthesizer wrote, as 16-bit samples.
+// Reads back the audio files the offline synthesizer wrote: as 16-bit samples (the WAV tests) or
+// as floats (any format libsndfile reads).
 #pragma once
 
 #include <sndfile.h>
@@ -9,31 +10,45 @@
 
 namespace quirelle::stream::testing {
 
-struct WavContents {
+template <typename Sample>
+struct AudioContents {
   bool ok = false;
   int sampleRate = 0;
   int channels = 0;
   int format = 0;
-  std::vector<std::int16_t> samples;  // interleaved
+  std::vector<Sample> samples;  // interleaved
   std::uint64_t frames() const { return channels > 0 ? samples.size() / channels : 0; }
 };
 
-inline WavContents ReadWav(const std::string& path) {
-  WavContents wav;
+using WavContents = AudioContents<std::int16_t>;
+
+inline sf_count_t ReadFrames(SNDFILE* file, std::int16_t* samples, sf_count_t frames) {
+  return sf_readf_short(file, samples, frames);
+}
+inline sf_count_t ReadFrames(SNDFILE* file, float* samples, sf_count_t frames) {
+  return sf_readf_float(file, samples, frames);
+}
+
+template <typename Sample>
+AudioContents<Sample> ReadAudioFile(const std::string& path) {
+  AudioContents<Sample> audio;
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
   if (file == nullptr) {
-    return wav;
+    return audio;
   }
-  wav.sampleRate = info.samplerate;
-  wav.channels = info.channels;
-  wav.format = info.format;
-  wav.samples.resize(static_cast<std::size_t>(info.frames) *
-                     static_cast<std::size_t>(info.channels));
-  const sf_count_t read = sf_readf_short(file, wav.samples.data(), info.frames);
-  wav.ok = read == info.frames;
+  audio.sampleRate = info.samplerate;
+  audio.channels = info.channels;
+  audio.format = info.format;
+  audio.samples.resize(static_cast<std::size_t>(info.frames) *
+                       static_cast<std::size_t>(info.channels));
+  audio.ok = ReadFrames(file, audio.samples.data(), info.frames) == info.frames;
   sf_close(file);
-  return wav;
+  return audio;
+}
+
+inline WavContents ReadWav(const std::string& path) {
+  return ReadAudioFile<std::int16_t>(path);
 }
 
 }  // namespace quirelle::stream::testing

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/stream/synth_wav_reader.h"
 #include "tests/support/midi_image.h"
 #include "tests/support/run_command.h"
 
@@ -71,30 +72,11 @@ class RenderFiles : public ::testing::Test {
   fs::path dir_;
 };
 
-// An audio file as libsndfile reads it back.
-struct Audio {
-  bool ok = false;
-  int format = 0;
-  int rate = 0;
-  int channels = 0;
-  std::vector<float> samples;  // interleaved left, right
-  std::size_t frames() const { return channels == 2 ? samples.size() / 2 : 0; }
-};
+// An audio file as libsndfile reads it back, in floats.
+using Audio = quirelle::stream::testing::AudioContents<float>;
 
 Audio ReadAudio(const fs::path& path) {
-  Audio audio;
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    return audio;
-  }
-  audio.format = info.format;
-  audio.rate = info.samplerate;
-  audio.channels = info.channels;
-  audio.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
-  audio.ok = sf_readf_float(file, audio.samples.data(), info.frames) == info.frames;
-  sf_close(file);
-  return audio;
+  return quirelle::stream::testing::ReadAudioFile<float>(path.string());
 }
 
 double Rms(const std::vector<float>& samples) {
@@ -146,7 +128,7 @@ TEST_F(RenderFiles, EachFormatIsReadBackWithItsFormatRateAndLength) {
     const Audio audio = ReadAudio(dir_ / row.file);
     ASSERT_TRUE(audio.ok);
     EXPECT_EQ(audio.format, row.format);
-    EXPECT_EQ(audio.rate, 22050);
+    EXPECT_EQ(audio.sampleRate, 22050);
     EXPECT_EQ(audio.frames(), reference.frames());
     if ((row.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
       EXPECT_TRUE(audio.samples == reference.samples) << "16-bit files hold the same samples";
@@ -300,8 +282,8 @@ fs::path WriteLeftPannedSong(const fs::path& dir) {
 
 // Energy of each channel while voice `slot` holds its note (the steady middle of it).
 std::array<double, 2> SlotEnergy(const Audio& audio, std::size_t slot) {
-  const auto first = static_cast<std::size_t>((slot * 1.5 + 0.1) * audio.rate);
-  const auto last = static_cast<std::size_t>((slot * 1.5 + 0.4) * audio.rate);
+  const auto first = static_cast<std::size_t>((slot * 1.5 + 0.1) * audio.sampleRate);
+  const auto last = static_cast<std::size_t>((slot * 1.5 + 0.4) * audio.sampleRate);
   std::array<double, 2> energy{};
   for (std::size_t frame = first; frame < last && frame < audio.frames(); ++frame) {
     for (std::size_t side = 0; side < 2; ++side) {
