@@ -208,7 +208,7 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
 
 bool StreamBuilder::TakeStartingPoint(std::uint32_t tick) {
   ChaseState chase;
-  if (!merger_.ChaseTo(tick, true, chase, startNotes_)) {
+  if (!merger_.ChaseTo(tick, chase, startNotes_)) {
     return false;
   }
   startCursors_ = merger_.cursors();

@@ -43,11 +43,11 @@ TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
   return Read::kError;
 }
 
-bool TrackMerger::ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
+bool TrackMerger::ChaseTo(std::uint32_t tick, ChaseState& chase,
                           std::vector<std::uint32_t>& notesAtTick) {
   notesAtTick.clear();
   smf::TrackEvent event;
-  while (TakeEarliestTrack() && (smallestTime_ < tick || (inclusive && smallestTime_ == tick))) {
+  while (TakeEarliestTrack() && smallestTime_ <= tick) {
     const Read read = ReadTaken(event);
     if (read == Read::kError) {
       return false;

@@ -33,12 +33,10 @@ class TrackMerger {
   // Reads the event of the track TakeEarliestTrack took: kEvent (end-of-track included),
   // kSongFinished when that track's data ended cleanly, kError on bad input.
   Read ReadTaken(smf::TrackEvent& event);
-  // Reads the song up to `tick` into `chase`. With `inclusive`, also everything at `tick` itself,
-  // so that the state at the point includes e.g. a tempo set right there; the note-ons found there
-  // go to `notesAtTick`, the note-offs (of notes begun earlier, which never sound) nowhere.
-  // False on bad input.
-  bool ChaseTo(std::uint32_t tick, bool inclusive, ChaseState& chase,
-               std::vector<std::uint32_t>& notesAtTick);
+  // Reads the song up to and including `tick` into `chase`, so that the state there includes
+  // e.g. a tempo set right at it; the note-ons at `tick` go to `notesAtTick`, the note-offs there
+  // (of notes begun earlier, which never sound) nowhere. False on bad input.
+  bool ChaseTo(std::uint32_t tick, ChaseState& chase, std::vector<std::uint32_t>& notesAtTick);
 
   // Where reading stands, to come back to later (the cursors point into the held image).
   const std::vector<smf::TrackCursor>& cursors() const { return file_.tracks(); }
