@@ -76,6 +76,8 @@ class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
   // and count from the next jump. Positions stay the song's ticks through repeats.
   void SetPassage(const Passage& passage) { builder_.SetPassage(passage); }
   Passage passage() const { return builder_.passage(); }
+  // Beats of a pickup the songs loaded from now on begin with, where the file writes none.
+  void SetPickup(std::uint32_t beats) { file_.SetPickup(beats); }
   int GetPosition(stream::MMTIME* time) { return transport_.GetPosition(time); }
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);

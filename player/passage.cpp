@@ -12,10 +12,13 @@ PassageResult PassageFromBars(const smf::MidiFile& file, std::optional<std::int3
   if (!last) {
     return {std::nullopt, "this song is timed in frames and has no bars"};
   }
-  const std::int32_t from = fromBar.value_or(1);
+  // A song with a pickup begins with bar 0.
+  const std::int32_t first = file.timeSignatures().HasPickup() ? 0 : 1;
+  const std::int32_t from = fromBar.value_or(first);
   const std::int32_t to = toBar.value_or(*last);
-  if (from < 1 || to < 1 || from > *last || to > *last) {
-    return {std::nullopt, "the song has bars 1 to " + std::to_string(*last)};
+  if (from < first || to < first || from > *last || to > *last) {
+    return {std::nullopt,
+            "the song has bars " + std::to_string(first) + " to " + std::to_string(*last)};
   }
   if (from > to) {
     return {std::nullopt, "bar " + std::to_string(from) + " comes after bar " + std::to_string(to)};

@@ -28,7 +28,8 @@ struct PassageResult {
 };
 
 // The passage from the start of bar `fromBar` to the end of bar `toBar` of a loaded song; an
-// empty bar means the song's start or end. Bars count as the score prints them, 1 … LastBar().
+// empty bar means the song's start or end. Bars count as the score prints them, 1 … LastBar(),
+// from 0 in a song with a pickup.
 PassageResult PassageFromBars(const smf::MidiFile& file, std::optional<std::int32_t> fromBar,
                               std::optional<std::int32_t> toBar);
 

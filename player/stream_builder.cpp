@@ -195,7 +195,7 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
       statusFlags_ |= kReadError;
       return kFillReadError;
     }
-    if (read == TrackMerger::Read::kSongFinished || current_.IsEndOfTrack()) {
+    if (read != TrackMerger::Read::kEvent || current_.IsEndOfTrack()) {
       current_.data.reset();
       continue;
     }

@@ -31,7 +31,7 @@ bool TrackMerger::TakeEarliestTrack() {
 TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
   smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
   if (smf::ReadEvent(track, event) != 0) {
-    return Read::kEvent;
+    return PlaceOnVoiceChannel(event) ? Read::kEvent : Read::kLeftOut;
   }
   // A track whose data ended cleanly without an end-of-track event is simply done.
   if (track.finished()) {
@@ -41,6 +41,20 @@ TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
     errors_.OnParseError(track, track.error);
   }
   return Read::kError;
+}
+
+bool TrackMerger::PlaceOnVoiceChannel(smf::TrackEvent& event) const {
+  const smf::VoiceMap& voices = file_.voiceMap();
+  if (voices.asWritten() || !midi::IsChannelStatus(event.status)) {
+    return true;
+  }
+  const std::uint8_t channel =
+      voices.ChannelFor(static_cast<std::uint32_t>(trackTaken_), midi::ChannelOf(event.status));
+  if (channel == smf::VoiceMap::kLeftOut) {
+    return false;
+  }
+  event.status = static_cast<std::uint8_t>(midi::KindOf(event.status) | channel);
+  return true;
 }
 
 bool TrackMerger::ChaseTo(std::uint32_t tick, ChaseState& chase,

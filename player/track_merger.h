@@ -22,7 +22,7 @@ class ParseErrorListener {
 
 class TrackMerger {
  public:
-  enum class Read { kEvent, kSongFinished, kError };
+  enum class Read { kEvent, kLeftOut, kSongFinished, kError };
 
   TrackMerger(smf::MidiFile& file, ParseErrorListener& errors) : file_(file), errors_(errors) {}
 
@@ -30,8 +30,10 @@ class TrackMerger {
   bool TakeEarliestTrack();
   // Time of the next event, after TakeEarliestTrack returned true.
   std::uint32_t nextTime() const { return smallestTime_; }
-  // Reads the event of the track TakeEarliestTrack took: kEvent (end-of-track included),
-  // kSongFinished when that track's data ended cleanly, kError on bad input.
+  // Reads the event of the track TakeEarliestTrack took: kEvent (end-of-track included), with a
+  // channel message on the channel the song's voice map plays it on; kLeftOut for a channel
+  // message the map leaves out; kSongFinished when that track's data ended cleanly; kError on bad
+  // input.
   Read ReadTaken(smf::TrackEvent& event);
   // Reads the song up to and including `tick` into `chase`, so that the state there includes
   // e.g. a tempo set right at it; the note-ons at `tick` go to `notesAtTick`, the note-offs there
@@ -45,6 +47,9 @@ class TrackMerger {
   bool RewindTracks() { return file_.RewindTracks() != 0; }
 
  private:
+  // Moves a channel message of the taken track to its voice's channel; false to leave it out.
+  bool PlaceOnVoiceChannel(smf::TrackEvent& event) const;
+
   smf::MidiFile& file_;
   ParseErrorListener& errors_;
   std::int32_t trackTaken_ = -1;

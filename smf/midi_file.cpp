@@ -127,15 +127,45 @@ int MidiFile::ScanSongInfo() {
   std::array<std::string, 16> named;
   SongInfo info{title_, named, timeSignatures_, division_};
   const bool found = CollectSongInfo(image_.get(), imageLength_, info);
-  const TrackScan tracks = ScanTracks(tracks_);
-  for (std::size_t i = 0; i < channelNames_.size(); ++i) {
-    const std::string& name = named[i].empty() ? tracks.voiceNames[i] : named[i];
-    if (!name.empty()) {
-      channelNames_[i] = name;
-    }
+  if (pickup_ != 0) {
+    timeSignatures_.SetPickup(pickup_, division_);
   }
+  const TrackScan tracks = ScanTracks(tracks_);
+  std::vector<std::uint16_t> noteChannels;
+  noteChannels.reserve(tracks.tracks.size());
+  for (const TrackSummary& track : tracks.tracks) {
+    noteChannels.push_back(track.noteChannels);
+  }
+  voiceMap_.Make(noteChannels);
+  NameChannels(named, tracks);
   lastEventTick_ = tracks.lastEventTick;
   return found ? 1 : 0;
+}
+
+void MidiFile::NameChannels(const std::array<std::string, 16>& namedInFirstTrack,
+                            const TrackScan& tracks) {
+  if (voiceMap_.asWritten()) {
+    for (std::size_t i = 0; i < channelNames_.size(); ++i) {
+      const std::string& name =
+          namedInFirstTrack[i].empty() ? tracks.voiceNames[i] : namedInFirstTrack[i];
+      if (!name.empty()) {
+        channelNames_[i] = name;
+      }
+    }
+    return;
+  }
+  std::array<bool, 16> named{};
+  for (const Voice& voice : voiceMap_.voices()) {
+    const std::string& name = tracks.tracks[voice.track].name;
+    if (!named[voice.playedOn] && !name.empty()) {
+      channelNames_[voice.playedOn] = name;
+    }
+    named[voice.playedOn] = true;
+  }
+}
+
+void MidiFile::SetPickup(std::uint32_t beats) {
+  pickup_ = beats;
 }
 
 std::optional<std::int32_t> MidiFile::GetBarNumber(std::uint32_t position) const {

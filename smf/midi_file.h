@@ -12,8 +12,11 @@
 #include "platform/readable_file.h"
 #include "smf/time_signature_map.h"
 #include "smf/track_cursor.h"
+#include "smf/voice_map.h"
 
 namespace quirelle::smf {
+
+struct TrackScan;
 
 class MidiFile {
  public:
@@ -29,9 +32,13 @@ class MidiFile {
   // Puts every cursor back on its first event. 0 when no image is held or a first delta fails.
   int RewindTracks();
   int GetTimeDivision(std::uint16_t& division) const;
-  // Reads title, instrument names and time signatures from the first track, then names the
-  // channels it leaves unnamed after the tracks that play them.
+  // Reads title, instrument names and time signatures from the first track, finds the voices
+  // in all tracks, then names the channels after the voices that play on them.
   int ScanSongInfo();
+  // Beats of a pickup the file does not write, counted by the songs loaded from now on (0: none);
+  // the bars of a song being played never change under it.
+  void SetPickup(std::uint32_t beats);
+  std::uint32_t pickup() const { return pickup_; }
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position) const;
   // The bar the song ends in; none for a file without bars. The note-offs that end the last bar
   // stand on the first tick of the next one, which holds nothing.
@@ -56,11 +63,15 @@ class MidiFile {
   const std::string& title() const { return title_; }
   const std::array<std::string, 16>& channelNames() const { return channelNames_; }
   const TimeSignatureMap& timeSignatures() const { return timeSignatures_; }
+  const VoiceMap& voiceMap() const { return voiceMap_; }
   // Tick of the song's last event other than end-of-track, from the last scan.
   std::uint32_t lastEventTick() const { return lastEventTick_; }
 
  private:
   void SetDefaultChannelNames();
+  // Each channel a voice plays on bears that voice's name; with the voices as written, a name
+  // the first track gives a channel comes first.
+  void NameChannels(const std::array<std::string, 16>& namedInFirstTrack, const TrackScan& tracks);
   // Builds one cursor per announced track chunk; false when a chunk header does not fit or a
   // first delta time is cut short.
   bool BuildTrackTable(const std::uint8_t* image, std::uint32_t imageLength);
@@ -76,6 +87,8 @@ class MidiFile {
   std::uint16_t division_ = 0;
   std::vector<TrackCursor> tracks_;
   TimeSignatureMap timeSignatures_;
+  std::uint32_t pickup_ = 0;
+  VoiceMap voiceMap_;
   std::uint32_t lastEventTick_ = 0;
 };
 

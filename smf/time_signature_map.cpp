@@ -3,7 +3,14 @@
 // Bar 1 starts at tick 0 in the first metre, wherever its event stands (files written with a
 // first event a tick or so late still count from the start). A later signature starts a new bar
 // at its own tick, also when it falls inside a bar, as notation programs write it; of several
-// at one tick the last holds. An empty map counts as 4/4 from tick 0.
+// at one tick the last holds; the metre in force restated inside a bar changes nothing. An empty
+// map counts as 4/4 from tick 0.
+//
+// Notation programs write what a printed score does not count as bars of their own: a first bar
+// shorter than the next signature's bar and ending exactly where it stands is a pickup, bar 0;
+// two bars of a signature each, both shorter than the bar in force before them and together
+// exactly one of it, are one bar split at a repeat sign or a fermata. A pickup the file does not
+// write can be given in beats of the first metre.
 //
 // Events with fewer than two data bytes, a numerator of 0 or a denominator power of 31 or more
 // are ignored; missing third and fourth bytes count as 0. Bar lengths are compared in units of
@@ -44,6 +51,28 @@ std::int32_t AddBars(std::int32_t bar, std::uint64_t bars) {
   return static_cast<std::int32_t>(std::min(sum, kLargest));
 }
 
+// A bar's length in 2^-30 ticks, so that bars of any two metres compare exactly.
+std::uint64_t BarLength(const TimeSigEntry& entry, std::uint16_t division) {
+  return (std::uint64_t{4} * entry.numerator * division)
+         << (kMaxDenominatorPower - entry.denominatorPower);
+}
+
+bool SameMetre(const TimeSigEntry& a, const TimeSigEntry& b) {
+  return a.numerator == b.numerator && a.denominatorPower == b.denominatorPower;
+}
+
+// True when `tick` lies exactly one bar of `entry`'s metre after it.
+bool LastsOneBar(const TimeSigEntry& entry, std::uint32_t tick, std::uint16_t division) {
+  const BarCount bars = BarsSince(entry, tick, division);
+  return bars.whole == 1 && !bars.partial;
+}
+
+// A first bar shorter than the bar of the signature standing exactly at its end.
+bool IsPickup(const TimeSigEntry& first, const TimeSigEntry& next, std::uint16_t division) {
+  return LastsOneBar(first, next.tick, division) &&
+         BarLength(first, division) < BarLength(next, division);
+}
+
 constexpr TimeSigEntry kFourFourFromStart{0, 1, 4, 2, 24, 8};
 
 }  // namespace
@@ -53,25 +82,106 @@ void TimeSignatureMap::AddTimeSignature(std::uint32_t eventTick, const std::uint
   if (data == nullptr || size < 2 || data[0] == 0 || data[1] > kMaxDenominatorPower) {
     return;
   }
-  TimeSigEntry entry;
-  entry.numerator = data[0];
-  entry.denominatorPower = data[1];
-  entry.clocksPerClick = size >= 3 ? data[2] : 0;
-  entry.thirtySecondsPerQuarter = size >= 4 ? data[3] : 0;
-  entry.bar = 1;
-  if (!entries_.empty()) {
-    TimeSigEntry& last = entries_.back();
-    if (eventTick <= last.tick) {
-      entry.tick = last.tick;
-      entry.bar = last.bar;
-      last = entry;  // the later of two at one tick holds
-      return;
+  TimeSigEntry signature;
+  signature.tick = signatures_.empty() ? 0 : eventTick;
+  signature.numerator = data[0];
+  signature.denominatorPower = data[1];
+  signature.clocksPerClick = size >= 3 ? data[2] : 0;
+  signature.thirtySecondsPerQuarter = size >= 4 ? data[3] : 0;
+  if (!signatures_.empty() && signature.tick <= signatures_.back().tick) {
+    // The later of two at one tick holds: number it instead of the earlier one.
+    signature.tick = signatures_.back().tick;
+    signatures_.back() = signature;
+    entries_.resize(undoSize_);
+    if (undoSize_ != 0) {
+      entries_.back() = undoLast_;
     }
-    const BarCount bars = BarsSince(last, eventTick, division);
-    entry.tick = eventTick;
-    entry.bar = AddBars(last.bar, bars.whole + (bars.partial ? 1 : 0));
+  } else {
+    signatures_.push_back(signature);
+  }
+  NumberNext(signature, division);
+}
+
+void TimeSignatureMap::SetPickup(std::uint32_t beats, std::uint16_t division) {
+  givenPickup_ = 0;
+  if (signatures_.empty() && beats != 0) {
+    signatures_.push_back(kFourFourFromStart);  // the metre a song without signatures counts in
+  }
+  if (!signatures_.empty()) {
+    const TimeSigEntry& first = signatures_.front();
+    const bool written = signatures_.size() > 1 && IsPickup(first, signatures_[1], division);
+    const std::uint64_t ticks =
+        (std::uint64_t{4} * division * std::min<std::uint32_t>(beats, 255)) >>
+        first.denominatorPower;
+    const BarCount bars = BarsSince(first, static_cast<std::uint32_t>(ticks), division);
+    if (!written && ticks != 0 && bars.whole == 0) {
+      givenPickup_ = static_cast<std::uint32_t>(ticks);
+    }
+  }
+  entries_.clear();
+  for (const TimeSigEntry& signature : signatures_) {
+    NumberNext(signature, division);
+  }
+}
+
+void TimeSignatureMap::NumberNext(const TimeSigEntry& signature, std::uint16_t division) {
+  undoSize_ = entries_.size();
+  if (entries_.empty()) {
+    TimeSigEntry first = signature;
+    first.bar = 1;
+    if (givenPickup_ != 0) {
+      first.bar = 0;
+      entries_.push_back(first);
+      first.tick = givenPickup_;
+      first.bar = 1;
+    }
+    entries_.push_back(first);
+    return;
+  }
+  undoLast_ = entries_.back();
+  TimeSigEntry& last = entries_.back();
+  if (signature.tick <= last.tick) {
+    // Inside a given pickup: the metre holds from where bar 1 starts.
+    last.numerator = signature.numerator;
+    last.denominatorPower = signature.denominatorPower;
+    last.clocksPerClick = signature.clocksPerClick;
+    last.thirtySecondsPerQuarter = signature.thirtySecondsPerQuarter;
+    return;
+  }
+  const BarCount bars = BarsSince(last, signature.tick, division);
+  if (bars.partial && SameMetre(last, signature)) {
+    return;  // the metre restated inside a bar (at a repeat sign) draws no bar line
+  }
+  TimeSigEntry entry = signature;
+  entry.bar = AddBars(last.bar, bars.whole + (bars.partial ? 1 : 0));
+  if (entries_.size() == 1 && last.bar == 1 && IsPickup(last, entry, division)) {
+    last.bar = 0;
+    entry.bar = 1;
   }
   entries_.push_back(entry);
+  JoinSplitBar(division);
+}
+
+void TimeSignatureMap::JoinSplitBar(std::uint16_t division) {
+  const std::size_t n = entries_.size();
+  if (n < 4) {
+    return;
+  }
+  const TimeSigEntry& before = entries_[n - 4];
+  TimeSigEntry& first = entries_[n - 3];
+  TimeSigEntry& second = entries_[n - 2];
+  TimeSigEntry& next = entries_[n - 1];
+  // After a pickup the bar in force is the one the song goes on in.
+  const TimeSigEntry& inForce = before.bar == 0 ? next : before;
+  const std::uint64_t whole = BarLength(inForce, division);
+  const std::uint64_t a = BarLength(first, division);
+  const std::uint64_t b = BarLength(second, division);
+  if (first.bar == before.bar || !LastsOneBar(first, second.tick, division) ||
+      !LastsOneBar(second, next.tick, division) || a >= whole || b >= whole || a + b != whole) {
+    return;
+  }
+  second.bar = first.bar;
+  next.bar = AddBars(first.bar, 1);
 }
 
 const TimeSigEntry& TimeSignatureMap::MetreAt(std::uint32_t tick) const {
@@ -97,7 +207,7 @@ std::optional<std::int32_t> TimeSignatureMap::GetBarNumber(std::uint32_t positio
 
 std::optional<std::uint32_t> TimeSignatureMap::BarStartTick(std::int32_t bar,
                                                             std::uint16_t division) const {
-  if (IsSmpteDivision(division) || bar < 1) {
+  if (IsSmpteDivision(division) || bar < (HasPickup() ? 0 : 1)) {
     return std::nullopt;
   }
   const TimeSigEntry* reference = &kFourFourFromStart;
@@ -105,7 +215,10 @@ std::optional<std::uint32_t> TimeSignatureMap::BarStartTick(std::int32_t bar,
     if (entry.bar > bar) {
       break;
     }
-    reference = &entry;
+    // Of the two halves of a split bar, the first starts it.
+    if (reference == &kFourFourFromStart || entry.bar != reference->bar) {
+      reference = &entry;
+    }
   }
   // The first tick whose bar count reaches `bar`: bar lengths are in 2^-power ticks, rounded up.
   const std::uint64_t bars = static_cast<std::uint64_t>(bar - reference->bar);

@@ -1,4 +1,4 @@
-// The whole-song pass of the song information: voice names from the tracks that play them.
+// The whole-song pass of the song information: what each track plays and is called.
 #include "smf/track_scan.h"
 
 #include <algorithm>
@@ -60,6 +60,7 @@ TrackScan ScanTracks(const std::vector<TrackCursor>& tracks) {
     const OneTrack track = ReadTrack(cursor);
     scan.lastEventTick = std::max(scan.lastEventTick, track.lastEventTick);
     const std::string& name = track.trackName.empty() ? track.instrumentName : track.trackName;
+    scan.tracks.push_back({name, track.noteChannels});
     for (unsigned channel = 0; channel < scan.voiceNames.size(); ++channel) {
       const auto bit = static_cast<std::uint16_t>(1u << channel);
       if ((track.noteChannels & bit) != 0 && (claimed & bit) == 0) {

@@ -1,5 +1,5 @@
-// One pass over every track of the song: which track first plays each channel and what that
-// track is called, and where the song's last event stands.
+// One pass over every track of the song: the channels each track plays notes on and what it is
+// called, and where the song's last event stands.
 #pragma once
 
 #include <array>
@@ -11,7 +11,15 @@
 
 namespace quirelle::smf {
 
+// One track: its first non-blank track name, else its first non-blank instrument name, trimmed
+// bytes as the file has them; and bit c set when a note-on (velocity above 0) uses channel c.
+struct TrackSummary {
+  std::string name;
+  std::uint16_t noteChannels = 0;
+};
+
 struct TrackScan {
+  std::vector<TrackSummary> tracks;  // in file order
   // Per MIDI channel: the name of the first track, in file order, whose note-ons (velocity above
   // 0) use the channel: its first non-blank track name, else its first non-blank instrument name,
   // trimmed bytes as the file has them. Empty when no such track or it has no name.

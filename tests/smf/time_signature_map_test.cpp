@@ -1,5 +1,6 @@
 // Bar numbers as a score prints them: the common metres, changes at and inside a bar, two
-// signatures at one tick, the empty map, divisions of 0 and SMPTE, and unusable signatures.
+// signatures at one tick, pickups written and given, split bars, the empty map, divisions of 0
+// and SMPTE, and unusable signatures.
 #include "smf/time_signature_map.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,12 @@ struct BarCase {
   std::vector<Signature> signatures;
   std::vector<std::pair<std::uint32_t, std::optional<std::int32_t>>> bars;  // position, bar
   std::vector<std::pair<std::uint32_t, std::int32_t>> entries = {};         // tick, bar
+  std::uint32_t pickup = 0;                                                 // beats given
 };
 
 const std::vector<std::uint8_t> k44 = {4, 2, 24, 8};
 const std::vector<std::uint8_t> k34 = {3, 2, 24, 8};
+const std::vector<std::uint8_t> k14 = {1, 2, 24, 8};
 
 const BarCase kBarCases[] = {
     {"FourFour",
@@ -66,6 +69,55 @@ const BarCase kBarCases[] = {
      {{2880, 3}},
      {{0, 1}}},
     {"PowerThirtyIsUsable", 480, {{0, {1, 30}}}, {{0, 1}}, {{0, 1}}},
+    {"PickupWrittenAsOneFour",
+     480,
+     {{0, k14}, {480, k44}},
+     {{0, 0}, {479, 0}, {480, 1}, {2399, 1}, {2400, 2}},
+     {{0, 0}, {480, 1}}},
+    {"PickupWrittenAsTwoFour",
+     480,
+     {{0, {2, 2}}, {960, k44}},
+     {{959, 0}, {960, 1}, {2880, 2}},
+     {{0, 0}, {960, 1}}},
+    {"PickupWrittenAsThreeEightBeforeSixEight",
+     480,
+     {{0, {3, 3}}, {720, {6, 3}}},
+     {{719, 0}, {720, 1}, {2159, 1}, {2160, 2}},
+     {{0, 0}, {720, 1}}},
+    {"PickupGiven", 480, {{0, k44}}, {{479, 0}, {480, 1}, {2400, 2}}, {{0, 0}, {480, 1}}, 1},
+    {"PickupGivenGivesWayToAWrittenOne",
+     480,
+     {{0, {2, 2}}, {960, k44}},
+     {{959, 0}, {960, 1}},
+     {{0, 0}, {960, 1}},
+     1},
+    {"PickupGivenOfABarIsNone", 480, {{0, k34}}, {{0, 1}, {1440, 2}}, {{0, 1}}, 3},
+    {"SplitBarThreePlusOne",
+     480,
+     {{0, k44}, {3840, k34}, {5280, k14}, {5760, k44}},
+     {{3840, 3}, {5279, 3}, {5280, 3}, {5759, 3}, {5760, 4}, {7680, 5}},
+     {{0, 1}, {3840, 3}, {5280, 3}, {5760, 4}}},
+    {"SplitBarTwoPlusOne",
+     480,
+     {{0, k34}, {1440, {2, 2}}, {2400, k14}, {2880, k34}},
+     {{1440, 2}, {2400, 2}, {2880, 3}, {4320, 4}},
+     {{0, 1}, {1440, 2}, {2400, 2}, {2880, 3}}},
+    {"SplitBarRightAfterAPickup",
+     480,
+     {{0, k14}, {480, k34}, {1920, k14}, {2400, k44}},
+     {{0, 0}, {480, 1}, {1920, 1}, {2400, 2}, {4320, 3}},
+     {{0, 0}, {480, 1}, {1920, 1}, {2400, 2}}},
+    {"ShortLastBarStaysABar",
+     480,
+     {{0, k14}, {480, k44}, {4320, k34}},
+     {{4319, 2}, {4320, 3}, {5759, 3}},
+     {{0, 0}, {480, 1}, {4320, 3}}},
+    {"MetreRestatedInsideABarDrawsNoBarLine",
+     480,
+     {{0, k44}, {7680, k44}},
+     {{7679, 4}, {7680, 4}, {8159, 4}, {8160, 5}},
+     {{0, 0}, {480, 1}},
+     1},
     {"FarPositionsStopAtTheLargestBar",
      1,
      {{0, {1, 30}}, {0x7FFFFFF0, {4, 2}}},
@@ -82,6 +134,10 @@ TEST_P(BarTable, ShowsTheBarOfEachPosition) {
     map.AddTimeSignature(s.tick, s.data.data(), static_cast<std::uint32_t>(s.data.size()),
                          c.division);
   }
+  if (c.pickup != 0) {
+    map.SetPickup(c.pickup, c.division);
+  }
+  const std::int32_t firstBar = map.HasPickup() ? 0 : 1;
   ASSERT_EQ(map.entries().size(), c.entries.size());
   for (std::size_t i = 0; i < c.entries.size(); ++i) {
     EXPECT_EQ(map.entries()[i].tick, c.entries[i].first) << "entry " << i;
@@ -89,7 +145,8 @@ TEST_P(BarTable, ShowsTheBarOfEachPosition) {
   }
   for (const auto& [position, bar] : c.bars) {
     EXPECT_EQ(map.GetBarNumber(position, c.division), bar) << "position " << position;
-    if (!bar || *bar < 1 || *bar == std::numeric_limits<std::int32_t>::max() || c.division == 0) {
+    if (!bar || *bar < firstBar || *bar == std::numeric_limits<std::int32_t>::max() ||
+        c.division == 0) {
       continue;  // no bar, one bar for all, or every bar from where the count stopped
     }
     // The bar's first tick is where the count reaches it.
@@ -101,7 +158,7 @@ TEST_P(BarTable, ShowsTheBarOfEachPosition) {
       EXPECT_NE(map.GetBarNumber(*start - 1, c.division), bar);
     }
   }
-  EXPECT_FALSE(map.BarStartTick(0, c.division).has_value());
+  EXPECT_FALSE(map.BarStartTick(firstBar - 1, c.division).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Metres, BarTable, ::testing::ValuesIn(kBarCases),

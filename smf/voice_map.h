@@ -1,0 +1,50 @@
+// The song's voices and the channels they play on.
+//
+// A voice is one track's notes on one channel: a (track, channel) pair with a note-on of velocity
+// above 0, never on channel 10, ordered by track in file order and, within a track, by channel.
+// Voices 1 to 4 are what the singer controls (volumes, names, rehearsal tracks), and the rest of
+// the program reaches them as channels 1 to 4. Files that put voice k on channel k already are
+// played as written; any other file (every part on one channel, staves past the channels a
+// lyrics track took) is played with voice k moved to channel k.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace quirelle::smf {
+
+struct Voice {
+  std::uint32_t track = 0;
+  std::uint8_t channel = 0;   // as written, 0-based
+  std::uint8_t playedOn = 0;  // where the engine plays it, 0-based
+};
+
+class VoiceMap {
+ public:
+  // A channel message the map leaves out: it would change a voice moved onto its channel.
+  static constexpr std::uint8_t kLeftOut = 0xFF;
+
+  // Finds the voices from each track's note channels (bit c: a note-on on channel c) and where
+  // they play.
+  void Make(const std::vector<std::uint16_t>& noteChannelsOfTracks);
+
+  // True when every channel message plays where the file writes it.
+  bool asWritten() const { return moved_.empty(); }
+  const std::vector<Voice>& voices() const { return voices_; }
+  // The channel a message of `track` written on `channel` plays on, or kLeftOut.
+  std::uint8_t ChannelFor(std::uint32_t track, std::uint8_t channel) const {
+    return moved_.empty() || track >= moved_.size() ? channel : moved_[track][channel];
+  }
+
+ private:
+  bool FitsAsWritten(const std::vector<std::uint16_t>& noteChannelsOfTracks) const;
+  // Voice k on channel k, further voices off channels 1 to 4; false when no channel is free.
+  bool PlaceVoices();
+  void MakeTable(std::size_t trackCount);
+
+  std::vector<Voice> voices_;
+  std::vector<std::array<std::uint8_t, 16>> moved_;  // by track; empty when as written
+};
+
+}  // namespace quirelle::smf
