@@ -40,6 +40,7 @@ class TimeSignatureMap {
   void SetPickup(std::uint32_t beats, std::uint16_t division);
   // True when the song begins with a bar 0, written or given.
   bool HasPickup() const { return !entries_.empty() && entries_.front().bar == 0; }
+  bool PickupWritten() const { return HasPickup() && givenPickup_ == 0; }
   // No bar for an SMPTE division: such a file has no bars.
   std::optional<std::int32_t> GetBarNumber(std::uint32_t position, std::uint16_t division) const;
   // The first tick of `bar` (the song's first is 1, or 0 with a pickup), the inverse of

@@ -43,6 +43,7 @@ CPlayerDlg::CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& cho
   MapCommand(res::kIdcToBar, &CPlayerDlg::OnToBar);
   MapCommand(res::kIdcLoop, &CPlayerDlg::OnLoop);
   MapCommand(res::kIdcCountIn, &CPlayerDlg::OnCountIn);
+  MapCommand(res::kIdcPickup, &CPlayerDlg::OnPickup);
   MapMessage(rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
   MapMessage(rwm_playedoff, &CPlayerDlg::OnPlayedOff);
 }
@@ -74,6 +75,7 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Control(dx, res::kIdcTempo, m_sliderTempo);
   framework::DDX_Control(dx, res::kIdcFromBar, m_spinFromBar);
   framework::DDX_Control(dx, res::kIdcToBar, m_spinToBar);
+  framework::DDX_Control(dx, res::kIdcPickup, m_spinPickup);
 
   framework::DDX_Text(dx, res::kIdcPosition, m_strPosition);
   framework::DDX_Slider(dx, res::kIdcTempo, m_nTempo);
@@ -86,6 +88,7 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Text(dx, res::kIdcTitle, m_strTitle);
   framework::DDX_Spin(dx, res::kIdcFromBar, m_nFromBar);
   framework::DDX_Spin(dx, res::kIdcToBar, m_nToBar);
+  framework::DDX_Spin(dx, res::kIdcPickup, m_nPickup);
   framework::DDX_Check(dx, res::kIdcLoop, m_bLoop);
   framework::DDX_Check(dx, res::kIdcCountIn, m_bCountIn);
 }

@@ -83,6 +83,7 @@ class CPlayerDlg : public framework::CDialog {
   void OnToBar();
   void OnLoop();
   void OnCountIn();
+  void OnPickup();
   std::intptr_t OnPositionChanged(std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t OnPlayedOff(std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -147,10 +148,12 @@ class CPlayerDlg : public framework::CDialog {
   QString m_strTitle;
   int m_nFromBar = 0;  // 0: from the song's start
   int m_nToBar = 0;    // 0: to the song's end
+  int m_nPickup = 0;   // beats before bar 1 the file does not write; 0: none
   bool m_bLoop = false;
   bool m_bCountIn = false;
   framework::CSpinCtrl* m_spinFromBar = nullptr;
   framework::CSpinCtrl* m_spinToBar = nullptr;
+  framework::CSpinCtrl* m_spinPickup = nullptr;
   SongMemory m_memory;
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
   PostingListener m_listener;           // outlives the engine's last callback

@@ -70,6 +70,7 @@ void CPlayerDlg::TakeNewFile(const std::string& path) {
   m_nToBar = song.toBar;
   m_bLoop = song.loop;
   m_bCountIn = song.countIn;
+  m_nPickup = song.pickup;
   m_nState = StateLoaded;
   m_bAutoReplay = false;
 }
@@ -136,6 +137,8 @@ QString CPlayerDlg::LoadHeldFile() {
     return QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
         .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
   }
+  // The bars count the pickup from the load on.
+  m_player.SetPickup(static_cast<std::uint32_t>(m_nPickup));
   // The first buffers are filled in the load: they must already play at the slider's tempo.
   m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
   const int loaded = m_player.LoadFromFile(m_file);

@@ -27,6 +27,7 @@ SongSettings CPlayerDlg::CurrentSettings() const {
   song.toBar = m_nToBar;
   song.loop = m_bLoop;
   song.countIn = m_bCountIn;
+  song.pickup = m_nPickup;
   song.tempo = m_nTempo;
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = m_nVolume[channel];

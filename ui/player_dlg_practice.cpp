@@ -50,6 +50,13 @@ void CPlayerDlg::RangeBarFields() {
   m_spinToBar->SetRange(0, last);
   m_spinFromBar->setEnabled(last > 0);
   m_spinToBar->setEnabled(last > 0);
+  // A pickup is shorter than the first bar; a file that writes its own needs none given.
+  const smf::TimeSignatureMap& bars = m_player.file().timeSignatures();
+  const bool canGive = last > 0 && !bars.PickupWritten();
+  const int longest = canGive ? static_cast<int>(bars.MetreAt(0).numerator) - 1 : 0;
+  m_nPickup = std::clamp(m_nPickup, 0, longest);
+  m_spinPickup->SetRange(0, longest);
+  m_spinPickup->setEnabled(canGive && longest > 0);
   EnableDlgItem(res::kIdcLoop, true);
   EnableDlgItem(res::kIdcCountIn, last > 0);
 }
@@ -61,7 +68,10 @@ void CPlayerDlg::ClearPracticeRow() {
   m_bCountIn = false;
   m_spinFromBar->SetRange(0, 0);
   m_spinToBar->SetRange(0, 0);
-  for (int id : {res::kIdcFromBar, res::kIdcToBar, res::kIdcLoop, res::kIdcCountIn}) {
+  m_nPickup = 0;
+  m_spinPickup->SetRange(0, 0);
+  for (int id :
+       {res::kIdcFromBar, res::kIdcToBar, res::kIdcLoop, res::kIdcCountIn, res::kIdcPickup}) {
     EnableDlgItem(id, false);
   }
 }
@@ -89,6 +99,11 @@ void CPlayerDlg::OnLoop() {
 
 void CPlayerDlg::OnCountIn() {
   m_bCountIn = !m_bCountIn;
+  PracticeChanged();
+}
+
+void CPlayerDlg::OnPickup() {
+  m_nPickup = m_spinPickup->GetPos();  // the bars count it from the next load
   PracticeChanged();
 }
 

@@ -20,6 +20,7 @@ struct SongSettings {
   int toBar = 0;    // 0: to the song's end
   bool loop = false;
   bool countIn = false;
+  int pickup = 0;   // beats before bar 1 the file does not write
   int tempo = 100;  // percent of the written tempo
   std::array<int, 4> volumes{100, 100, 100, 100};
 

@@ -15,7 +15,7 @@ struct PlacedControl {
   QRect pixels;
 };
 
-inline const QSize kPlayerDialogPixels{408, 367};  // 272 × 226 units: 408 × 367.25
+inline const QSize kPlayerDialogPixels{408, 397};  // 272 × 244 units: 408 × 396.5
 inline const PlacedControl kPlayerPixels[] = {
     {res::kIdcPlay, {155, 271, 53, 50}},    {res::kIdOk, {342, 299, 56, 23}},
     {res::kIdcTempo, {359, 41, 39, 99}},    {res::kIdcAutoReplay, {227, 127, 110, 16}},
@@ -23,6 +23,7 @@ inline const PlacedControl kPlayerPixels[] = {
     {res::kIdcName4, {167, 211, 101, 23}},  {res::kIdcVolumeText4, {15, 218, 29, 13}},
     {res::kIdcFromBar, {66, 335, 60, 23}},  {res::kIdcToBar, {183, 335, 60, 23}},
     {res::kIdcLoop, {264, 336, 51, 20}},    {res::kIdcCountIn, {321, 336, 69, 20}},
+    {res::kIdcPickup, {66, 364, 60, 23}},
 };
 
 }  // namespace quirelle::testing

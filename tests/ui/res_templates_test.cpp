@@ -82,12 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
         Row{30, kIdcToBar, kSpin, "End", 122, 206, 40, 14, kDisabled | kTabStop},
         Row{31, kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kCheckBox | kDisabled | kTabStop},
         Row{32, kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12,
-            kCheckBox | kDisabled | kTabStop}));
+            kCheckBox | kDisabled | kTabStop},
+        Row{34, kIdcPickup, kSpin, "None", 44, 224, 40, 14, kDisabled | kTabStop}));
 
 TEST(PlayerTemplate, DialogAndControlOrder) {
   const DialogTemplate& t = PlayerTemplate();
   EXPECT_EQ(t.id, kIddPlayer);
-  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 226}));
+  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 244}));
   EXPECT_EQ(t.fontName, "MS Sans Serif");
   EXPECT_EQ(t.fontPoints, 8);
   EXPECT_EQ(t.caption, "Sonamir MIDI");
@@ -97,9 +98,10 @@ TEST(PlayerTemplate, DialogAndControlOrder) {
   for (const ControlTemplate& c : t.controls) {
     ids.push_back(c.id);
   }
-  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005, -1,
-                                  1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1018,
-                                  1031, 1032, 1033, 1034, 1037, -1,   1040, -1,   1041, 1042, 1043};
+  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006,
+                                  1005, -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013,
+                                  1014, 1015, 1016, 1018, 1031, 1032, 1033, 1034, 1037,
+                                  -1,   1040, -1,   1041, 1042, 1043, -1,   1044, -1};
   EXPECT_EQ(ids, expected);
 }
 

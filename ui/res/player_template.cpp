@@ -1,5 +1,6 @@
-// Template 102, the player dialog: 272 × 226 dialog units. Template order is the tab order. The
-// practice row (from bar, to bar, loop, count-in) lies below the transport buttons.
+// Template 102, the player dialog: 272 × 244 dialog units. Template order is the tab order. The
+// practice row (from bar, to bar, loop, count-in) lies below the transport buttons, and the
+// pickup below it.
 #include "ui/res/resource_ids.h"
 #include "ui/res/templates.h"
 
@@ -59,6 +60,9 @@ constexpr ControlTemplate kControls[] = {
     {kIdcToBar, kSpin, "End", 122, 206, 40, 14, kBarSpin},
     {kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kPracticeCheck},
     {kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12, kPracticeCheck},
+    {kNoId, kStatic, "Pickup:", 10, 227, 32, 8, 0},
+    {kIdcPickup, kSpin, "None", 44, 224, 40, 14, kBarSpin},
+    {kNoId, kStatic, "beats before bar 1, where the file has none", 94, 227, 166, 8, 0},
 };
 
 constexpr framework::DialogTemplate kTemplate{
@@ -67,7 +71,7 @@ constexpr framework::DialogTemplate kTemplate{
     "MS Sans Serif",
     8,
     272,
-    226,
+    244,
     kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kAppWindow,
     kControls};
 

@@ -72,6 +72,7 @@ inline constexpr int kIdcFromBar = 1040;  // spin box; its lowest value: from th
 inline constexpr int kIdcToBar = 1041;    // spin box; its lowest value: to the song's end
 inline constexpr int kIdcLoop = 1042;
 inline constexpr int kIdcCountIn = 1043;
+inline constexpr int kIdcPickup = 1044;  // spin box: beats of a pickup the file does not write
 
 // About dialog (template 100).
 inline constexpr int kIdcUpdatesLabel = 1005;
