@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (parsed.options->help) {
-    std::cout << quirelle::render::kHelp;
+    std::cout << quirelle::render::HelpText();
     return 0;
   }
   if (parsed.options->version) {

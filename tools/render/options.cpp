@@ -1,48 +1,46 @@
 #include "tools/render/options.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <limits>
-#include <sstream>
+#include <memory>
 
 namespace quirelle::render {
 namespace {
 
-// A whole decimal number between low and high, nothing else.
-std::optional<std::uint32_t> ParseNumber(const std::string& text, std::uint32_t low,
-                                         std::uint32_t high) {
-  std::uint32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < low || value > high) {
-    return std::nullopt;
-  }
-  return value;
+constexpr const char* kDescription =
+    "Plays a MIDI file through the Quirelle engine into an audio file, a set of rehearsal tracks,\n"
+    "a list of the MIDI messages it sends, or a description of the song.\n";
+
+// A whole decimal number from low to high, read as written: CLI11 alone would also take 0x20 as
+// hexadecimal and 010 as octal, which nobody typing a tempo or a bar means.
+CLI::Validator WholeNumber(std::uint32_t low, std::uint32_t high) {
+  const CLI::Range range(low, high);
+  return CLI::Validator(
+      [range, low, high](std::string& text) {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+          return "Value " + text + " not in range " + std::to_string(low) + " to " +
+                 std::to_string(high);
+        }
+        text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+        return range(text);
+      },
+      "");
 }
 
-std::optional<std::array<std::uint32_t, 4>> ParseVolumes(const std::string& text) {
-  std::array<std::uint32_t, 4> volumes{};
-  std::stringstream parts(text);
-  std::string part;
-  std::size_t count = 0;
-  while (std::getline(parts, part, ',')) {
-    const auto value = ParseNumber(part, 0, 100);
-    if (!value || count == volumes.size()) {
-      return std::nullopt;
-    }
-    volumes[count++] = *value;
-  }
-  if (count != volumes.size() || text.back() == ',') {
-    return std::nullopt;
-  }
-  return volumes;
+// A file or folder to write: an empty name would only fail once the render has started.
+CLI::Validator Named() {
+  return CLI::Validator(
+      [](std::string& text) { return text.empty() ? std::string("the name is empty") : ""; }, "");
 }
 
-std::optional<std::int32_t> ParseBar(const std::string& text) {
-  const auto value = ParseNumber(text, 1, std::numeric_limits<std::int32_t>::max());
-  if (!value) {
-    return std::nullopt;
+// A name of an audio file format, in any letter case.
+CLI::Validator FormatName() {
+  std::vector<std::string> names;
+  for (const stream::AudioFileFormat format : stream::kAudioFileFormats) {
+    names.emplace_back(stream::AudioFileFormatName(format));
   }
-  return static_cast<std::int32_t>(*value);
+  return CLI::IsMember(names, CLI::ignore_case).description("");
 }
 
 // The format an output file's name asks for by its extension.
@@ -54,141 +52,160 @@ std::optional<stream::AudioFileFormat> FormatOfPath(const std::string& path) {
   return stream::AudioFileFormatNamed(std::string_view(path).substr(dot + 1));
 }
 
-constexpr const char* kOneOutput = "give one of -o OUT, --parts DIR, --events and --info";
+// --help as GNU tools lay it out, which help2man turns into the manual page: the usage, what the
+// tool does, each group of options under its heading, then --help and --version.
+class HelpLayout : public CLI::Formatter {
+ public:
+  HelpLayout() { column_width(20); }
 
-ParseResult Fail(std::string error) {
-  return ParseResult{std::nullopt, std::move(error)};
-}
-
-bool TakesValue(const std::string& arg) {
-  for (const char* option : {"--tempo", "--volumes", "--soundfont", "--rate", "--from-tick",
-                             "--from-bar", "--to-bar", "--loop", "--format", "--parts", "-o"}) {
-    if (arg == option) {
-      return true;
+  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode) const override {
+    std::string help = std::string(kUsage) + "\n" + app->get_description();
+    for (const CLI::App* group : app->get_subcommands({})) {
+      help += make_group(group->get_description(), false, group->get_options());
     }
+    return help + "\n" + make_option(app->get_help_ptr(), false) +
+           make_option(app->get_option("--version"), false);
   }
-  return false;
-}
 
-// What was given, beyond the values, for the checks once every argument has been read.
-struct Given {
-  bool output = false;
-  bool fromTick = false;
-  bool volumes = false;
-  bool format = false;
+  // The name of an option's value, without CLI11's notes on what it excludes.
+  std::string make_option_opts(const CLI::Option* option) const override {
+    return option->get_type_size() == 0 ? "" : " " + option->get_type_name();
+  }
 };
 
-// Checks of options that depend on each other; empty when they go together.
-std::string Conflict(const Options& options, const Given& given) {
-  if (!given.output) {
-    return kOneOutput;
+// The command line as CLI11 reads it, and the values it fills in.
+class CommandLine {
+ public:
+  CommandLine() {
+    app_.formatter(std::make_shared<HelpLayout>());
+    // Given twice, an option takes its last value, so that a script can override its defaults.
+    app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app_.set_help_flag();  // until the groups are made, which would each get one
+    DeclareOutput(*app_.add_option_group("Output", "Output, one of"));
+    DeclareSound(*app_.add_option_group("Sound", "Sound"));
+    DeclarePassage(*app_.add_option_group("Passage", "Passage"));
+    app_.set_help_flag("--help", "print this help and exit");
+    version_ = app_.add_flag("--version", options_.version, "print the version and exit");
+    app_.add_option("FILE.mid", options_.midiPath)->required()->check(Named());
+    app_.get_option("--from-tick")->excludes(app_.get_option("--from-bar"));
+    app_.get_option("--volumes")->excludes(app_.get_option("--parts"));
+    app_.get_option("--format")->excludes(app_.get_option("--events"));
+    app_.get_option("--format")->excludes(app_.get_option("--info"));
   }
-  if (options.midiPath.empty()) {
-    return "give a MIDI file";
+
+  ParseResult Parse(const std::vector<std::string>& args) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // as CLI11 takes them
+    try {
+      app_.parse(reversed);
+      return ParseResult{Settings(), {}};
+    } catch (const CLI::ParseError& error) {
+      if (app_.get_help_ptr()->count() == 0 && version_->count() == 0) {
+        return ParseResult{std::nullopt, error.what()};
+      }
+      Options asked;  // help or the version: nothing else is looked at
+      asked.help = app_.get_help_ptr()->count() > 0;
+      asked.version = !asked.help;
+      return ParseResult{asked, {}};
+    }
   }
-  if (given.fromTick && options.fromBar) {
-    return "give --from-tick or --from-bar, not both";
+
+  std::string Help() const { return app_.help(); }
+
+ private:
+  void DeclareOutput(CLI::App& group) {
+    group.require_option(1);
+    group.add_option("-o", options_.outputPath, "render into the audio file OUT")
+        ->type_name("OUT")
+        ->check(Named());
+    group
+        .add_option("--parts", options_.partsDir,
+                    "render rehearsal tracks into the folder DIR (made if missing): for each\n"
+                    "voice of channels 1 to 4 a file named after it, where it sings at 100 %\n"
+                    "from the centre and the other three at 30 %, and Tutti with all four at\n"
+                    "100 %")
+        ->type_name("DIR")
+        ->check(Named());
+    group.add_flag("--events", options_.events,
+                   "print one line per MIDI message: TIME_US TICK HEX...");
+    group.add_flag("--info", options_.info,
+                   "print the title, the voices of channels 1 to 4, the bars and the seconds\n"
+                   "the song lasts at its written tempo");
   }
-  if (given.format && options.outputPath.empty() && options.partsDir.empty()) {
-    return "--format is for -o and --parts";
+
+  void DeclareSound(CLI::App& group) {
+    group
+        .add_option("--format", formatName_,
+                    "wav, flac, ogg or mp3, for -o and --parts (default: the extension of\n"
+                    "OUT when it is one of these, else wav)")
+        ->type_name("FORMAT")
+        ->check(FormatName());
+    Number(group, "--tempo", "PERCENT", options_.tempoPercent, 20, 500,
+           "the tempo, 20 to 500 % of the written one (default 100)");
+    Number(group, "--volumes", "V1,V2,V3,V4", volumes_, 0, 100,
+           "the volumes of the voices of channels 1 to 4, 0 to 100 % each\n"
+           "(default 100,100,100,100; not with --parts)")
+        ->delimiter(',')
+        ->expected(static_cast<int>(options_.volumes.size()))
+        ->multi_option_policy(CLI::MultiOptionPolicy::Throw)  // never four of five values
+        ->allow_extra_args(false);  // the MIDI file that follows is not a fifth
+    group
+        .add_option("--soundfont", options_.soundFont,
+                    "the SoundFont to play with (default: the General MIDI SoundFont)")
+        ->type_name("FILE");
+    Number(group, "--rate", "HZ", options_.sampleRate, 8000, 192000,
+           "the sample rate, 8000 to 192000 (default 44100)");
   }
-  if (given.volumes && !options.partsDir.empty()) {
-    return "--parts sets the volumes itself: leave out --volumes";
+
+  void DeclarePassage(CLI::App& group) {
+    constexpr auto kLastBar = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
+    Number(group, "--from-bar", "A", options_.fromBar, 1, kLastBar,
+           "start at the beginning of bar A (bars as the score counts them)");
+    Number(group, "--to-bar", "B", options_.toBar, 1, kLastBar, "end at the end of bar B");
+    Number(group, "--from-tick", "TICK", options_.fromTick, 0,
+           std::numeric_limits<std::uint32_t>::max(),
+           "start at a tick of the song instead of a bar");
+    group.add_flag("--count-in", options_.countIn, "one bar of clicks before the passage");
+    Number(group, "--loop", "N", options_.plays, 1, kMostPlays,
+           "play the passage N times, 1 to " + std::to_string(kMostPlays) + " (default 1)");
   }
-  return {};
-}
+
+  // An option taking whole numbers from low to high, its value called valueName in --help.
+  template <typename T>
+  static CLI::Option* Number(CLI::App& group, const std::string& name, const std::string& valueName,
+                             T& variable, std::uint32_t low, std::uint32_t high,
+                             const std::string& text) {
+    return group.add_option(name, variable, text)
+        ->type_name(valueName)
+        ->transform(WholeNumber(low, high));
+  }
+
+  // What was read, as the render session takes it.
+  Options Settings() const {
+    Options settings = options_;
+    if (volumes_.size() == settings.volumes.size()) {
+      std::copy(volumes_.begin(), volumes_.end(), settings.volumes.begin());
+    }
+    settings.format = formatName_.empty()  // --format takes no empty name
+                          ? FormatOfPath(settings.outputPath).value_or(settings.format)
+                          : stream::AudioFileFormatNamed(formatName_).value_or(settings.format);
+    return settings;
+  }
+
+  CLI::App app_{kDescription, "quirelle-render"};
+  Options options_;
+  std::vector<std::uint32_t> volumes_;
+  std::string formatName_;
+  CLI::Option* version_ = nullptr;
+};
 
 }  // namespace
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
-  Options options;
-  Given given;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "--version") {
-      Options asked;
-      (arg == "--help" ? asked.help : asked.version) = true;
-      return ParseResult{asked, {}};
-    }
-    const bool namesOutput = arg == "-o" || arg == "--parts";
-    if (TakesValue(arg) && (i + 1 >= args.size() || (namesOutput && args[i + 1].empty()))) {
-      return Fail(arg + " needs a value");
-    }
-    if (arg == "--tempo") {
-      const auto value = ParseNumber(args[++i], 20, 500);
-      if (!value) {
-        return Fail("--tempo takes a whole percentage from 20 to 500");
-      }
-      options.tempoPercent = *value;
-    } else if (arg == "--volumes") {
-      const auto value = ParseVolumes(args[++i]);
-      if (!value) {
-        return Fail("--volumes takes four percentages from 0 to 100, e.g. 100,80,80,50");
-      }
-      options.volumes = *value;
-      given.volumes = true;
-    } else if (arg == "--soundfont") {
-      options.soundFont = args[++i];
-    } else if (arg == "--rate") {
-      const auto value = ParseNumber(args[++i], 8000, 192000);
-      if (!value) {
-        return Fail("--rate takes a sample rate in Hz from 8000 to 192000");
-      }
-      options.sampleRate = *value;
-    } else if (arg == "--from-tick") {
-      const auto value = ParseNumber(args[++i], 0, 0xFFFFFFFF);
-      if (!value) {
-        return Fail("--from-tick takes a tick of the song from 0 to 4294967295");
-      }
-      options.fromTick = *value;
-      given.fromTick = true;
-    } else if (arg == "--from-bar" || arg == "--to-bar") {
-      const auto bar = ParseBar(args[++i]);
-      if (!bar) {
-        return Fail(arg + " takes a bar number from 1");
-      }
-      (arg == "--from-bar" ? options.fromBar : options.toBar) = bar;
-    } else if (arg == "--count-in") {
-      options.countIn = true;
-    } else if (arg == "--loop") {
-      const auto value = ParseNumber(args[++i], 1, kMostPlays);
-      if (!value) {
-        return Fail("--loop takes how many times the passage plays, from 1 to " +
-                    std::to_string(kMostPlays));
-      }
-      options.plays = *value;
-    } else if (arg == "--format") {
-      const auto format = stream::AudioFileFormatNamed(args[++i]);
-      if (!format) {
-        return Fail("--format takes wav, flac, ogg or mp3");
-      }
-      options.format = *format;
-      given.format = true;
-    } else if (arg == "-o" || arg == "--parts" || arg == "--events" || arg == "--info") {
-      if (given.output) {
-        return Fail(kOneOutput);
-      }
-      given.output = true;
-      if (namesOutput) {
-        (arg == "-o" ? options.outputPath : options.partsDir) = args[++i];
-      } else {
-        (arg == "--events" ? options.events : options.info) = true;
-      }
-    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-      return Fail("unknown option " + arg);
-    } else if (!options.midiPath.empty()) {
-      return Fail("give one MIDI file");
-    } else {
-      options.midiPath = arg;
-    }
-  }
-  if (std::string conflict = Conflict(options, given); !conflict.empty()) {
-    return Fail(std::move(conflict));
-  }
-  if (!given.format) {
-    options.format = FormatOfPath(options.outputPath).value_or(stream::AudioFileFormat::kWav);
-  }
-  return ParseResult{options, {}};
+  return CommandLine().Parse(args);
+}
+
+std::string HelpText() {
+  return CommandLine().Help();
 }
 
 }  // namespace quirelle::render
