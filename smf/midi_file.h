@@ -48,6 +48,10 @@ class MidiFile {
   std::optional<std::uint32_t> BarStartTick(std::int32_t bar) const {
     return timeSignatures_.BarStartTick(bar, division_);
   }
+  // Each bar of the song and its first tick, up to LastBar(); nothing for a file without bars.
+  void ForEachBar(const std::function<void(std::int32_t, std::uint32_t)>& bar) const {
+    timeSignatures_.ForEachBar(lastEventTick_ > 0 ? lastEventTick_ - 1 : 0, division_, bar);
+  }
 
   bool HasImage() const { return image_ != nullptr; }
   const std::uint8_t* image() const { return image_.get(); }

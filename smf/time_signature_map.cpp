@@ -184,6 +184,36 @@ void TimeSignatureMap::JoinSplitBar(std::uint16_t division) {
   next.bar = AddBars(first.bar, 1);
 }
 
+void TimeSignatureMap::ForEachBar(
+    std::uint32_t lastTick, std::uint16_t division,
+    const std::function<void(std::int32_t, std::uint32_t)>& bar) const {
+  if (IsSmpteDivision(division)) {
+    return;
+  }
+  const std::vector<TimeSigEntry> fourFour{kFourFourFromStart};
+  const std::vector<TimeSigEntry>& entries = entries_.empty() ? fourFour : entries_;
+  for (std::size_t i = 0; i < entries.size() && entries[i].tick <= lastTick; ++i) {
+    const TimeSigEntry& entry = entries[i];
+    if (i == 0 || entry.bar != entries[i - 1].bar) {
+      bar(entry.bar, entry.tick);  // not the second half of a split bar
+    }
+    const std::uint64_t end =
+        i + 1 < entries.size() ? std::min(entries[i + 1].tick - 1, lastTick) : lastTick;
+    // Whole bars of this metre up to the next signature, in 2^-power ticks rounded up.
+    const std::uint64_t units = std::uint64_t{4} * entry.numerator * division;
+    const std::uint64_t scale = std::uint64_t{1} << entry.denominatorPower;
+    for (std::int64_t n = 1;
+         units != 0 && entry.bar + n <= std::numeric_limits<std::int32_t>::max(); ++n) {
+      const std::uint64_t tick =
+          entry.tick + (static_cast<std::uint64_t>(n) * units + scale - 1) / scale;
+      if (tick > end) {
+        break;
+      }
+      bar(static_cast<std::int32_t>(entry.bar + n), static_cast<std::uint32_t>(tick));
+    }
+  }
+}
+
 const TimeSigEntry& TimeSignatureMap::MetreAt(std::uint32_t tick) const {
   // The reference is the last entry that starts at or before the tick.
   const TimeSigEntry* reference = &kFourFourFromStart;

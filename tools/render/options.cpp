@@ -91,6 +91,7 @@ class CommandLine {
     app_.get_option("--volumes")->excludes(app_.get_option("--parts"));
     app_.get_option("--format")->excludes(app_.get_option("--events"));
     app_.get_option("--format")->excludes(app_.get_option("--info"));
+    app_.get_option("--format")->excludes(app_.get_option("--bars"));
   }
 
   ParseResult Parse(const std::vector<std::string>& args) {
@@ -130,6 +131,9 @@ class CommandLine {
     group.add_flag("--info", options_.info,
                    "print the title, the voices of channels 1 to 4, the bars and the seconds\n"
                    "the song lasts at its written tempo");
+    group.add_flag("--bars", options_.bars,
+                   "print one line per bar: BAR TICK, the bar's number as the score counts\n"
+                   "it and its first tick");
   }
 
   void DeclareSound(CLI::App& group) {
@@ -158,9 +162,13 @@ class CommandLine {
 
   void DeclarePassage(CLI::App& group) {
     constexpr auto kLastBar = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
-    Number(group, "--from-bar", "A", options_.fromBar, 1, kLastBar,
-           "start at the beginning of bar A (bars as the score counts them)");
-    Number(group, "--to-bar", "B", options_.toBar, 1, kLastBar, "end at the end of bar B");
+    Number(group, "--from-bar", "A", options_.fromBar, 0, kLastBar,
+           "start at the beginning of bar A (bars as the score counts them; 0 is a\n"
+           "pickup)");
+    Number(group, "--to-bar", "B", options_.toBar, 0, kLastBar, "end at the end of bar B");
+    Number(group, "--pickup", "BEATS", options_.pickup, 0, 255,
+           "the song begins with a pickup of BEATS beats of its first metre, bar 0,\n"
+           "where the file does not write one (default 0: none)");
     Number(group, "--from-tick", "TICK", options_.fromTick, 0,
            std::numeric_limits<std::uint32_t>::max(),
            "start at a tick of the song instead of a bar");

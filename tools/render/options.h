@@ -23,6 +23,7 @@ struct Options {
   std::optional<std::int32_t> fromBar;  // --from-bar: the passage starts with this bar
   std::optional<std::int32_t> toBar;    // --to-bar: and ends with this one
   bool countIn = false;                 // --count-in
+  std::uint32_t pickup = 0;             // --pickup: beats before bar 1 the file does not write
   std::uint32_t plays = 1;              // --loop: how many times the passage plays
   std::string outputPath;               // -o
   std::string partsDir;                 // --parts
@@ -30,6 +31,7 @@ struct Options {
   stream::AudioFileFormat format = stream::AudioFileFormat::kWav;
   bool events = false;   // --events
   bool info = false;     // --info
+  bool bars = false;     // --bars
   bool help = false;     // --help: nothing else is looked at
   bool version = false;  // --version: nothing else is looked at
   std::string midiPath;
@@ -47,7 +49,8 @@ std::string HelpText();
 
 // What a wrong command line is answered with, after the error; --help begins with it.
 inline constexpr const char* kUsage =
-    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info) FILE.mid\n"
+    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info | --bars) "
+    "FILE.mid\n"
     "  or:  quirelle-render --help | --version\n";
 
 }  // namespace quirelle::render

@@ -75,6 +75,7 @@ bool PlayPassage(player::CMidiStreamPlayer& engine, const Options& options, std:
 // The tempo and the starting point go in before the load, so the first buffers already play so.
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
   engine.SetTempoPercent(options.tempoPercent);
+  engine.SetPickup(options.pickup);
   engine.SetStartTick(options.fromTick);
   for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
     engine.SetChannelVolume(channel, options.volumes[channel]);
@@ -155,6 +156,22 @@ int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
     return 2;
   }
   out << lines << SecondsLine(LastMessageSeconds(driver));
+  return 0;
+}
+
+// Each bar as the window counts it, and its first tick.
+int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
+    return 2;
+  }
+  if (!engine.file().LastBar()) {
+    err << "quirelle-render: " << options.midiPath << " is timed in frames and has no bars\n";
+    return 2;
+  }
+  engine.file().ForEachBar(
+      [&out](std::int32_t bar, std::uint32_t tick) { out << bar << ' ' << tick << '\n'; });
   return 0;
 }
 
@@ -279,6 +296,9 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   }
   if (options.info) {
     return PrintInfo(options, out, err);
+  }
+  if (options.bars) {
+    return PrintBars(options, out, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);
