@@ -128,6 +128,36 @@ TEST_F(PlayerDlgTest, EachSongComesBackAsItWasLeft) {
             (Passage{*file.BarStartTick(3), *file.BarStartTick(7), Passage::kForever, true}));
 }
 
+// A chorale exported by music21, which writes no trace of its one-beat pickup (0.5 s here): the
+// pickup given shows as bar 0, then bar 1 follows, and the song comes back with it. MuseScore's
+// export of the same chorale writes its pickup, so none is given there.
+TEST_F(PlayerDlgTest, PickupGivenIsBarZeroAndComesBackWithTheSong) {
+  const std::string exports = std::string(QUIRELLE_CORPUS_DIR) + "/choir-exports/";
+  const std::string music21 = exports + "music21/bach_bwv256.mid";
+  OpenFile(music21);
+  EXPECT_EQ(Spin(res::kIdcPickup)->GetRangeMax(), 3) << "up to a beat less than a 4/4 bar";
+  EnterBar(res::kIdcPickup, QStringLiteral("1"));
+  Click(res::kIdcPlay);
+  PlayFor(250'000);
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:0 ");
+  PlayFor(500'000);
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:1 ");
+  Click(res::kIdcStop);
+  Deliver();
+
+  OpenFile(exports + "musescore3/bach_bwv256.mid");
+  EXPECT_FALSE(Spin(res::kIdcPickup)->isEnabled()) << "the file writes its own";
+  Click(res::kIdcPlay);
+  PlayFor(250'000);
+  EXPECT_EQ(Text(res::kIdcPosition), "Bar:0 ");
+  Click(res::kIdcStop);
+  Deliver();
+
+  StartWith(music21);
+  EXPECT_EQ(Spin(res::kIdcPickup)->text(), "1");
+  EXPECT_EQ(dialog->engine().file().BarStartTick(1), 10080u);
+}
+
 TEST_F(PlayerDlgTest, OpenOffersTheEightLatestFilesAndDropsOneThatWentAway) {
   EXPECT_EQ(RecentFiles(), std::vector<QString>{}) << "a first run has none";
   std::vector<std::string> paths;

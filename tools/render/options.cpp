@@ -121,15 +121,14 @@ class CommandLine {
     group
         .add_option("--parts", options_.partsDir,
                     "render rehearsal tracks into the folder DIR (made if missing): for each\n"
-                    "voice of channels 1 to 4 a file named after it, where it sings at 100 %\n"
-                    "from the centre and the other three at 30 %, and Tutti with all four at\n"
-                    "100 %")
+                    "of voices 1 to 4 a file named after it, where it sings at 100 % from\n"
+                    "the centre and the other three at 30 %, and Tutti with all four at 100 %")
         ->type_name("DIR")
         ->check(Named());
     group.add_flag("--events", options_.events,
                    "print one line per MIDI message: TIME_US TICK HEX...");
     group.add_flag("--info", options_.info,
-                   "print the title, the voices of channels 1 to 4, the bars and the seconds\n"
+                   "print the title, the names of voices 1 to 4, the bars and the seconds\n"
                    "the song lasts at its written tempo");
     group.add_flag("--bars", options_.bars,
                    "print one line per bar: BAR TICK, the bar's number as the score counts\n"
@@ -146,7 +145,7 @@ class CommandLine {
     Number(group, "--tempo", "PERCENT", options_.tempoPercent, 20, 500,
            "the tempo, 20 to 500 % of the written one (default 100)");
     Number(group, "--volumes", "V1,V2,V3,V4", volumes_, 0, 100,
-           "the volumes of the voices of channels 1 to 4, 0 to 100 % each\n"
+           "the volumes of voices 1 to 4, 0 to 100 % each\n"
            "(default 100,100,100,100; not with --parts)")
         ->delimiter(',')
         ->expected(static_cast<int>(options_.volumes.size()))

@@ -238,7 +238,7 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
   return 0;
 }
 
-// The names of the song's voices of channels 1 to 4 as the window shows them.
+// The names of the song's voices 1 to 4 as the window shows them.
 bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
   player::CMidiStreamPlayer engine(driver, driver.clock());
