@@ -44,6 +44,21 @@ bool KnownMessage(const std::string& message) {
   return false;
 }
 
+// The bar list goes forward in bars and ticks, and each bar's tick shows that bar.
+void CheckBarList(const MidiFile& file) {
+  std::int64_t lastBar = -1;
+  std::int64_t lastTick = -1;
+  int listed = 0;
+  file.ForEachBar([&](std::int32_t bar, std::uint32_t tick) {
+    Check(bar > lastBar && tick > lastTick);
+    Check(file.GetBarNumber(tick) == bar);
+    Check(file.BarStartTick(bar) == tick);
+    lastBar = bar;
+    lastTick = tick;
+    return ++listed < 256;
+  });
+}
+
 void Exercise(MidiFile& file, test::ReadRecorder& hooks) {
   if (!file.HasImage()) {
     return;
@@ -61,6 +76,11 @@ void Exercise(MidiFile& file, test::ReadRecorder& hooks) {
   for (const std::string& name : file.channelNames()) {
     Check(!quirelle::smf::DisplayText(name).empty() || name.empty());
   }
+  // Voices never play on the drums' channel, nor off the sixteen.
+  for (const quirelle::smf::Voice& voice : file.voiceMap().voices()) {
+    Check(voice.playedOn < 16 && voice.channel != 9 && voice.playedOn != 9);
+  }
+  CheckBarList(file);
 }
 
 // Every event the builder wrote is a whole 12-byte record of a kind the device plays.
@@ -98,11 +118,13 @@ void CheckBarsGoForward(const quirelle::player::CMidiStreamPlayer& engine, std::
 // Loads the image into an engine without a device and fills buffers until the song ends or a
 // read error stops it. Each fill consumes at least one event, or marks the song finished, so the
 // number of fills is bounded by the image's size.
-void DriveBuilder(const test::Bytes& bytes, const quirelle::player::Passage& passage) {
+void DriveBuilder(const test::Bytes& bytes, const quirelle::player::Passage& passage,
+                  std::uint32_t pickup = 0) {
   namespace player = quirelle::player;
   quirelle::testing::RefusingDriver driver;
   player::CMidiStreamPlayer engine(driver);
   engine.SetPassage(passage);
+  engine.SetPickup(pickup);
   engine.CreateFromImage(test::ToBlock(bytes), static_cast<std::uint32_t>(bytes.size()));
   if (!engine.file().HasImage()) {
     return;
@@ -129,6 +151,7 @@ void DriveBuilder(const test::Bytes& bytes, const quirelle::player::Passage& pas
   Check(ended);
   Check(result == player::kFillSongEnded || result == player::kFillReadError);
   CheckBarsGoForward(engine, engine.runningTotal());
+  CheckBarList(engine.file());
 }
 
 }  // namespace
@@ -160,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    : passage.fromTick + (std::uint32_t{tail[1]} << 4);
     passage.plays = 1 + tail[2] % 3;
     passage.countIn = (tail[3] & 1) != 0;
-    DriveBuilder(bytes, passage);
+    DriveBuilder(bytes, passage, (tail[3] >> 1) & 7);
   }
   return 0;
 }

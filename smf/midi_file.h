@@ -49,7 +49,7 @@ class MidiFile {
     return timeSignatures_.BarStartTick(bar, division_);
   }
   // Each bar of the song and its first tick, up to LastBar(); nothing for a file without bars.
-  void ForEachBar(const std::function<void(std::int32_t, std::uint32_t)>& bar) const {
+  void ForEachBar(const std::function<bool(std::int32_t, std::uint32_t)>& bar) const {
     timeSignatures_.ForEachBar(lastEventTick_ > 0 ? lastEventTick_ - 1 : 0, division_, bar);
   }
 

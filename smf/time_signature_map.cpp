@@ -186,7 +186,7 @@ void TimeSignatureMap::JoinSplitBar(std::uint16_t division) {
 
 void TimeSignatureMap::ForEachBar(
     std::uint32_t lastTick, std::uint16_t division,
-    const std::function<void(std::int32_t, std::uint32_t)>& bar) const {
+    const std::function<bool(std::int32_t, std::uint32_t)>& bar) const {
   if (IsSmpteDivision(division)) {
     return;
   }
@@ -194,8 +194,9 @@ void TimeSignatureMap::ForEachBar(
   const std::vector<TimeSigEntry>& entries = entries_.empty() ? fourFour : entries_;
   for (std::size_t i = 0; i < entries.size() && entries[i].tick <= lastTick; ++i) {
     const TimeSigEntry& entry = entries[i];
-    if (i == 0 || entry.bar != entries[i - 1].bar) {
-      bar(entry.bar, entry.tick);  // not the second half of a split bar
+    // Not the second half of a split bar.
+    if ((i == 0 || entry.bar != entries[i - 1].bar) && !bar(entry.bar, entry.tick)) {
+      return;
     }
     const std::uint64_t end =
         i + 1 < entries.size() ? std::min(entries[i + 1].tick - 1, lastTick) : lastTick;
@@ -209,7 +210,9 @@ void TimeSignatureMap::ForEachBar(
       if (tick > end) {
         break;
       }
-      bar(static_cast<std::int32_t>(entry.bar + n), static_cast<std::uint32_t>(tick));
+      if (!bar(static_cast<std::int32_t>(entry.bar + n), static_cast<std::uint32_t>(tick))) {
+        return;
+      }
     }
   }
 }

@@ -48,10 +48,10 @@ class TimeSignatureMap {
   // GetBarNumber; none for an SMPTE division, a bar before the first, or a bar that starts
   // beyond 32 bits of ticks.
   std::optional<std::uint32_t> BarStartTick(std::int32_t bar, std::uint16_t division) const;
-  // Calls `bar(number, firstTick)` for each bar in order, up to the one `lastTick` lies in; nothing
-  // for an SMPTE division.
+  // Calls `bar(number, firstTick)` for each bar in order, up to the one `lastTick` lies in or
+  // until it returns false; nothing for an SMPTE division.
   void ForEachBar(std::uint32_t lastTick, std::uint16_t division,
-                  const std::function<void(std::int32_t, std::uint32_t)>& bar) const;
+                  const std::function<bool(std::int32_t, std::uint32_t)>& bar) const;
   // The metre in force at `tick` (4/4 before any signature).
   const TimeSigEntry& MetreAt(std::uint32_t tick) const;
   // Where bars are counted from: the signatures that change the bars, numbered.

@@ -170,8 +170,9 @@ int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
     err << "quirelle-render: " << options.midiPath << " is timed in frames and has no bars\n";
     return 2;
   }
-  engine.file().ForEachBar(
-      [&out](std::int32_t bar, std::uint32_t tick) { out << bar << ' ' << tick << '\n'; });
+  engine.file().ForEachBar([&out](std::int32_t bar, std::uint32_t tick) {
+    return static_cast<bool>(out << bar << ' ' << tick << '\n');
+  });
   return 0;
 }
 
