@@ -243,9 +243,8 @@ void MediaPlayerBus::WatchControls() {
       Changed();
     });
   }
-  if (auto* tempo = window_.GetDlgItem(res::kIdcTempo)) {
-    connect(qobject_cast<QAbstractSlider*>(tempo), &QAbstractSlider::valueChanged, this,
-            &MediaPlayerBus::Changed);
+  if (auto* tempo = qobject_cast<QAbstractSlider*>(window_.GetDlgItem(res::kIdcTempo))) {
+    connect(tempo, &QAbstractSlider::valueChanged, this, &MediaPlayerBus::Changed);
   }
   connect(&window_, &QWidget::windowTitleChanged, this, &MediaPlayerBus::Changed);
 }
