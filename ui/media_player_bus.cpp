@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "midi/vocabulary.h"
 #include "smf/chunk_layout.h"
@@ -26,7 +28,6 @@ namespace quirelle::ui {
 namespace {
 
 const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.quirelle");
 constexpr int kSlowestPercent = 20;
