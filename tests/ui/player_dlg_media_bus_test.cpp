@@ -123,6 +123,10 @@ TEST_F(MediaBusTest, PlayerctlWorksTheWindowAsItsButtonsDo) {
   EXPECT_EQ(Buttons(), (ButtonStates{true, false, false, false, false}));
   EXPECT_EQ(Playerctl("status"), "Stopped");
   EXPECT_EQ(changes_.changed.value("PlaybackStatus").toString(), "Stopped");
+
+  // Without a session bus the window stays off it.
+  EXPECT_EQ(ui::MediaPlayerBus::Register(*dialog, QDBusConnection(QStringLiteral("no bus"))),
+            nullptr);
 }
 
 }  // namespace
