@@ -1,8 +1,11 @@
 #include "ui/midi_sample_app.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QFile>
+#include <QGuiApplication>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 #include <new>
 
@@ -11,6 +14,7 @@
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/message_box.h"
 #include "ui/framework/resource_module.h"
+#include "ui/media_player_bus.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
 #include "ui/res/resources.h"
@@ -20,6 +24,8 @@ namespace quirelle::ui {
 CMidiSampleApp::CMidiSampleApp() : framework::CWinApp(&res::Module(), g_strAppTitle) {}
 
 bool CMidiSampleApp::InitInstance() {
+  // The desktop entry's name: Wayland compositors take the window's icon and name from it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quirelle"));
   const std::unique_ptr<stream::StreamDriver> driver = stream::MakeDefaultDriver();
   framework::QtFileChooser chooser;
   CPlayerDlg dialog(*driver, chooser);
@@ -28,8 +34,14 @@ bool CMidiSampleApp::InitInstance() {
   if (arguments.size() > 1 && !arguments[1].isEmpty()) {
     dialog.OpenOnStart(QFile::encodeName(arguments[1]).toStdString());
   }
+  // On the media-player bus once the window is built, that is, once its modal loop runs.
+  std::unique_ptr<MediaPlayerBus> mediaBus;
+  QTimer::singleShot(0, &dialog, [&] {
+    mediaBus = MediaPlayerBus::Register(dialog, QDBusConnection::sessionBus());
+  });
   SetMainWindow(&dialog);
   dialog.DoModal();
+  mediaBus.reset();
   SetMainWindow(nullptr);
   return false;
 }

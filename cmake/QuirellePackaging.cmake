@@ -1,0 +1,30 @@
+# The Debian package: `cpack -G DEB` in a Release build directory makes quirelle_<version>_<arch>.deb
+# of what `cmake --install` installs, under /usr, with the dependencies dpkg-shlibdeps reads from
+# the programs' shared libraries.
+set(CPACK_PACKAGE_NAME quirelle)
+set(CPACK_PACKAGE_VENDOR "The Quirelle developers")
+set(CPACK_PACKAGE_CONTACT "The Quirelle developers <quirelle@quirelle.example>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "MIDI file player for singers who rehearse their parts")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://quirelle.example")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The sound of the embedded synthesizer; the window says so when no SoundFont is found.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fluid-soundfont-gm)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "MIDI file player for singers who rehearse their parts
+ Quirelle plays Standard MIDI Files. While a song plays, the singer changes its
+ tempo (20 % to 500 %), sets the volume of each of the four voices, pauses,
+ resumes, stops and rewinds; the window shows the bar number, the song's title
+ and the voice names, and a passage of bars can play in a loop. Media keys and
+ the desktop's media controls work the window (MPRIS).
+ .
+ quirelle-render plays a song into audio files and makes rehearsal tracks, one
+ per voice.")
+
+include(CPack)
