@@ -346,6 +346,9 @@ TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered
   };
   const Refused rows[] = {
       {"--from-bar 7 -o out.wav", "quirelle-render: the song has bars 1 to 5", "out.wav"},
+      {"--to-bar 0 -o out.wav", "quirelle-render: the song has bars 1 to 5", "out.wav"},
+      {"--pickup 1 --from-bar 6 -o out.wav", "quirelle-render: the song has bars 0 to 5",
+       "out.wav"},
       {"--from-bar 5 --to-bar 4 --parts tracks", "quirelle-render: bar 5 comes after bar 4",
        "tracks"},
       {"--from-tick 99999 --to-bar 2 -o out.wav",
