@@ -2,6 +2,7 @@
 // tracks of --parts (their names, each voice's level measured from the samples, the centred
 // voice), and the command line's own answers (--help, --version, the errors of a render).
 #include <sndfile.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "player/stream/synth/audio_file_writer.h"
 #include "tests/stream/synth_wav_reader.h"
 #include "tests/support/midi_image.h"
 #include "tests/support/run_command.h"
@@ -25,6 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using quirelle::stream::AudioFileFormat;
 
 const fs::path kHymn = fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid";
 
@@ -55,11 +58,11 @@ class RenderFiles : public ::testing::Test {
     std::string err;
   };
 
-  // Runs quirelle-render in the test's folder.
-  Run Render(const std::string& args) const {
+  // Runs quirelle-render in the test's folder, after the shell command `before` when given.
+  Run Render(const std::string& args, const std::string& before = "") const {
     const fs::path errPath = dir_ / "stderr.txt";
-    const std::string command =
-        "cd " + Quote(dir_) + " && " + QUIRELLE_RENDER_BIN + " " + args + " 2>" + Quote(errPath);
+    const std::string command = "cd " + Quote(dir_) + " && " + before + QUIRELLE_RENDER_BIN + " " +
+                                args + " 2>" + Quote(errPath);
     Run run;
     const quirelle::testing::CommandRun commandRun = quirelle::testing::RunCommand(command);
     run.status = commandRun.status;
@@ -319,6 +322,34 @@ TEST_F(RenderFiles, PartsAreNamedAfterTheVoicesAndSoundTheirVoiceFromTheCentre) 
   }
 }
 
+// Each format into a folder with too little room: a small tmpfs where one can be mounted, else a
+// limit on the size of any file the render writes. Either way nothing of the run may stay.
+TEST_F(RenderFiles, AFullDiskIsReportedAndLeavesNoFileBehind) {
+  const fs::path room = dir_ / "room";
+  fs::create_directories(room);
+  const bool mounted = ::mount("tmpfs", room.c_str(), "tmpfs", 0, "size=32k") == 0;
+  const std::string limit = mounted ? "" : "ulimit -f 64 && ";
+  const std::string reason = mounted ? "No space left on device" : "File too large";
+  const std::string song = " --rate 22050 " + Quote(kHymn);
+  for (const AudioFileFormat format : quirelle::stream::kAudioFileFormats) {
+    const std::string name(quirelle::stream::AudioFileFormatName(format));
+    if (!quirelle::stream::AudioFileProblem(format, 22050).empty()) {
+      continue;
+    }
+    for (const std::string& output :
+         {"-o " + Quote(room / ("out." + name)), "--parts " + Quote(room / "tracks")}) {
+      SCOPED_TRACE(output + " as " + name);
+      const Run run = Render("--format " + name + " " + output + song, limit);
+      EXPECT_EQ(run.status, 2);
+      EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+      EXPECT_TRUE(FileNamesIn(room).empty()) << *FileNamesIn(room).begin();
+    }
+  }
+  if (mounted) {
+    ::umount2(room.c_str(), MNT_DETACH);
+  }
+}
+
 TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered) {
   const Run help = Render("--help");
   EXPECT_EQ(help.status, 0);
@@ -350,7 +381,7 @@ TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered
            : "quirelle-render: this libsndfile cannot write MP3 files",
        "out.mp3"},
       {"--parts plain/tracks", "quirelle-render: cannot make the folder plain/tracks", "plain"},
-      {"--parts blocked", "cannot write blocked/Channel 2.wav", "blocked/Channel 3.wav"},
+      {"--parts blocked", "cannot write blocked/Channel 2.wav", "blocked/Channel 1.wav"},
   };
   for (const Refused& row : rows) {
     SCOPED_TRACE(row.args);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -174,7 +175,27 @@ std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
 struct FileRender {
   stream::HeldPanChannels centredPan;
   std::string label;
+  std::string shownPath;  // the file's name for the user, when it is written under another first
 };
+
+// `text` naming the file as the user knows it.
+std::string ShownAs(std::string text, const std::string& written, const FileRender& how) {
+  if (how.shownPath.empty()) {
+    return text;
+  }
+  for (std::size_t at = 0; (at = text.find(written, at)) != std::string::npos;) {
+    text.replace(at, written.size(), how.shownPath);
+    at += how.shownPath.size();
+  }
+  return text;
+}
+
+// A writer's error, naming the file once.
+std::string WriteError(const std::string& text, const std::string& written, const FileRender& how) {
+  const std::string shown = how.shownPath.empty() ? written : how.shownPath;
+  const std::string named = ShownAs(text, written, how);
+  return named.find(shown) != std::string::npos ? named : "cannot write " + shown + ": " + named;
+}
 
 int RenderAudioFile(const Options& options, std::ostream& err, const FileRender& how = {}) {
   stream::SynthOptions synth;
@@ -196,7 +217,9 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
     VolumeKeeper keeper(options.volumes);
     player::CNotifyingPlayer engine(*driver);
     engine.SetListener(&keeper);
-    if (!LoadSong(engine, options, err)) {
+    std::ostringstream loadError;  // the output file is made here, and may be refused
+    if (!LoadSong(engine, options, loadError)) {
+      err << ShownAs(loadError.str(), options.outputPath, how);
       return 2;
     }
     keeper.Attach(&engine);
@@ -214,7 +237,7 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
   const bool written = driver->Finish();
   bar.Finish();
   if (!written) {
-    err << "quirelle-render: cannot write " << options.outputPath << ": " << driver->FinishError()
+    err << "quirelle-render: " << WriteError(driver->FinishError(), options.outputPath, how)
         << "\n";
     return 2;
   }
@@ -234,31 +257,26 @@ bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, s
   return true;
 }
 
-bool MakeFolder(const std::string& path, std::ostream& err) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (!error && !std::filesystem::is_directory(path, error)) {
-    error = std::make_error_code(std::errc::not_a_directory);
-  }
-  if (error) {
-    err << "quirelle-render: cannot make the folder " << path << ": " << error.message() << "\n";
-    return false;
-  }
-  return true;
-}
-
-// One file per voice and the tutti, one after another; stops at the first that fails.
+// One file per voice and the tutti, one after another; stops at the first that fails, and then
+// the run leaves nothing behind.
 int RenderParts(const Options& options, std::ostream& err) {
   std::array<std::string, 4> names;
-  if (!ReadVoiceNames(options, &names, err) || !MakeFolder(options.partsDir, err)) {
+  if (!ReadVoiceNames(options, &names, err)) {
+    return 2;
+  }
+  PartsRun run;
+  std::string error;
+  if (!run.MakeFolder(options.partsDir, &error)) {
+    err << "quirelle-render: " << error << "\n";
     return 2;
   }
   const std::vector<PartFile> parts = PartFiles(names, stream::AudioFileFormatName(options.format));
   for (std::size_t i = 0; i < parts.size(); ++i) {
     Options part = options;
     part.volumes = parts[i].volumes;
-    part.outputPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
+    part.outputPath = run.StagedPath(parts[i].fileName);
     FileRender how;
+    how.shownPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
     if (parts[i].centredChannel) {
       how.centredPan.set(*parts[i].centredChannel);
     }
@@ -266,6 +284,10 @@ int RenderParts(const Options& options, std::ostream& err) {
     if (const int status = RenderAudioFile(part, err, how); status != 0) {
       return status;
     }
+  }
+  if (!run.Finish(&error)) {
+    err << "quirelle-render: " << error << "\n";
+    return 2;
   }
   return 0;
 }
