@@ -90,27 +90,24 @@ void WarnOfDamage(const VolumeKeeper& keeper, const Options& options, std::ostre
   }
 }
 
-void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
-  for (const stream::RecordedMessage& message : driver.Messages()) {
+// Prints what the device has played since the last call; the pauses' silencing is left out.
+void PrintEvents(stream::VirtualDriver& driver, std::ostream& out) {
+  for (const stream::RecordedMessage& message : driver.TakeMessages()) {
     if (message.kind != stream::RecordedMessage::Kind::kSilence) {
       out << EventLine(message.micros, message.tick, message.message) << '\n';
     }
   }
 }
 
-// Plays the song on the virtual device to its end; false when it cannot be loaded. `loaded`
-// sees the engine once the song is loaded.
-bool PlayOnVirtualDevice(
-    const Options& options, stream::VirtualDriver& driver, std::ostream& err,
-    const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr) {
+// Plays the song on the virtual device to its end; false when it cannot be loaded. `stepped`
+// sees the device after each step of its clock and once more at the end.
+bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err,
+                         const std::function<void(stream::VirtualDriver&)>& stepped) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
   engine.SetListener(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
-  }
-  if (loaded) {
-    loaded(engine);
   }
   keeper.Attach(&engine);
   engine.Play(false);
@@ -120,54 +117,52 @@ bool PlayOnVirtualDevice(
     const std::uint64_t before = keeper.posted();
     driver.Advance(step);
     driver.WaitIdle();
+    stepped(driver);
     // Over a long silence nothing comes back: take longer steps until something does.
     step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
   }
   keeper.Attach(nullptr);
+  stepped(driver);
   WarnOfDamage(keeper, options, err);
   return true;
 }
 
+// The lines go out as the song plays, so a long song never waits in memory whole.
 int RenderEvents(const Options& options, std::ostream& out, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  if (!PlayOnVirtualDevice(options, driver, err)) {
-    return 2;
-  }
-  PrintEvents(driver, out);
-  return 0;
+  const bool played = PlayOnVirtualDevice(options, driver, err,
+                                          [&](stream::VirtualDriver& d) { PrintEvents(d, out); });
+  return played ? 0 : 2;
 }
 
-// Device time of the last message a run on the virtual device sent.
-double LastMessageSeconds(const stream::VirtualDriver& driver) {
-  const auto messages = driver.Messages();
-  return messages.empty() ? 0 : static_cast<double>(messages.back().micros) / 1e6;
-}
-
-// What the window shows, and the song's length at its written tempo.
+// What the window shows, and the song's length at its written tempo, from its tempo map.
 int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
-  Options written = options;
-  written.tempoPercent = 100;
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  std::string lines;
-  const auto collect = [&](const player::CMidiStreamPlayer& engine) {
-    lines = SongInfoLines(engine, options.midiPath);
-  };
-  if (!PlayOnVirtualDevice(written, driver, err, collect)) {
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
     return 2;
   }
-  out << lines << SecondsLine(LastMessageSeconds(driver));
+  const TempoMap tempos(engine.file());
+  if (tempos.damage() != nullptr) {
+    err << "quirelle-render: " << options.midiPath << ": the song ends early: " << tempos.damage()
+        << "\n";
+  }
+  out << SongInfoLines(engine, options.midiPath)
+      << SecondsLine(PassageSeconds(engine.file(), tempos, engine.passage(), 100));
   return 0;
 }
 
 #if QUIRELLE_HAVE_SYNTH
-// The song's length at the chosen tempo, from a run on the virtual device (it takes moments).
-// Nothing, with the reason told, when the song cannot be played so.
+// The song's length at the chosen tempo, from its tempo map. Nothing, with the reason told, when
+// the song cannot be played so.
 std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  if (!PlayOnVirtualDevice(options, driver, err)) {
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
     return std::nullopt;
   }
-  return LastMessageSeconds(driver);
+  return PassageSeconds(engine.file(), TempoMap(engine.file()), engine.passage(),
+                        options.tempoPercent);
 }
 
 // What a file of a render needs beyond the options: the voice held at the centre, and what the
