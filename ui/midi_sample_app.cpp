@@ -1,8 +1,5 @@
 #include "ui/midi_sample_app.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QStringList>
 #include <memory>
 #include <new>
 
@@ -24,9 +21,9 @@ bool CMidiSampleApp::InitInstance() {
   framework::QtFileChooser chooser;
   CPlayerDlg dialog(*driver, chooser);
   // `quirelle FILE.mid`, as a file manager's "Open with" runs it.
-  const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1 && !arguments[1].isEmpty()) {
-    dialog.OpenOnStart(QFile::encodeName(arguments[1]).toStdString());
+  const std::vector<std::string>& arguments = this->arguments();
+  if (arguments.size() > 1 && !arguments[1].empty()) {
+    dialog.OpenOnStart(arguments[1]);
   }
   SetMainWindow(&dialog);
   dialog.DoModal();
