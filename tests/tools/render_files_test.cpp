@@ -322,6 +322,34 @@ TEST_F(RenderFiles, PartsAreNamedAfterTheVoicesAndSoundTheirVoiceFromTheCentre) 
   }
 }
 
+// --info's seconds come from the tempo map, at the written tempo: a bar at 120 beats a minute
+// (2 s), then one at 240 set by the first track and 60 by the second at the same tick, where the
+// first track's holds, as it does in play (1 s); a count-in bar goes at the starting tempo, and a
+// loop repeats it all.
+TEST_F(RenderFiles, InfoGivesTheLengthFromTheTempoMap) {
+  using quirelle::testing::TrackData;
+  std::vector<TrackData> tracks(2);
+  tracks[0].Tempo(0, 500000).Tempo(1920, 250000).End(1920);
+  tracks[1].Event(0, {0x90, 60, 100}).Tempo(1920, 1000000).Event(1920, {0x80, 60, 0}).End();
+  const fs::path song = dir_ / "tempi.mid";
+  const auto image = quirelle::testing::MidiImage(1, 480, tracks);
+  std::ofstream(song, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+  const std::pair<const char*, const char*> rows[] = {
+      {"", "seconds: 3.0\n"},
+      {"--tempo 50", "seconds: 3.0\n"},
+      {"--from-bar 2", "seconds: 1.0\n"},
+      {"--from-bar 1 --to-bar 1 --count-in --loop 2", "seconds: 8.0\n"},
+  };
+  for (const auto& [args, seconds] : rows) {
+    SCOPED_TRACE(args);
+    const Run run = Render(std::string(args) + " --info " + Quote(song));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(seconds), std::string::npos) << run.out;
+  }
+}
+
 // Each format into a folder with too little room: a small tmpfs where one can be mounted, else a
 // limit on the size of any file the render writes. Either way nothing of the run may stay.
 TEST_F(RenderFiles, AFullDiskIsReportedAndLeavesNoFileBehind) {
