@@ -126,8 +126,9 @@ namespace {
 std::string TemporaryPathFor(const std::string& path) {
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path target(path);
-  const std::string name = "." + target.filename().string() + ".part-" +
-                           std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  std::string name = target.filename().string();
+  name.insert(0, 1, '.');
+  name += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   return (target.parent_path() / name).string();
 }
 
