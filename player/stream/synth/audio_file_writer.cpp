@@ -307,7 +307,9 @@ bool AudioFileWriter::Write(const float* left, const float* right, std::uint32_t
   }
   for (std::uint32_t done = 0; done < frames;) {
     const std::uint32_t count = std::min(kChunkFrames, frames - done);
-    if (!WriteChunk(left + done, right + done, count) || systemError_ != 0) {
+    // The frame count, the library's own error and the bytes the system took must all agree.
+    if (!WriteChunk(left + done, right + done, count) || sf_error(file_.get()) != SF_ERR_NO_ERROR ||
+        systemError_ != 0) {
       error_ = "cannot write " + path_ + ": " + Reason(sf_strerror(file_.get()));
       Abandon();
       return false;
