@@ -39,13 +39,18 @@ void CMidiStreamPlayer::Shutdown() {
 
 int CMidiStreamPlayer::LoadFromFile(platform::ReadableFile& file) {
   ReleaseSong();
+  merger_.Reset();
   return file_.LoadFromFile(file) != 0 ? OpenStream() : 0;
 }
 
 int CMidiStreamPlayer::CreateFromImage(platform::ByteBlock image, std::uint32_t imageLength) {
   transport_.ClearOpenError();
   // A second image while one is held is refused, and the device stays as it is.
-  return file_.CreateFromImage(std::move(image), imageLength) != 0 ? OpenStream() : 0;
+  if (file_.CreateFromImage(std::move(image), imageLength) == 0) {
+    return 0;
+  }
+  merger_.Reset();
+  return OpenStream();
 }
 
 int CMidiStreamPlayer::OpenStream() {
@@ -64,7 +69,7 @@ void CMidiStreamPlayer::ReleaseSong() {
 
 int CMidiStreamPlayer::RewindTracks() {
   builder_.ResetClock();
-  return file_.RewindTracks();
+  return merger_.RewindTracks() ? 1 : 0;
 }
 
 int CMidiStreamPlayer::GetTimeDivision(std::uint16_t& division) const {

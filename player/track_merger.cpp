@@ -1,5 +1,7 @@
 #include "player/track_merger.h"
 
+#include <algorithm>
+
 #include "midi/vocabulary.h"
 #include "smf/event_reader.h"
 
@@ -13,23 +15,58 @@ bool IsNote(const smf::TrackEvent& event) {
 
 }  // namespace
 
-bool TrackMerger::TakeEarliestTrack() {
+bool TrackMerger::ComesAfter(std::uint32_t a, std::uint32_t b) const {
   const auto& tracks = file_.tracks();
-  smallestTime_ = 0xFFFFFFFF;
-  trackTaken_ = -1;
-  for (std::size_t i = 0; i < tracks.size(); ++i) {
-    const smf::TrackCursor& track = tracks[i];
-    // `<=` so that among equal times the highest-numbered track goes first.
-    if (!track.finished() && track.nextTime <= smallestTime_) {
-      smallestTime_ = track.nextTime;
-      trackTaken_ = static_cast<std::int32_t>(i);
+  const std::uint32_t timeA = tracks[a].nextTime;
+  const std::uint32_t timeB = tracks[b].nextTime;
+  // Among equal times the highest-numbered track goes first.
+  return timeA != timeB ? timeA > timeB : a < b;
+}
+
+void TrackMerger::BuildHeap() {
+  const auto& tracks = file_.tracks();
+  heap_.clear();
+  heap_.reserve(tracks.size());
+  for (std::uint32_t i = 0; i < tracks.size(); ++i) {
+    if (!tracks[i].finished()) {
+      heap_.push_back(i);
     }
   }
-  return trackTaken_ >= 0;
+  std::make_heap(heap_.begin(), heap_.end(),
+                 [this](std::uint32_t a, std::uint32_t b) { return ComesAfter(a, b); });
+  heapBuilt_ = true;
+}
+
+bool TrackMerger::TakeEarliestTrack() {
+  if (!heapBuilt_) {
+    BuildHeap();
+  }
+  if (heap_.empty()) {
+    smallestTime_ = 0xFFFFFFFF;
+    trackTaken_ = -1;
+    return false;
+  }
+  trackTaken_ = static_cast<std::int32_t>(heap_.front());
+  smallestTime_ = file_.tracks()[heap_.front()].nextTime;
+  return true;
 }
 
 TrackMerger::Read TrackMerger::ReadTaken(smf::TrackEvent& event) {
-  smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
+  const auto later = [this](std::uint32_t a, std::uint32_t b) { return ComesAfter(a, b); };
+  const auto taken = static_cast<std::uint32_t>(trackTaken_);
+  // Out of the heap while its time changes; back in unless it is done.
+  std::pop_heap(heap_.begin(), heap_.end(), later);
+  smf::TrackCursor& track = file_.tracks()[taken];
+  const Read read = ReadTrack(track, event);
+  if (track.finished()) {
+    heap_.pop_back();
+  } else {
+    std::push_heap(heap_.begin(), heap_.end(), later);
+  }
+  return read;
+}
+
+TrackMerger::Read TrackMerger::ReadTrack(smf::TrackCursor& track, smf::TrackEvent& event) {
   if (smf::ReadEvent(track, event) != 0) {
     return PlaceOnVoiceChannel(event) ? Read::kEvent : Read::kLeftOut;
   }
@@ -60,6 +97,7 @@ bool TrackMerger::PlaceOnVoiceChannel(smf::TrackEvent& event) const {
 bool TrackMerger::ChaseTo(std::uint32_t tick, ChaseState& chase,
                           std::vector<std::uint32_t>& notesAtTick) {
   notesAtTick.clear();
+  Reset();  // the cursors may have been placed since the last look
   smf::TrackEvent event;
   while (TakeEarliestTrack() && smallestTime_ <= tick) {
     const Read read = ReadTaken(event);

@@ -1,5 +1,7 @@
 // Merges the tracks of a loaded song into one sequence of events in time order, and can read
-// ahead to a point keeping only what is in effect there.
+// ahead to a point keeping only what is in effect there. The tracks wait in a heap keyed by their
+// next event's time, so taking the next event costs O(log tracks): a song of 65535 tracks plays as
+// readily as one of 16 with as many events.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,8 @@ class TrackMerger {
 
   TrackMerger(smf::MidiFile& file, ParseErrorListener& errors) : file_(file), errors_(errors) {}
 
-  // Finds the track whose next event comes first; false when every track is done.
+  // Finds the track whose next event comes first (of equal times, the highest-numbered track's);
+  // false when every track is done.
   bool TakeEarliestTrack();
   // Time of the next event, after TakeEarliestTrack returned true.
   std::uint32_t nextTime() const { return smallestTime_; }
@@ -42,16 +45,33 @@ class TrackMerger {
 
   // Where reading stands, to come back to later (the cursors point into the held image).
   const std::vector<smf::TrackCursor>& cursors() const { return file_.tracks(); }
-  void RestoreCursors(const std::vector<smf::TrackCursor>& cursors) { file_.tracks() = cursors; }
+  void RestoreCursors(const std::vector<smf::TrackCursor>& cursors) {
+    file_.tracks() = cursors;
+    Reset();
+  }
   // Every track back on its first event.
-  bool RewindTracks() { return file_.RewindTracks() != 0; }
+  bool RewindTracks() {
+    Reset();
+    return file_.RewindTracks() != 0;
+  }
+  // The cursors were placed anew from outside (a load, a rewind): the next look starts over.
+  void Reset() {
+    heap_.clear();
+    heapBuilt_ = false;
+  }
 
  private:
   // Moves a channel message of the taken track to its voice's channel; false to leave it out.
   bool PlaceOnVoiceChannel(smf::TrackEvent& event) const;
+  // Orders the heap: true when track `a`'s next event comes after track `b`'s.
+  bool ComesAfter(std::uint32_t a, std::uint32_t b) const;
+  void BuildHeap();
+  Read ReadTrack(smf::TrackCursor& track, smf::TrackEvent& event);
 
   smf::MidiFile& file_;
   ParseErrorListener& errors_;
+  std::vector<std::uint32_t> heap_;  // the unfinished tracks, the next to play in front
+  bool heapBuilt_ = false;
   std::int32_t trackTaken_ = -1;
   std::uint32_t smallestTime_ = 0;
 };

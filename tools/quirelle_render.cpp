@@ -1,4 +1,5 @@
 // quirelle-render: plays a MIDI file through the engine into audio files or an event listing.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -22,5 +23,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::ios::sync_with_stdio(false);
+  // Past a file-size limit a write should fail with "File too large", to be reported, rather than
+  // end the program and leave a partial file behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   return quirelle::render::RunRender(*parsed.options, std::cout, std::cerr);
 }

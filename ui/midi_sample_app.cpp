@@ -1,10 +1,7 @@
 #include "ui/midi_sample_app.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QFile>
 #include <QGuiApplication>
-#include <QStringList>
 #include <QTimer>
 #include <memory>
 #include <new>
@@ -30,9 +27,9 @@ bool CMidiSampleApp::InitInstance() {
   framework::QtFileChooser chooser;
   CPlayerDlg dialog(*driver, chooser);
   // `quirelle FILE.mid`, as a file manager's "Open with" runs it.
-  const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1 && !arguments[1].isEmpty()) {
-    dialog.OpenOnStart(QFile::encodeName(arguments[1]).toStdString());
+  const std::vector<std::string>& arguments = this->arguments();
+  if (arguments.size() > 1 && !arguments[1].empty()) {
+    dialog.OpenOnStart(arguments[1]);
   }
   // On the media-player bus once the window is built, that is, once its modal loop runs.
   std::unique_ptr<MediaPlayerBus> mediaBus;

@@ -2,10 +2,10 @@
 // its controls.
 #include "ui/player_dlg.h"
 
-#include <QFile>
 #include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
+#include <QUrl>
 #include <optional>
 #include <utility>
 
@@ -137,11 +137,14 @@ void CPlayerDlg::PressIfEnabled(QAbstractButton* button) {
 namespace {
 
 // The one local file a drag carries, or nothing.
-std::optional<QString> DraggedFile(const QMimeData* data) {
+// The file's path as the file system has it: a name that is not UTF-8 comes percent-encoded in
+// the URL, and would not survive becoming text.
+std::optional<std::string> DraggedFile(const QMimeData* data) {
   if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
     return std::nullopt;
   }
-  return data->urls().front().toLocalFile();
+  const QString encoded = data->urls().front().path(QUrl::FullyEncoded);
+  return QByteArray::fromPercentEncoding(encoded.toLatin1()).toStdString();
 }
 
 }  // namespace
@@ -159,8 +162,7 @@ void CPlayerDlg::dropEvent(QDropEvent* event) {
   }
   event->acceptProposedAction();
   // After the drop is over: a message box inside it would hold up the dragging program.
-  const std::string path = QFile::encodeName(*file).toStdString();
-  QTimer::singleShot(0, this, [this, path] { OpenGivenFile(path); });
+  QTimer::singleShot(0, this, [this, path = *file] { OpenGivenFile(path); });
 }
 
 void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {

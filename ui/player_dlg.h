@@ -65,7 +65,8 @@ class CPlayerDlg : public framework::CDialog {
   void DoDataExchange(framework::CDataExchange& dx) override;
   void OnHScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) override;
   void OnVScroll(unsigned code, unsigned thumbPosition, framework::CSliderCtrl* slider) override;
-  // Tells the user why a file cannot be played; a message box here.
+  // Tells the user why a file cannot be played, or that the settings cannot be saved; a message
+  // box here.
   virtual void ReportLoadProblem(const QString& text);
   // A file dropped on the window opens.
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -116,6 +117,8 @@ class CPlayerDlg : public framework::CDialog {
   // Remembering (player_dlg_memory.cpp).
   SongSettings CurrentSettings() const;
   void RememberSong();
+  // Tells the user, once a run, when the settings could not be saved.
+  void ReportSettingsProblem();
   void AddRecentFilesMenu();
   void ShowRecentFiles(const QPoint& globalPosition);
 

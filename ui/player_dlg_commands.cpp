@@ -61,7 +61,7 @@ int ScrolledPosition(unsigned code, unsigned thumbPosition, const framework::CSl
 void CPlayerDlg::TakeNewFile(const std::string& path) {
   m_strFileName = path;
   // A song opened before comes back as it was left; any other starts at the defaults.
-  const SongSettings song = m_memory.Recall(FromPath(path)).value_or(SongSettings{});
+  const SongSettings song = m_memory.Recall(path).value_or(SongSettings{});
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     m_nVolume[channel] = song.volumes[channel];
   }
@@ -124,7 +124,8 @@ bool CPlayerDlg::OpenAndLoad() {
     ReportLoadProblem(problem);
     return false;
   }
-  m_memory.AddRecentFile(FromPath(m_strFileName));
+  m_memory.AddRecentFile(m_strFileName);
+  ReportSettingsProblem();
   SetButtons(false, m_btnRewind->isEnabled(), true, false, false);
   ShowSongInControls(fileTitle);
   return true;
@@ -133,7 +134,8 @@ bool CPlayerDlg::OpenAndLoad() {
 QString CPlayerDlg::LoadHeldFile() {
   if (!m_file.Open(m_strFileName)) {
     // A recent file that has gone away is offered no more.
-    m_memory.RemoveRecentFile(FromPath(m_strFileName));
+    m_memory.RemoveRecentFile(m_strFileName);
+    ReportSettingsProblem();
     return QStringLiteral("The file \u201c%1\u201d cannot be opened: %2.")
         .arg(FromPath(m_strFileName), QString::fromStdString(m_file.Error()));
   }

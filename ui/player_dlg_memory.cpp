@@ -2,6 +2,8 @@
 // offers on the Open button's context menu.
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
+#include <optional>
 
 #include "ui/player_dlg.h"
 
@@ -38,7 +40,15 @@ SongSettings CPlayerDlg::CurrentSettings() const {
 void CPlayerDlg::RememberSong() {
   // Kept as each change is made, so that nothing is lost however the program ends.
   if (!m_strFileName.empty()) {
-    m_memory.Remember(FromPath(m_strFileName), CurrentSettings());
+    m_memory.Remember(m_strFileName, CurrentSettings());
+    ReportSettingsProblem();
+  }
+}
+
+void CPlayerDlg::ReportSettingsProblem() {
+  // Once the change that failed is done: it may come in the middle of a slider's drag.
+  if (const std::optional<QString> problem = m_memory.TakeSaveProblem()) {
+    QTimer::singleShot(0, this, [this, text = *problem] { ReportLoadProblem(text); });
   }
 }
 
@@ -53,26 +63,25 @@ void CPlayerDlg::AddRecentFilesMenu() {
 
 void CPlayerDlg::ShowRecentFiles(const QPoint& globalPosition) {
   m_menuRecent->clear();
-  const QStringList files = m_memory.RecentFiles();
-  if (files.isEmpty()) {
+  const std::vector<std::string> files = m_memory.RecentFiles();
+  if (files.empty()) {
     m_menuRecent->addAction(QStringLiteral("No recent files"))->setEnabled(false);
   }
   // Files of the same name in different folders show their whole paths.
   QStringList names;
-  for (const QString& file : files) {
-    names << QFileInfo(file).fileName();
+  for (const std::string& file : files) {
+    names << QFileInfo(FromPath(file)).fileName();
   }
-  for (int i = 0; i < files.size(); ++i) {
-    const QString& file = files[i];
-    const QString shown = names.count(names[i]) > 1 ? file : names[i];
+  for (int i = 0; i < names.size(); ++i) {
+    const std::string& file = files[static_cast<std::size_t>(i)];
+    const QString shown = names.count(names[i]) > 1 ? FromPath(file) : names[i];
     QAction* action = m_menuRecent->addAction(MenuText(i, shown));
-    action->setData(file);
-    action->setToolTip(file);
+    action->setData(QByteArray::fromStdString(file));
+    action->setToolTip(FromPath(file));
     // Queued: the file opens once the menu has closed, as a chosen file opens once the file
     // dialog has.
     connect(
-        action, &QAction::triggered, this,
-        [this, file] { OpenGivenFile(QFile::encodeName(file).toStdString()); },
+        action, &QAction::triggered, this, [this, file] { OpenGivenFile(file); },
         Qt::QueuedConnection);
   }
   m_menuRecent->popup(globalPosition);

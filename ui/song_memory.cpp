@@ -1,25 +1,41 @@
 // The song settings and the recent files over QSettings. A song's settings live in a group
 // named after a hash of its absolute path (a path's slashes would nest groups), which also
-// records the path itself.
+// records the path itself. A path is kept as text when it is UTF-8 and as bytes otherwise.
 #include "ui/song_memory.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
+#include <QFile>
+#include <QVariantList>
 #include <algorithm>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace quirelle::ui {
 namespace {
 
 const QString kRecentKey = QStringLiteral("recent/files");
 
-QString Absolute(const QString& path) {
-  return QFileInfo(path).absoluteFilePath();
+std::string Absolute(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
-QString SongGroup(const QString& absolutePath) {
+QByteArray Bytes(const std::string& path) {
+  return QByteArray::fromStdString(path);
+}
+
+// Text where the bytes are UTF-8, so that the file reads as before; the bytes themselves else.
+QVariant Stored(const std::string& path) {
+  const QByteArray bytes = Bytes(path);
+  const QString text = QString::fromUtf8(bytes);
+  return text.toUtf8() == bytes ? QVariant(text) : QVariant(bytes);
+}
+
+QString SongGroup(const std::string& absolutePath) {
   const QByteArray hash =
-      QCryptographicHash::hash(absolutePath.toUtf8(), QCryptographicHash::Sha1).toHex();
+      QCryptographicHash::hash(Bytes(absolutePath), QCryptographicHash::Sha1).toHex();
   return QStringLiteral("songs/") + QString::fromLatin1(hash) + u'/';
 }
 
@@ -39,10 +55,10 @@ SongMemory::SongMemory()
     : settings_(QSettings::UserScope, QString::fromLatin1(kSettingsName),
                 QString::fromLatin1(kSettingsName)) {}
 
-std::optional<SongSettings> SongMemory::Recall(const QString& path) const {
-  const QString absolute = Absolute(path);
+std::optional<SongSettings> SongMemory::Recall(const std::string& path) const {
+  const std::string absolute = Absolute(path);
   const QString group = SongGroup(absolute);
-  if (settings_.value(group + QStringLiteral("path")).toString() != absolute) {
+  if (settings_.value(group + QStringLiteral("path")).toByteArray() != Bytes(absolute)) {
     return std::nullopt;
   }
   SongSettings song;
@@ -60,10 +76,10 @@ std::optional<SongSettings> SongMemory::Recall(const QString& path) const {
   return song;
 }
 
-void SongMemory::Remember(const QString& path, const SongSettings& song) {
-  const QString absolute = Absolute(path);
+void SongMemory::Remember(const std::string& path, const SongSettings& song) {
+  const std::string absolute = Absolute(path);
   const QString group = SongGroup(absolute);
-  settings_.setValue(group + QStringLiteral("path"), absolute);
+  settings_.setValue(group + QStringLiteral("path"), Stored(absolute));
   settings_.setValue(group + QStringLiteral("fromBar"), song.fromBar);
   settings_.setValue(group + QStringLiteral("toBar"), song.toBar);
   settings_.setValue(group + QStringLiteral("loop"), song.loop);
@@ -73,28 +89,67 @@ void SongMemory::Remember(const QString& path, const SongSettings& song) {
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     settings_.setValue(group + VolumeKey(channel), song.volumes[channel]);
   }
+  Save();
 }
 
-QStringList SongMemory::RecentFiles() const {
-  QStringList files = settings_.value(kRecentKey).toStringList();
-  files.removeAll(QString());
-  files.removeDuplicates();
-  return files.mid(0, kRecentFilesKept);
-}
-
-void SongMemory::AddRecentFile(const QString& path) {
-  const QString absolute = Absolute(path);
-  QStringList files = RecentFiles();
-  files.removeAll(absolute);
-  files.prepend(absolute);
-  settings_.setValue(kRecentKey, files.mid(0, kRecentFilesKept));
-}
-
-void SongMemory::RemoveRecentFile(const QString& path) {
-  QStringList files = RecentFiles();
-  if (files.removeAll(Absolute(path)) > 0) {
-    settings_.setValue(kRecentKey, files);
+std::vector<std::string> SongMemory::RecentFiles() const {
+  const QVariant value = settings_.value(kRecentKey);
+  // One file comes back as a single value, several as a list of texts or of texts and bytes.
+  const QVariantList items =
+      value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList
+          ? value.toList()
+          : QVariantList{value};
+  std::vector<std::string> files;
+  for (const QVariant& item : items) {
+    const std::string file = item.toByteArray().toStdString();
+    if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end() &&
+        files.size() < static_cast<std::size_t>(kRecentFilesKept)) {
+      files.push_back(file);
+    }
   }
+  return files;
+}
+
+void SongMemory::AddRecentFile(const std::string& path) {
+  const std::string absolute = Absolute(path);
+  std::vector<std::string> files = RecentFiles();
+  files.erase(std::remove(files.begin(), files.end(), absolute), files.end());
+  files.insert(files.begin(), absolute);
+  StoreRecentFiles(files);
+}
+
+void SongMemory::RemoveRecentFile(const std::string& path) {
+  std::vector<std::string> files = RecentFiles();
+  const auto gone = std::remove(files.begin(), files.end(), Absolute(path));
+  if (gone != files.end()) {
+    files.erase(gone, files.end());
+    StoreRecentFiles(files);
+  }
+}
+
+void SongMemory::StoreRecentFiles(const std::vector<std::string>& files) {
+  QVariantList stored;
+  for (std::size_t i = 0; i < files.size() && i < static_cast<std::size_t>(kRecentFilesKept); ++i) {
+    stored.push_back(Stored(files[i]));
+  }
+  settings_.setValue(kRecentKey, stored);
+  Save();
+}
+
+void SongMemory::Save() {
+  settings_.sync();
+  saveFailed_ = saveFailed_ || settings_.status() != QSettings::NoError;
+}
+
+std::optional<QString> SongMemory::TakeSaveProblem() {
+  if (!saveFailed_ || told_) {
+    return std::nullopt;
+  }
+  told_ = true;
+  return QStringLiteral(
+             "The settings cannot be saved in \u201c%1\u201d. The bars, tempo and volumes of "
+             "your songs and the list of recent files will be forgotten when Quirelle closes.")
+      .arg(settings_.fileName());
 }
 
 }  // namespace quirelle::ui

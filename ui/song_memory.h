@@ -1,13 +1,16 @@
 // What the player window remembers between runs, in the user's settings
 // (~/.config/quirelle/quirelle.conf): for each song file, by its absolute path, the practice
-// passage, tempo and voice volumes it was left with; and the files opened most recently.
+// passage, tempo and voice volumes it was left with; and the files opened most recently. Paths
+// are the file system's bytes, so a file whose name is not UTF-8 is remembered and found again.
+// Each change is saved at once; settings that cannot be saved are told once per run.
 #pragma once
 
 #include <QSettings>
 #include <QString>
-#include <QStringList>
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace quirelle::ui {
 
@@ -33,17 +36,26 @@ class SongMemory {
 
   // What the song at `path` was left with; nothing for a song never changed. Values the
   // settings file holds out of range come back as their nearest allowed value.
-  std::optional<SongSettings> Recall(const QString& path) const;
-  void Remember(const QString& path, const SongSettings& settings);
+  std::optional<SongSettings> Recall(const std::string& path) const;
+  void Remember(const std::string& path, const SongSettings& settings);
 
   // Absolute paths, most recent first, at most kRecentFilesKept.
-  QStringList RecentFiles() const;
+  std::vector<std::string> RecentFiles() const;
   // Puts `path` first.
-  void AddRecentFile(const QString& path);
-  void RemoveRecentFile(const QString& path);
+  void AddRecentFile(const std::string& path);
+  void RemoveRecentFile(const std::string& path);
+
+  // The first time the settings could not be saved in this run, what to tell the user; nothing
+  // otherwise, and nothing again.
+  std::optional<QString> TakeSaveProblem();
 
  private:
+  void StoreRecentFiles(const std::vector<std::string>& files);
+  void Save();
+
   QSettings settings_;
+  bool saveFailed_ = false;
+  bool told_ = false;
 };
 
 }  // namespace quirelle::ui

@@ -1,6 +1,9 @@
 // The stream event builder: merging, buffer limits, tempo scaling, end of song, read errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "tests/player/builder_harness.h"
 #include "tests/support/memory_file.h"
 
@@ -112,12 +115,37 @@ TEST(Builder, PendingEventKeepsItsDeltaFromThePreviousBuffer) {
   EXPECT_EQ(second.back(), (Written{30, kNoteOff}));
 }
 
+// Seven tracks whose events meet at the same ticks in many combinations: each tick's events come
+// from the highest-numbered track down, each track's in its own order.
 TEST(Builder, EqualTimesGoHighestTrackFirst) {
-  BuilderHarness h(MidiImage(1, 480,
-                             {TrackData().Event(0, {0x90, 0x3C, 0x64}).End(),
-                              TrackData().Event(0, {0x91, 0x40, 0x64}).End()}));
-  EXPECT_EQ(h.Fill(true),
-            (std::vector<Written>{{0, kDefaultTempoWord}, {0, 0x644091}, {0, kNoteOn}}));
+  struct Timed {
+    std::uint32_t time;
+    std::uint32_t track;
+    std::uint32_t word;
+  };
+  std::vector<TrackData> tracks(7);
+  std::vector<Timed> expected;
+  for (std::uint32_t t = 0; t < tracks.size(); ++t) {
+    std::uint32_t time = 0;
+    for (std::uint32_t k = 0; k < 6; ++k) {
+      const std::uint32_t delta = (t * k + t) % 3 * 5;  // all within one buffer's span
+      time += delta;
+      const auto status = static_cast<std::uint8_t>(0x90 | t);
+      const auto key = static_cast<std::uint8_t>(60 + k);
+      tracks[t].Event(delta, {status, key, 100});
+      expected.push_back({time, t, 0x640000u | key << 8 | status});
+    }
+    tracks[t].End();
+  }
+  std::stable_sort(expected.begin(), expected.end(), [](const Timed& a, const Timed& b) {
+    return a.time != b.time ? a.time < b.time : a.track > b.track;
+  });
+  std::vector<Written> written = {{0, kDefaultTempoWord}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    written.push_back({expected[i].time - (i == 0 ? 0 : expected[i - 1].time), expected[i].word});
+  }
+  BuilderHarness h(MidiImage(1, 480, tracks));
+  EXPECT_EQ(h.Fill(true), written);
 }
 
 TEST(Builder, WhatTheDeviceDoesNotPlayIsLeftOutWithoutLosingTime) {

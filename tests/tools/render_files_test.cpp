@@ -2,6 +2,7 @@
 // tracks of --parts (their names, each voice's level measured from the samples, the centred
 // voice), and the command line's own answers (--help, --version, the errors of a render).
 #include <sndfile.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "player/stream/synth/audio_file_writer.h"
 #include "tests/stream/synth_wav_reader.h"
 #include "tests/support/midi_image.h"
 #include "tests/support/run_command.h"
@@ -25,6 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using quirelle::stream::AudioFileFormat;
 
 const fs::path kHymn = fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid";
 
@@ -60,11 +63,11 @@ class RenderFiles : public ::testing::Test {
     std::string err;
   };
 
-  // Runs quirelle-render in the test's folder.
-  Run Render(const std::string& args) const {
+  // Runs quirelle-render in the test's folder, after the shell command `before` when given.
+  Run Render(const std::string& args, const std::string& before = "") const {
     const fs::path errPath = dir_ / "stderr.txt";
-    const std::string command =
-        "cd " + Quote(dir_) + " && " + QUIRELLE_RENDER_BIN + " " + args + " 2>" + Quote(errPath);
+    const std::string command = "cd " + Quote(dir_) + " && " + before + QUIRELLE_RENDER_BIN + " " +
+                                args + " 2>" + Quote(errPath);
     Run run;
     const quirelle::testing::CommandRun commandRun = quirelle::testing::RunCommand(command);
     run.status = commandRun.status;
@@ -324,6 +327,62 @@ TEST_F(RenderFiles, PartsAreNamedAfterTheVoicesAndSoundTheirVoiceFromTheCentre) 
   }
 }
 
+// --info's seconds come from the tempo map, at the written tempo: a bar at 120 beats a minute
+// (2 s), then one at 240 set by the first track and 60 by the second at the same tick, where the
+// first track's holds, as it does in play (1 s); a count-in bar goes at the starting tempo, and a
+// loop repeats it all.
+TEST_F(RenderFiles, InfoGivesTheLengthFromTheTempoMap) {
+  using quirelle::testing::TrackData;
+  std::vector<TrackData> tracks(2);
+  tracks[0].Tempo(0, 500000).Tempo(1920, 250000).End(1920);
+  tracks[1].Event(0, {0x90, 60, 100}).Tempo(1920, 1000000).Event(1920, {0x80, 60, 0}).End();
+  const fs::path song = dir_ / "tempi.mid";
+  const auto image = quirelle::testing::MidiImage(1, 480, tracks);
+  std::ofstream(song, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+  const std::pair<const char*, const char*> rows[] = {
+      {"", "seconds: 3.0\n"},
+      {"--tempo 50", "seconds: 3.0\n"},
+      {"--from-bar 2", "seconds: 1.0\n"},
+      {"--from-bar 1 --to-bar 1 --count-in --loop 2", "seconds: 8.0\n"},
+  };
+  for (const auto& [args, seconds] : rows) {
+    SCOPED_TRACE(args);
+    const Run run = Render(std::string(args) + " --info " + Quote(song));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(seconds), std::string::npos) << run.out;
+  }
+}
+
+// Each format into a folder with too little room: a small tmpfs where one can be mounted, else a
+// limit on the size of any file the render writes. Either way nothing of the run may stay.
+TEST_F(RenderFiles, AFullDiskIsReportedAndLeavesNoFileBehind) {
+  const fs::path room = dir_ / "room";
+  fs::create_directories(room);
+  const bool mounted = ::mount("tmpfs", room.c_str(), "tmpfs", 0, "size=32k") == 0;
+  const std::string limit = mounted ? "" : "ulimit -f 64 && ";
+  const std::string reason = mounted ? "No space left on device" : "File too large";
+  const std::string song = " --rate 22050 " + Quote(kHymn);
+  for (const AudioFileFormat format : quirelle::stream::kAudioFileFormats) {
+    const std::string name(quirelle::stream::AudioFileFormatName(format));
+    if (!quirelle::stream::AudioFileProblem(format, 22050).empty()) {
+      continue;
+    }
+    for (const std::string& output :
+         {"-o " + Quote(room / ("out." + name)), "--parts " + Quote(room / "tracks")}) {
+      SCOPED_TRACE(output + " as " + name);
+      const Run run = Render("--format " + name + " " + output + song, limit);
+      EXPECT_EQ(run.status, 2);
+      EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+      EXPECT_TRUE(FileNamesIn(room).empty()) << *FileNamesIn(room).begin();
+    }
+  }
+  if (mounted) {
+    ::umount2(room.c_str(), MNT_DETACH);
+  }
+}
+
 TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered) {
   const Run help = Render("--help");
   EXPECT_EQ(help.status, 0);
@@ -358,7 +417,7 @@ TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered
            : "quirelle-render: this libsndfile cannot write MP3 files",
        "out.mp3"},
       {"--parts plain/tracks", "quirelle-render: cannot make the folder plain/tracks", "plain"},
-      {"--parts blocked", "cannot write blocked/Channel 2.wav", "blocked/Channel 3.wav"},
+      {"--parts blocked", "cannot write blocked/Channel 2.wav", "blocked/Channel 1.wav"},
   };
   for (const Refused& row : rows) {
     SCOPED_TRACE(row.args);

@@ -131,7 +131,9 @@ void PlayerDlgTest::StartWith(const std::string& path) {
 
 void PlayerDlgTest::Drop(const std::string& path) {
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+  // As a file manager sends it: the path's bytes percent-encoded, a name not UTF-8 too.
+  data.setUrls(
+      {QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"))});
   const QPoint middle = dialog->rect().center();
   QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(dialog.get(), &enter);

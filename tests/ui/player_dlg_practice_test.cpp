@@ -1,6 +1,10 @@
 // The practice row (a passage of bars, looped or counted in), what the window remembers of each
 // song, and the recent files on Open's context menu.
+#include <QDir>
+#include <QFile>
+#include <QSettings>
 #include <filesystem>
+#include <functional>
 
 #include "tests/ui/player_dlg_fixture.h"
 
@@ -193,6 +197,51 @@ TEST_F(PlayerDlgTest, OpenOffersTheEightLatestFilesAndDropsOneThatWentAway) {
       << dialog->problems[0].toStdString();
   EXPECT_EQ(Buttons(), kOnlyOpen);
   EXPECT_EQ(RecentFiles(), latest({5, 8, 6, 4, 3, 2, 1}));
+}
+
+// A path holding a space and a byte that is not UTF-8 (a Latin-1 "é") opens from the command line
+// and from a drop, and the song's tempo and its place in the recent files come back.
+TEST_F(PlayerDlgTest, ASongWhosePathIsNotUtf8OpensAndIsRemembered) {
+  const std::string path = WriteTempFile(RehearsalSong(4), "caf\xE9 hymn.mid");
+  const std::function<void(const std::string&)> ways[] = {
+      [this](const std::string& p) { StartWith(p); },
+      [this](const std::string& p) { Drop(p); },
+  };
+  for (const auto& openIt : ways) {
+    openIt(path);
+    EXPECT_TRUE(dialog->problems.empty()) << dialog->problems.front().toStdString();
+    EXPECT_EQ(Buttons(), kLoaded);
+  }
+  Key(res::kIdcTempo, Qt::Key_PageDown, true);
+  Key(res::kIdcTempo, Qt::Key_PageDown, false);
+  const int tempo = dialog->tempo();
+  ASSERT_NE(tempo, 100);
+  Drop(songPath);
+  Click(res::kIdcPlay);
+  Click(res::kIdcStop);
+  Deliver();
+  ASSERT_EQ(RecentFiles()->size(), 2u);
+  ChooseRecentFile(path);
+  EXPECT_TRUE(dialog->problems.empty());
+  EXPECT_EQ(dialog->tempo(), tempo);
+}
+
+// Settings that cannot be saved (a folder stands where the file goes) are told once a run.
+TEST_F(PlayerDlgTest, SettingsThatCannotBeSavedAreToldOnce) {
+  const QString file =
+      QSettings(QSettings::UserScope, ui::kSettingsName, ui::kSettingsName).fileName();
+  QFile::remove(file);
+  ASSERT_TRUE(QDir().mkpath(file));
+  OpenFile(songPath);
+  for (int i = 0; i < 3; ++i) {
+    Key(res::kIdcTempo, Qt::Key_PageDown, true);
+    Key(res::kIdcTempo, Qt::Key_PageDown, false);
+    Deliver();
+  }
+  QDir(file).removeRecursively();
+  ASSERT_EQ(dialog->problems.size(), 1u);
+  EXPECT_TRUE(dialog->problems[0].contains("settings cannot be saved"))
+      << dialog->problems[0].toStdString();
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // Voice names to file names, and the volumes of each rehearsal track.
 #include "tools/render/part_files.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace quirelle::render {
 namespace {
@@ -103,6 +107,92 @@ std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
   tutti.volumes.fill(100);
   files.push_back(std::move(tutti));
   return files;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string StagedName(const std::string& fileName) {
+  return "." + fileName + ".run-" + std::to_string(::getpid());
+}
+
+}  // namespace
+
+PartsRun::~PartsRun() {
+  if (!finished_) {
+    Undo();
+  }
+}
+
+bool PartsRun::MakeFolder(const std::string& folder, std::string* error) {
+  folder_ = folder;
+  std::error_code code;
+  for (fs::path missing = fs::absolute(folder, code).lexically_normal();
+       !code && !missing.empty() && !fs::exists(missing, code); missing = missing.parent_path()) {
+    madeFolders_.push_back(missing.string());
+    if (missing == missing.parent_path()) {
+      break;
+    }
+  }
+  if (!code) {
+    fs::create_directories(folder, code);
+  }
+  if (!code && !fs::is_directory(folder, code)) {
+    code = std::make_error_code(std::errc::not_a_directory);
+  }
+  if (code) {
+    *error = "cannot make the folder " + folder + ": " + code.message();
+    return false;
+  }
+  return true;
+}
+
+std::string PartsRun::StagedPath(const std::string& fileName) {
+  fileNames_.push_back(fileName);
+  return (fs::path(folder_) / StagedName(fileName)).string();
+}
+
+bool PartsRun::Finish(std::string* error) {
+  // A folder in the way is found before any file takes its name, so none has to be taken back.
+  for (const std::string& name : fileNames_) {
+    std::error_code code;
+    if (fs::is_directory(fs::path(folder_) / name, code)) {
+      *error = "cannot write " + (fs::path(folder_) / name).string() + ": " +
+               std::make_error_code(std::errc::is_a_directory).message();
+      Undo();
+      return false;
+    }
+  }
+  for (const std::string& name : fileNames_) {
+    std::error_code code;
+    const fs::path target = fs::path(folder_) / name;
+    fs::rename(fs::path(folder_) / StagedName(name), target, code);
+    if (code) {
+      *error = "cannot write " + target.string() + ": " + code.message();
+      Undo();
+      return false;
+    }
+    placed_.push_back(target.string());
+  }
+  finished_ = true;
+  return true;
+}
+
+void PartsRun::Undo() {
+  std::error_code ignored;  // what is not there was never made
+  for (const std::string& name : fileNames_) {
+    fs::remove(fs::path(folder_) / StagedName(name), ignored);
+  }
+  for (const std::string& path : placed_) {
+    fs::remove(path, ignored);
+  }
+  for (const std::string& folder : madeFolders_) {
+    fs::remove(folder, ignored);  // only while empty
+  }
+  fileNames_.clear();
+  placed_.clear();
+  madeFolders_.clear();
 }
 
 }  // namespace quirelle::render

@@ -34,4 +34,31 @@ std::string FileNameOfVoice(std::string_view name);
 std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
                                 std::string_view extension);
 
+// What one --parts run leaves: all of its files or nothing. Each part is written under a hidden
+// name and all take their own names together at the end, so a run that fails leaves nothing of
+// itself (files of the same names from before stay as they were), not even the folders it made.
+class PartsRun {
+ public:
+  PartsRun() = default;
+  PartsRun(const PartsRun&) = delete;
+  PartsRun& operator=(const PartsRun&) = delete;
+  ~PartsRun();  // an unfinished run takes back its files and folders
+
+  // Makes `folder` with its missing parents; false with the reason in `error`.
+  bool MakeFolder(const std::string& folder, std::string* error);
+  // Where the part `fileName` of the folder goes until Finish.
+  std::string StagedPath(const std::string& fileName);
+  // Gives every staged file its name; false with the reason in `error`, and then the run is undone.
+  bool Finish(std::string* error);
+
+ private:
+  void Undo();
+
+  std::string folder_;
+  std::vector<std::string> madeFolders_;  // deepest first
+  std::vector<std::string> fileNames_;
+  std::vector<std::string> placed_;  // files already under their names when Finish failed
+  bool finished_ = false;
+};
+
 }  // namespace quirelle::render

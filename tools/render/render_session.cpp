@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -90,27 +91,24 @@ void WarnOfDamage(const VolumeKeeper& keeper, const Options& options, std::ostre
   }
 }
 
-void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
-  for (const stream::RecordedMessage& message : driver.Messages()) {
+// Prints what the device has played since the last call; the pauses' silencing is left out.
+void PrintEvents(stream::VirtualDriver& driver, std::ostream& out) {
+  for (const stream::RecordedMessage& message : driver.TakeMessages()) {
     if (message.kind != stream::RecordedMessage::Kind::kSilence) {
       out << EventLine(message.micros, message.tick, message.message) << '\n';
     }
   }
 }
 
-// Plays the song on the virtual device to its end; false when it cannot be loaded. `loaded`
-// sees the engine once the song is loaded.
-bool PlayOnVirtualDevice(
-    const Options& options, stream::VirtualDriver& driver, std::ostream& err,
-    const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr) {
+// Plays the song on the virtual device to its end; false when it cannot be loaded. `stepped`
+// sees the device after each step of its clock and once more at the end.
+bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err,
+                         const std::function<void(stream::VirtualDriver&)>& stepped) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
   engine.SetListener(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
-  }
-  if (loaded) {
-    loaded(engine);
   }
   keeper.Attach(&engine);
   engine.Play(false);
@@ -120,42 +118,38 @@ bool PlayOnVirtualDevice(
     const std::uint64_t before = keeper.posted();
     driver.Advance(step);
     driver.WaitIdle();
+    stepped(driver);
     // Over a long silence nothing comes back: take longer steps until something does.
     step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
   }
   keeper.Attach(nullptr);
+  stepped(driver);
   WarnOfDamage(keeper, options, err);
   return true;
 }
 
+// The lines go out as the song plays, so a long song never waits in memory whole.
 int RenderEvents(const Options& options, std::ostream& out, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  if (!PlayOnVirtualDevice(options, driver, err)) {
-    return 2;
-  }
-  PrintEvents(driver, out);
-  return 0;
+  const bool played = PlayOnVirtualDevice(options, driver, err,
+                                          [&](stream::VirtualDriver& d) { PrintEvents(d, out); });
+  return played ? 0 : 2;
 }
 
-// Device time of the last message a run on the virtual device sent.
-double LastMessageSeconds(const stream::VirtualDriver& driver) {
-  const auto messages = driver.Messages();
-  return messages.empty() ? 0 : static_cast<double>(messages.back().micros) / 1e6;
-}
-
-// What the window shows, and the song's length at its written tempo.
+// What the window shows, and the song's length at its written tempo, from its tempo map.
 int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
-  Options written = options;
-  written.tempoPercent = 100;
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  std::string lines;
-  const auto collect = [&](const player::CMidiStreamPlayer& engine) {
-    lines = SongInfoLines(engine, options.midiPath);
-  };
-  if (!PlayOnVirtualDevice(written, driver, err, collect)) {
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
     return 2;
   }
-  out << lines << SecondsLine(LastMessageSeconds(driver));
+  const TempoMap tempos(engine.file());
+  if (tempos.damage() != nullptr) {
+    err << "quirelle-render: " << options.midiPath << ": the song ends early: " << tempos.damage()
+        << "\n";
+  }
+  out << SongInfoLines(engine, options.midiPath)
+      << SecondsLine(PassageSeconds(engine.file(), tempos, engine.passage(), 100));
   return 0;
 }
 
@@ -177,14 +171,16 @@ int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
 }
 
 #if QUIRELLE_HAVE_SYNTH
-// The song's length at the chosen tempo, from a run on the virtual device (it takes moments).
-// Nothing, with the reason told, when the song cannot be played so.
+// The song's length at the chosen tempo, from its tempo map. Nothing, with the reason told, when
+// the song cannot be played so.
 std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  if (!PlayOnVirtualDevice(options, driver, err)) {
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
     return std::nullopt;
   }
-  return LastMessageSeconds(driver);
+  return PassageSeconds(engine.file(), TempoMap(engine.file()), engine.passage(),
+                        options.tempoPercent);
 }
 
 // What a file of a render needs beyond the options: the voice held at the centre, and what the
@@ -192,7 +188,27 @@ std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
 struct FileRender {
   stream::HeldPanChannels centredPan;
   std::string label;
+  std::string shownPath;  // the file's name for the user, when it is written under another first
 };
+
+// `text` naming the file as the user knows it.
+std::string ShownAs(std::string text, const std::string& written, const FileRender& how) {
+  if (how.shownPath.empty()) {
+    return text;
+  }
+  for (std::size_t at = 0; (at = text.find(written, at)) != std::string::npos;) {
+    text.replace(at, written.size(), how.shownPath);
+    at += how.shownPath.size();
+  }
+  return text;
+}
+
+// A writer's error, naming the file once.
+std::string WriteError(const std::string& text, const std::string& written, const FileRender& how) {
+  const std::string shown = how.shownPath.empty() ? written : how.shownPath;
+  const std::string named = ShownAs(text, written, how);
+  return named.find(shown) != std::string::npos ? named : "cannot write " + shown + ": " + named;
+}
 
 int RenderAudioFile(const Options& options, std::ostream& err, const FileRender& how = {}) {
   stream::SynthOptions synth;
@@ -214,7 +230,9 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
     VolumeKeeper keeper(options.volumes);
     player::CNotifyingPlayer engine(*driver);
     engine.SetListener(&keeper);
-    if (!LoadSong(engine, options, err)) {
+    std::ostringstream loadError;  // the output file is made here, and may be refused
+    if (!LoadSong(engine, options, loadError)) {
+      err << ShownAs(loadError.str(), options.outputPath, how);
       return 2;
     }
     keeper.Attach(&engine);
@@ -232,7 +250,7 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
   const bool written = driver->Finish();
   bar.Finish();
   if (!written) {
-    err << "quirelle-render: cannot write " << options.outputPath << ": " << driver->FinishError()
+    err << "quirelle-render: " << WriteError(driver->FinishError(), options.outputPath, how)
         << "\n";
     return 2;
   }
@@ -252,31 +270,26 @@ bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, s
   return true;
 }
 
-bool MakeFolder(const std::string& path, std::ostream& err) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (!error && !std::filesystem::is_directory(path, error)) {
-    error = std::make_error_code(std::errc::not_a_directory);
-  }
-  if (error) {
-    err << "quirelle-render: cannot make the folder " << path << ": " << error.message() << "\n";
-    return false;
-  }
-  return true;
-}
-
-// One file per voice and the tutti, one after another; stops at the first that fails.
+// One file per voice and the tutti, one after another; stops at the first that fails, and then
+// the run leaves nothing behind.
 int RenderParts(const Options& options, std::ostream& err) {
   std::array<std::string, 4> names;
-  if (!ReadVoiceNames(options, &names, err) || !MakeFolder(options.partsDir, err)) {
+  if (!ReadVoiceNames(options, &names, err)) {
+    return 2;
+  }
+  PartsRun run;
+  std::string error;
+  if (!run.MakeFolder(options.partsDir, &error)) {
+    err << "quirelle-render: " << error << "\n";
     return 2;
   }
   const std::vector<PartFile> parts = PartFiles(names, stream::AudioFileFormatName(options.format));
   for (std::size_t i = 0; i < parts.size(); ++i) {
     Options part = options;
     part.volumes = parts[i].volumes;
-    part.outputPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
+    part.outputPath = run.StagedPath(parts[i].fileName);
     FileRender how;
+    how.shownPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
     if (parts[i].centredChannel) {
       how.centredPan.set(*parts[i].centredChannel);
     }
@@ -284,6 +297,10 @@ int RenderParts(const Options& options, std::ostream& err) {
     if (const int status = RenderAudioFile(part, err, how); status != 0) {
       return status;
     }
+  }
+  if (!run.Finish(&error)) {
+    err << "quirelle-render: " << error << "\n";
+    return 2;
   }
   return 0;
 }

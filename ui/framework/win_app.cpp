@@ -24,9 +24,11 @@ CWinApp::~CWinApp() {
 
 int CWinApp::Run(int& argc, char** argv) {
   if (QCoreApplication::instance() != nullptr) {
+    arguments_.assign(argv, argv + argc);
     return RunInstance();
   }
-  QApplication application(argc, argv);
+  QApplication application(argc, argv);  // takes its own options out of argv
+  arguments_.assign(argv, argv + argc);
   return RunInstance();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "ui/framework/resource_module.h"
 
@@ -26,6 +28,9 @@ class CWinApp {
   // Not owned; the owner of modeless dialogs created without one.
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
   const QString& name() const { return name_; }
+  // The command line of Run as the system gave it, bytes and all (Qt turns a file name that is
+  // not UTF-8 into other text), without the options Qt took for itself.
+  const std::vector<std::string>& arguments() const { return arguments_; }
 
  private:
   int RunInstance();
@@ -33,6 +38,7 @@ class CWinApp {
   const ResourceModule* resources_;
   QString name_;
   QWidget* mainWindow_ = nullptr;
+  std::vector<std::string> arguments_;
 };
 
 // The one application object, or nullptr.

@@ -1,11 +1,20 @@
 // Audio file output through libsndfile, and the check of what the library can write.
 #include "player/stream/synth/audio_file_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace quirelle::stream {
 namespace {
@@ -111,6 +120,31 @@ std::string AudioFileProblem(AudioFileFormat format, std::uint32_t sampleRate) {
   return {};
 }
 
+namespace {
+
+// A hidden name next to `path` that no other writer of this or another process takes.
+std::string TemporaryPathFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::filesystem::path target(path);
+  std::string name = target.filename().string();
+  name.insert(0, 1, '.');
+  name += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return (target.parent_path() / name).string();
+}
+
+// Creates the temporary file (mode 0666 less the umask, as a file the library made would have).
+int CreateTemporary(const std::string& path, std::string* tempPath) {
+  for (;;) {
+    *tempPath = TemporaryPathFor(path);
+    const int fd = ::open(tempPath->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) {
+      return fd;
+    }
+  }
+}
+
+}  // namespace
+
 AudioFileWriter::AudioFileWriter(const std::string& path, std::uint32_t sampleRate,
                                  AudioFileFormat format)
     : path_(path), pcm16_(format == AudioFileFormat::kWav || format == AudioFileFormat::kFlac) {
@@ -123,15 +157,109 @@ AudioFileWriter::AudioFileWriter(const std::string& path, std::uint32_t sampleRa
     error_ = "cannot write " + path + ": " + kMp3Rates;
     return;
   }
-  file_.reset(sf_open(path.c_str(), SFM_WRITE, &info));
-  if (!file_) {
-    error_ = "cannot write " + path + ": " + OpenErrorText();
+  // A folder in the way would only show at the rename, after the whole render.
+  if (std::error_code ignored; std::filesystem::is_directory(path, ignored)) {
+    error_ = "cannot write " + path + ": " + std::strerror(EISDIR);
     return;
+  }
+  fd_ = CreateTemporary(path, &tempPath_);
+  if (fd_ < 0) {
+    error_ = "cannot write " + path + ": " + std::strerror(errno);
+    return;
+  }
+  SF_VIRTUAL_IO io{&IoLength, &IoSeek, &IoRead, &IoWrite, &IoTell};
+  file_.reset(sf_open_virtual(&io, SFM_WRITE, &info, this));
+  if (!file_) {
+    error_ = "cannot write " + path + ": " + Reason(OpenErrorText());
+    Abandon();
   }
 }
 
 AudioFileWriter::~AudioFileWriter() {
-  Close();
+  Abandon();
+}
+
+AudioFileWriter& AudioFileWriter::Of(void* self) {
+  return *static_cast<AudioFileWriter*>(self);
+}
+
+sf_count_t AudioFileWriter::IoLength(void* self) {
+  struct stat status {};
+  return ::fstat(Of(self).fd_, &status) == 0 ? static_cast<sf_count_t>(status.st_size) : -1;
+}
+
+sf_count_t AudioFileWriter::IoSeek(sf_count_t offset, int whence, void* self) {
+  AudioFileWriter& writer = Of(self);
+  const off_t at = ::lseek(writer.fd_, static_cast<off_t>(offset), whence);
+  if (at < 0 && writer.systemError_ == 0) {
+    writer.systemError_ = errno;
+  }
+  return at;
+}
+
+sf_count_t AudioFileWriter::IoRead(void* to, sf_count_t count, void* self) {
+  const ssize_t n = ::read(Of(self).fd_, to, static_cast<std::size_t>(count));
+  return n < 0 ? 0 : n;
+}
+
+// Short writes are carried on; a failure is kept, and the bytes taken so far are reported.
+sf_count_t AudioFileWriter::IoWrite(const void* from, sf_count_t count, void* self) {
+  AudioFileWriter& writer = Of(self);
+  const auto* bytes = static_cast<const char*>(from);
+  sf_count_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(writer.fd_, bytes + done, static_cast<std::size_t>(count - done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      if (writer.systemError_ == 0) {
+        writer.systemError_ = n < 0 ? errno : EIO;
+      }
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+
+sf_count_t AudioFileWriter::IoTell(void* self) {
+  return ::lseek(Of(self).fd_, 0, SEEK_CUR);
+}
+
+std::string AudioFileWriter::Reason(const std::string& fallback) const {
+  return systemError_ != 0 ? std::strerror(systemError_) : fallback;
+}
+
+void AudioFileWriter::Abandon() {
+  file_.reset();
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(tempPath_.c_str());
+  }
+}
+
+bool AudioFileWriter::PutInPlace() {
+  const int fd = fd_;
+  fd_ = -1;
+  bool done = ::fsync(fd) == 0;
+  if (!done) {
+    systemError_ = errno;
+  }
+  if (::close(fd) != 0 && done) {
+    systemError_ = errno;
+    done = false;
+  }
+  if (done && ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    systemError_ = errno;
+    done = false;
+  }
+  if (!done) {
+    error_ = "cannot finish " + path_ + ": " + Reason("the file could not be written");
+    ::unlink(tempPath_.c_str());
+  }
+  return done;
 }
 
 std::int16_t AudioFileWriter::ToPcm16(float sample) {
@@ -179,8 +307,11 @@ bool AudioFileWriter::Write(const float* left, const float* right, std::uint32_t
   }
   for (std::uint32_t done = 0; done < frames;) {
     const std::uint32_t count = std::min(kChunkFrames, frames - done);
-    if (!WriteChunk(left + done, right + done, count)) {
-      error_ = "cannot write " + path_ + ": " + sf_strerror(file_.get());
+    // The frame count, the library's own error and the bytes the system took must all agree.
+    if (!WriteChunk(left + done, right + done, count) || sf_error(file_.get()) != SF_ERR_NO_ERROR ||
+        systemError_ != 0) {
+      error_ = "cannot write " + path_ + ": " + Reason(sf_strerror(file_.get()));
+      Abandon();
       return false;
     }
     frames_ += count;
@@ -193,11 +324,16 @@ bool AudioFileWriter::Close() {
   if (!file_) {
     return ok();
   }
+  // The encoders write their last frames and the header here, and some ignore a failed write.
   const int result = sf_close(file_.release());
-  if (result != 0 && error_.empty()) {
-    error_ = "cannot finish " + path_ + ": " + sf_error_number(result);
+  if (result != 0 || systemError_ != 0) {
+    error_ = "cannot write " + path_ + ": " + Reason(sf_error_number(result));
   }
-  return ok();
+  if (!ok()) {
+    Abandon();
+    return false;
+  }
+  return PutInPlace();
 }
 
 }  // namespace quirelle::stream

@@ -4,6 +4,12 @@
 // (libsndfile's own clipping conversion rounds down and turns the faintest negative sample into
 // -1); louder ones are clipped, never wrapped round. The lossy encoders get the samples clipped
 // to [-1, 1].
+//
+// The file appears whole or not at all: the samples go to a hidden temporary file in the target's
+// folder, every write is checked (the library's word and the bytes the system took), and only a
+// file closed, synced to the disk and complete is renamed over the target. On any failure the
+// temporary file is removed and the error names the file and the system's reason ("No space left
+// on device").
 #pragma once
 
 #include <sndfile.h>
@@ -19,10 +25,10 @@ namespace quirelle::stream {
 
 class AudioFileWriter final : public SynthAudioSink {
  public:
-  // Opens (creates or truncates) `path`. Check ok() / error() afterwards.
+  // Opens a temporary file next to `path`. Check ok() / error() afterwards.
   AudioFileWriter(const std::string& path, std::uint32_t sampleRate,
                   AudioFileFormat format = AudioFileFormat::kWav);
-  ~AudioFileWriter() override;  // Close()
+  ~AudioFileWriter() override;  // without a successful Close, removes the temporary file
   AudioFileWriter(const AudioFileWriter&) = delete;
   AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
@@ -32,8 +38,8 @@ class AudioFileWriter final : public SynthAudioSink {
   // Appends `frames` frames from the two channels. Returns false (and keeps the error) when the
   // file could not take them all.
   bool Write(const float* left, const float* right, std::uint32_t frames) override;
-  // Completes the file (header, last encoded frames) and closes it; false if that failed. Later
-  // writes fail.
+  // Completes the file (header, last encoded frames), syncs it and puts it in place of `path`;
+  // false if any of that or an earlier write failed, and then no file is left. Later writes fail.
   bool Close();
   std::uint64_t FramesWritten() const { return frames_; }
 
@@ -48,8 +54,25 @@ class AudioFileWriter final : public SynthAudioSink {
   };
   static constexpr std::uint32_t kChunkFrames = 1024;
   bool WriteChunk(const float* left, const float* right, std::uint32_t count);
+  // The system's reason for the first failed write, else `fallback`.
+  std::string Reason(const std::string& fallback) const;
+  // Closes and removes the temporary file.
+  void Abandon();
+  // Syncs and closes the temporary file and renames it to `path_`; false with error_ set.
+  bool PutInPlace();
+
+  // libsndfile writes through these, so every byte count and errno is seen here.
+  static AudioFileWriter& Of(void* self);
+  static sf_count_t IoLength(void* self);
+  static sf_count_t IoSeek(sf_count_t offset, int whence, void* self);
+  static sf_count_t IoRead(void* to, sf_count_t count, void* self);
+  static sf_count_t IoWrite(const void* from, sf_count_t count, void* self);
+  static sf_count_t IoTell(void* self);
 
   std::unique_ptr<SNDFILE, FileCloser> file_;
+  int fd_ = -1;          // the temporary file, open until put in place or abandoned
+  int systemError_ = 0;  // errno of the first failed write, seek or sync
+  std::string tempPath_;
   std::string path_;
   std::string error_;
   bool pcm16_ = true;

@@ -249,6 +249,13 @@ std::vector<RecordedMessage> VirtualDriver::Messages() const {
   return state_->messages;
 }
 
+std::vector<RecordedMessage> VirtualDriver::TakeMessages() {
+  std::vector<RecordedMessage> taken;
+  std::lock_guard lock(state_->mutex);
+  taken.swap(state_->messages);
+  return taken;
+}
+
 void VirtualDriver::ClearMessages() {
   std::lock_guard lock(state_->mutex);
   state_->messages.clear();

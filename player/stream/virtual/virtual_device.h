@@ -56,6 +56,9 @@ class VirtualDriver final : public StreamDriver {
 
   std::vector<RecordedMessage> Messages() const;
   void ClearMessages();
+  // The messages recorded since the last take or clear, handed over: a long run can be listed as
+  // it goes without keeping them all.
+  std::vector<RecordedMessage> TakeMessages();
   std::vector<std::uint32_t> CallbackMessages() const;  // MOM_* delivered, in order
 
   // Makes every later call of `op` fail with `code` until ClearFailures().
