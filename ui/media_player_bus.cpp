@@ -17,9 +17,6 @@
 #include <utility>
 #include <vector>
 
-#include "midi/vocabulary.h"
-#include "smf/chunk_layout.h"
-#include "smf/event_reader.h"
 #include "ui/framework/slider_ctrl.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
@@ -32,46 +29,12 @@ const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player")
 const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.quirelle");
 constexpr int kSlowestPercent = 20;
 constexpr int kFastestPercent = 500;
-constexpr std::uint32_t kDefaultMicrosPerQuarter = 500'000;
 
 // Answers `message` on `bus` with an error instead of the empty reply.
 void Refuse(QDBusConnection& bus, const QDBusMessage& message, QDBusError::ErrorType type,
             const QString& text) {
   message.setDelayedReply(true);
   bus.send(message.createErrorReply(type, text));
-}
-
-// The tempo changes of every track of the image, in the order of their ticks.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> TempoChanges(const std::uint8_t* image,
-                                                                  std::uint32_t imageLength) {
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> changes;
-  smf::FileHeader header;
-  if (image == nullptr || !smf::ReadFileHeader(image, imageLength, header)) {
-    return changes;
-  }
-  std::uint64_t offset = smf::kFileHeaderSize;
-  smf::TrackChunk chunk;
-  for (int track = 0;
-       track < header.trackCount && smf::NextTrackChunk(image, imageLength, offset, chunk);
-       ++track) {
-    smf::TrackCursor cursor;
-    cursor.start = image + chunk.dataOffset;
-    cursor.length = chunk.length;
-    if (chunk.length == 0 || !smf::PlaceOnFirstEvent(cursor)) {
-      continue;
-    }
-    smf::TrackEvent event;
-    while (smf::ReadEvent(cursor, event) == 1) {
-      if (event.status == midi::kMeta && event.data1 == midi::kMetaSetTempo && event.length == 3) {
-        const std::uint8_t* d = event.data.get();
-        changes.emplace_back(event.time, (std::uint32_t{d[0]} << 16) | (d[1] << 8) | d[2]);
-      }
-      event.Clear();
-    }
-  }
-  std::stable_sort(changes.begin(), changes.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  return changes;
 }
 
 // The root interface: the program as a whole.
@@ -448,38 +411,14 @@ qlonglong MediaPlayerBus::Position() const {
   return static_cast<qlonglong>(AtCurrentTempo(WrittenMicrosAt(tick)));
 }
 
-void MediaPlayerBus::ReadTempoMap() const {
-  const smf::MidiFile& file = window_.engine().file();
-  if (file.image() != timedImage_) {
-    timedImage_ = file.image();
-    tempoChanges_ = TempoChanges(file.image(), file.imageLength());
-  }
-}
-
 std::uint64_t MediaPlayerBus::WrittenMicrosAt(std::uint32_t tick) const {
-  const std::uint16_t division = window_.engine().file().division();
-  if (midi::IsSmpteDivision(division)) {
-    const std::uint32_t fps = midi::SmpteFramesPerSecond(division);
-    const double framesPerSecond = fps == 29 ? 30000.0 / 1001.0 : fps;
-    const double ticksPerSecond = framesPerSecond * midi::SmpteTicksPerFrame(division);
-    return ticksPerSecond > 0 ? static_cast<std::uint64_t>(tick * 1e6 / ticksPerSecond) : 0;
+  const smf::MidiFile& file = window_.engine().file();
+  if (!tempos_ || file.image() != timedImage_ || file.imageLength() != timedLength_) {
+    timedImage_ = file.image();
+    timedLength_ = file.imageLength();
+    tempos_ = std::make_unique<smf::TempoMap>(file);
   }
-  if (division == 0) {
-    return 0;
-  }
-  ReadTempoMap();
-  std::uint64_t micros = 0;
-  std::uint32_t from = 0;
-  std::uint32_t perQuarter = kDefaultMicrosPerQuarter;
-  for (const auto& [at, value] : tempoChanges_) {
-    if (at >= tick) {
-      break;
-    }
-    micros += std::uint64_t{at - from} * perQuarter / division;
-    from = at;
-    perQuarter = value;
-  }
-  return micros + std::uint64_t{tick - from} * perQuarter / division;
+  return static_cast<std::uint64_t>(tempos_->SecondsTo(tick, 100) * 1e6);
 }
 
 std::uint64_t MediaPlayerBus::AtCurrentTempo(std::uint64_t writtenMicros) const {

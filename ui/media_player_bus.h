@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "smf/tempo_map.h"
+
 namespace quirelle::ui {
 
 class CPlayerDlg;
@@ -75,7 +77,6 @@ class MediaPlayerBus : public QObject {
   // The held song's microseconds at its written tempo at `tick`, from its tempo changes.
   std::uint64_t WrittenMicrosAt(std::uint32_t tick) const;
   std::uint64_t AtCurrentTempo(std::uint64_t writtenMicros) const;
-  void ReadTempoMap() const;
 
   CPlayerDlg& window_;
   QDBusConnection bus_;
@@ -86,9 +87,10 @@ class MediaPlayerBus : public QObject {
   // Each song the window takes is a new track for the bus.
   mutable int songNumber_ = 0;
   mutable std::string numberedFile_;
-  // The tempo changes of the song whose image is `timedImage_`: (tick, µs per quarter).
+  // The tempo map of the song whose image is `timedImage_`, read when it is first asked for.
   mutable const std::uint8_t* timedImage_ = nullptr;
-  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> tempoChanges_;
+  mutable std::uint32_t timedLength_ = 0;
+  mutable std::unique_ptr<smf::TempoMap> tempos_;
 };
 
 }  // namespace quirelle::ui

@@ -143,7 +143,7 @@ int PrintInfo(const Options& options, std::ostream& out, std::ostream& err) {
   if (!LoadSong(engine, options, err)) {
     return 2;
   }
-  const TempoMap tempos(engine.file());
+  const smf::TempoMap tempos(engine.file());
   if (tempos.damage() != nullptr) {
     err << "quirelle-render: " << options.midiPath << ": the song ends early: " << tempos.damage()
         << "\n";
@@ -179,7 +179,7 @@ std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
   if (!LoadSong(engine, options, err)) {
     return std::nullopt;
   }
-  return PassageSeconds(engine.file(), TempoMap(engine.file()), engine.passage(),
+  return PassageSeconds(engine.file(), smf::TempoMap(engine.file()), engine.passage(),
                         options.tempoPercent);
 }
 

@@ -9,33 +9,6 @@
 #include "smf/text.h"
 
 namespace quirelle::render {
-namespace {
-
-constexpr std::uint32_t kDefaultTempo = 500000;    // µs per quarter note before any tempo
-constexpr std::uint32_t kLargestTempo = 0xFFFFFF;  // what a stream's tempo word holds
-
-// A written tempo at a tempo percent, as the stream plays it.
-std::uint32_t ScaledTempo(std::uint32_t tempo, std::uint32_t percent) {
-  const std::uint64_t scaled = std::uint64_t{tempo} * 100 / std::max<std::uint32_t>(percent, 1);
-  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(scaled, 1, kLargestTempo));
-}
-
-// The tempo a Set Tempo event sets; 0 for one too short to hold it (the player skips those).
-std::uint32_t TempoOf(const smf::TrackEvent& event) {
-  const std::uint8_t* data = event.data.get();
-  if (event.length < 3 || data == nullptr) {
-    return 0;
-  }
-  return (std::uint32_t{data[0]} << 16) | (std::uint32_t{data[1]} << 8) | data[2];
-}
-
-struct TrackChange {
-  std::uint32_t tick;
-  std::uint32_t track;
-  std::uint32_t tempo;
-};
-
-}  // namespace
 
 std::string SongInfoLines(const player::CMidiStreamPlayer& engine, const std::string& path) {
   std::string lines = "title: " + smf::DisplayTitle(engine.file().title(), path) + "\n";
@@ -54,79 +27,7 @@ std::string SecondsLine(double seconds) {
   return text;
 }
 
-TempoMap::TempoMap(const smf::MidiFile& file) : division_(file.division()) {
-  std::vector<TrackChange> found;
-  std::uint32_t lastTick = 0;
-  std::uint32_t damagedAt = 0xFFFFFFFF;
-  const auto& tracks = file.tracks();
-  for (std::uint32_t i = 0; i < tracks.size(); ++i) {
-    smf::TrackCursor cursor = tracks[i];
-    if (cursor.start == nullptr || !smf::PlaceOnFirstEvent(cursor)) {
-      continue;
-    }
-    smf::TrackEvent event;
-    while (!cursor.finished()) {
-      const std::uint32_t at = cursor.nextTime;
-      if (smf::ReadEvent(cursor, event) == 0) {
-        if (!cursor.finished() && at < damagedAt) {
-          damagedAt = at;
-          damage_ = cursor.error;
-        }
-        break;
-      }
-      if (!event.IsEndOfTrack()) {
-        lastTick = std::max(lastTick, event.time);
-      }
-      if (event.status == midi::kMeta && event.data1 == midi::kMetaSetTempo) {
-        if (const std::uint32_t tempo = TempoOf(event); tempo != 0) {
-          found.push_back({event.time, i, tempo});
-        }
-      }
-      event.data.reset();
-    }
-  }
-  endTick_ = std::min(lastTick, damagedAt);
-  // The player meets equal ticks from the highest-numbered track down: the last one met holds.
-  std::sort(found.begin(), found.end(), [](const TrackChange& a, const TrackChange& b) {
-    return a.tick != b.tick ? a.tick < b.tick : a.track > b.track;
-  });
-  changes_.push_back({0, kDefaultTempo});
-  for (const TrackChange& change : found) {
-    if (change.tick == changes_.back().tick) {
-      changes_.back().tempo = change.tempo;
-    } else {
-      changes_.push_back({change.tick, change.tempo});
-    }
-  }
-}
-
-std::uint32_t TempoMap::TempoAt(std::uint32_t tick) const {
-  const auto after = std::upper_bound(changes_.begin(), changes_.end(), tick,
-                                      [](std::uint32_t t, const Change& c) { return t < c.tick; });
-  return std::prev(after)->tempo;
-}
-
-double TempoMap::SecondsTo(std::uint32_t tick, std::uint32_t tempoPercent) const {
-  if (midi::IsSmpteDivision(division_)) {
-    const std::uint32_t fps = midi::SmpteFramesPerSecond(division_);
-    const double framesPerSecond = fps == 29 ? 30000.0 / 1001.0 : fps;
-    const std::uint32_t ticksPerFrame = midi::SmpteTicksPerFrame(division_);
-    return ticksPerFrame == 0 ? 0 : tick / (framesPerSecond * ticksPerFrame);
-  }
-  if (division_ == 0) {
-    return 0;
-  }
-  double micros = 0;
-  for (std::size_t i = 0; i < changes_.size() && changes_[i].tick < tick; ++i) {
-    const std::uint32_t until =
-        i + 1 < changes_.size() ? std::min(changes_[i + 1].tick, tick) : tick;
-    micros += static_cast<double>(until - changes_[i].tick) *
-              ScaledTempo(changes_[i].tempo, tempoPercent) / division_;
-  }
-  return micros / 1e6;
-}
-
-double PassageSeconds(const smf::MidiFile& file, const TempoMap& tempos,
+double PassageSeconds(const smf::MidiFile& file, const smf::TempoMap& tempos,
                       const player::Passage& passage, std::uint32_t tempoPercent) {
   const std::uint32_t end = std::min(passage.endTick, tempos.endTick());
   const std::uint32_t from = std::min(passage.fromTick, end);
@@ -136,7 +37,7 @@ double PassageSeconds(const smf::MidiFile& file, const TempoMap& tempos,
     const smf::TimeSigEntry& metre = file.timeSignatures().MetreAt(from);
     const std::uint64_t beat = std::max<std::uint64_t>(1, (4 * division) >> metre.denominatorPower);
     play += static_cast<double>(beat * metre.numerator) *
-            ScaledTempo(tempos.TempoAt(from), tempoPercent) / division / 1e6;
+            smf::ScaledTempo(tempos.TempoAt(from), tempoPercent) / division / 1e6;
   }
   return play * std::max<std::uint32_t>(passage.plays, 1);
 }
