@@ -15,6 +15,7 @@ namespace {
 constexpr std::uint8_t kText = 0x01;
 constexpr std::uint8_t kLyric = 0x05;
 constexpr std::string_view kKaraokeHeader = "@KMIDI KARAOKE FILE";
+constexpr std::size_t kLongLine = 40;  // bytes of a line's text that still fit the window
 
 struct RawText {
   std::uint32_t tick = 0;
@@ -99,20 +100,22 @@ class LineMaker {
     for (std::size_t i = 0; i <= bytes.size(); ++i) {
       if (i == bytes.size() || IsLineMark(bytes[i])) {
         AddPiece(text.tick, bytes.substr(start, i - start));
-        if (i < bytes.size()) {
-          breakPending_ = true;
-          marked_ = true;
-        }
+        breakPending_ = breakPending_ || i < bytes.size();
         start = i + 1;
       }
     }
   }
 
   Words Finish() {
-    if (!karaoke_ && !marked_) {
-      return PhraseLines();
+    Words lines;
+    for (WordsLine& line : words_) {
+      if (LineText(line).size() > kLongLine) {
+        SplitAtPhrases(line, lines);
+      } else {
+        lines.push_back(std::move(line));
+      }
     }
-    return std::move(words_);
+    return lines;
   }
 
  private:
@@ -157,28 +160,23 @@ class LineMaker {
     spaceAfterLast_ = trailingSpace;
   }
 
-  // Words without any line marks break after each syllable that ends a phrase, so that a line
-  // is what a singer sings in one breath rather than the whole song.
-  Words PhraseLines() {
-    Words lines;
+  // A long line (a whole song, where the file marks no lines) breaks after each syllable that
+  // ends a phrase, so that a line is what a singer sings in one breath and fits the window.
+  static void SplitAtPhrases(WordsLine& line, Words& lines) {
     bool breakNext = true;
-    for (WordsLine& line : words_) {
-      for (Syllable& syllable : line.syllables) {
-        if (breakNext) {
-          lines.emplace_back();
-          syllable.spaceBefore = false;
-        }
-        breakNext = IsPhraseEnd(syllable.text);
-        lines.back().syllables.push_back(std::move(syllable));
+    for (Syllable& syllable : line.syllables) {
+      if (breakNext) {
+        lines.emplace_back();
+        syllable.spaceBefore = false;
       }
+      breakNext = IsPhraseEnd(syllable.text);
+      lines.back().syllables.push_back(std::move(syllable));
     }
-    return lines;
   }
 
   bool karaoke_;
   Words words_;
   bool breakPending_ = false;
-  bool marked_ = false;
   bool joinNext_ = false;
   bool spaceAfterLast_ = false;
 };
