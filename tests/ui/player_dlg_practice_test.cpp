@@ -1,5 +1,6 @@
 // The practice row (a passage of bars, looped or counted in), what the window remembers of each
 // song, the recent files on Open's context menu, and the words line following a passage.
+#include <QTest>
 #include <filesystem>
 
 #include "tests/ui/player_dlg_fixture.h"
@@ -262,6 +263,32 @@ TEST_F(PlayerDlgTest, WordsLineFollowsTheSongAndEachRepeatOfAPassage) {
   Click(res::kIdcStop);
   Deliver();
   EXPECT_EQ(Text(res::kIdcWords), "") << "no song, no words";
+}
+
+// Voices 1 and 2 with words of their own, 3 and 4 without: a click on a name with words follows
+// them, one without changes nothing, and the song comes back following the voice clicked.
+TEST_F(PlayerDlgTest, AClickOnAVoiceNameFollowsItsWordsRememberedWithTheSong) {
+  std::vector<TrackData> tracks{TrackData().Tempo(0, 500000).End()};
+  const char* words[] = {"Ave", "Sancta", "", ""};
+  for (std::uint8_t voice = 0; voice < 4; ++voice) {
+    TrackData track;
+    if (*words[voice] != 0) {
+      track.Text(0, 0x05, words[voice]);
+    }
+    tracks.push_back(track.Event(0, {static_cast<std::uint8_t>(0x90 | voice), 60, 80})
+                         .Event(480, {static_cast<std::uint8_t>(0x80 | voice), 60, 0})
+                         .End());
+  }
+  const std::string path = WriteTempFile(MidiImage(1, 480, tracks), "two_texts.mid");
+  OpenFile(path);
+  EXPECT_EQ(Text(res::kIdcWords), "Ave");
+  for (const auto& [name, shown] :
+       {std::pair{res::kIdcName2, "Sancta"}, {res::kIdcName3, "Sancta"}}) {
+    QTest::mouseClick(dialog->GetDlgItem(name), Qt::LeftButton);
+    EXPECT_EQ(Text(res::kIdcWords), shown) << name;
+  }
+  StartWith(path);
+  EXPECT_EQ(Text(res::kIdcWords), "Sancta");
 }
 
 }  // namespace
