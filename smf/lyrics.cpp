@@ -50,27 +50,35 @@ bool StartsLine(const RawText& text) {
   return !text.bytes.empty() && (text.bytes.front() == '/' || text.bytes.front() == '\\');
 }
 
+bool IsKaraokeHeader(const RawText& text) {
+  return text.bytes.starts_with(kKaraokeHeader);
+}
+
+std::vector<RawText> WithoutHeaders(std::vector<RawText>::const_iterator begin,
+                                    std::vector<RawText>::const_iterator end) {
+  std::vector<RawText> words;
+  std::copy_if(begin, end, std::back_inserter(words),
+               [](const RawText& t) { return t.bytes.empty() || t.bytes.front() != '@'; });
+  return words;
+}
+
 // The words of the karaoke track: from its first `/` or `\` line, or from after the karaoke
-// header; headers are left out.
+// header; headers are left out. Without the header, one text that happens to begin with a slash
+// makes no karaoke: it takes two.
 std::vector<RawText> KaraokeText(const std::vector<TrackTexts>& tracks) {
+  const bool header = std::any_of(tracks.begin(), tracks.end(), [](const TrackTexts& track) {
+    return std::any_of(track.texts.begin(), track.texts.end(), IsKaraokeHeader);
+  });
   for (const TrackTexts& track : tracks) {
     const auto first = std::find_if(track.texts.begin(), track.texts.end(), StartsLine);
-    if (first != track.texts.end()) {
-      std::vector<RawText> words;
-      std::copy_if(first, track.texts.end(), std::back_inserter(words),
-                   [](const RawText& t) { return t.bytes.empty() || t.bytes.front() != '@'; });
-      return words;
+    if (std::count_if(track.texts.begin(), track.texts.end(), StartsLine) >= (header ? 1 : 2)) {
+      return WithoutHeaders(first, track.texts.end());
     }
   }
   for (const TrackTexts& track : tracks) {
-    const auto header = std::find_if(track.texts.begin(), track.texts.end(), [](const RawText& t) {
-      return t.bytes.starts_with(kKaraokeHeader);
-    });
-    if (header != track.texts.end()) {
-      std::vector<RawText> words;
-      std::copy_if(header + 1, track.texts.end(), std::back_inserter(words),
-                   [](const RawText& t) { return t.bytes.empty() || t.bytes.front() != '@'; });
-      return words;
+    const auto found = std::find_if(track.texts.begin(), track.texts.end(), IsKaraokeHeader);
+    if (found != track.texts.end()) {
+      return WithoutHeaders(found + 1, track.texts.end());
     }
   }
   return {};

@@ -70,6 +70,46 @@ void AddLines(const smf::Words& words, const Stretch& stretch, std::uint32_t sta
 
 }  // namespace
 
+MomentKeeper::MomentKeeper(std::vector<std::uint32_t> ticks) : ticks_(std::move(ticks)) {
+  std::sort(ticks_.begin(), ticks_.end());
+}
+
+bool MomentKeeper::Crosses(std::uint32_t from, std::uint32_t to) const {
+  const auto at = std::lower_bound(ticks_.begin(), ticks_.end(), from);
+  return at != ticks_.end() && *at <= to;
+}
+
+void MomentKeeper::Add(const SongMoment& moment) {
+  if (!last_ || moment.tick < last_->tick || Crosses(last_->tick, moment.tick)) {
+    // The moment before is where the song stood before it, the ones after give its speed.
+    if (last_ && (kept_.empty() || kept_.back().micros != last_->micros)) {
+      kept_.push_back(*last_);
+    }
+    kept_.push_back(moment);
+    keepNext_ = kSpeedSpan + 1;
+  } else if (keepNext_ > 0) {
+    kept_.push_back(moment);
+    --keepNext_;
+  }
+  last_ = moment;
+}
+
+std::vector<SongMoment> MomentKeeper::Kept() const {
+  std::vector<SongMoment> kept = kept_;
+  if (last_ && (kept.empty() || kept.back().micros != last_->micros)) {
+    kept.push_back(*last_);
+  }
+  return kept;
+}
+
+std::vector<std::uint32_t> LrcTicks(const smf::Words& words, std::uint32_t fromTick) {
+  std::vector<std::uint32_t> ticks{fromTick};
+  for (const smf::WordsLine& line : words) {
+    ticks.push_back(line.syllables.front().tick);
+  }
+  return ticks;
+}
+
 std::string LrcText(const smf::Words& words, const std::vector<SongMoment>& moments,
                     std::uint32_t fromTick) {
   std::string text;

@@ -93,12 +93,11 @@ void WarnOfDamage(const VolumeKeeper& keeper, const Options& options, std::ostre
   }
 }
 
-void NoteMoment(player::CMidiStreamPlayer& engine, std::uint64_t micros,
-                std::vector<SongMoment>& moments) {
+void NoteMoment(player::CMidiStreamPlayer& engine, std::uint64_t micros, MomentKeeper& moments) {
   stream::MMTIME time{};
   time.wType = stream::TIME_TICKS;
   if (engine.GetPosition(&time) != 0 && time.wType == stream::TIME_TICKS) {
-    moments.push_back({micros, time.u.ticks});
+    moments.Add({micros, time.u.ticks});
   }
 }
 
@@ -116,7 +115,7 @@ void PrintEvents(const stream::VirtualDriver& driver, std::ostream& out) {
 bool PlayOnVirtualDevice(
     const Options& options, stream::VirtualDriver& driver, std::ostream& err,
     const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr,
-    std::vector<SongMoment>* moments = nullptr) {
+    MomentKeeper* moments = nullptr) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
   engine.SetListener(&keeper);
@@ -205,12 +204,21 @@ struct WordsInTime {
 // False when the song cannot be played.
 bool PlayForWords(const Options& options, WordsInTime& found, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
-  const auto collect = [&found](const player::CMidiStreamPlayer& engine) {
+  MomentKeeper moments({});
+  const auto collect = [&found, &moments](const player::CMidiStreamPlayer& engine) {
     found.words = engine.file().words();
     found.voices = engine.file().voiceMap();
     found.fromTick = engine.passage().fromTick;
+    std::vector<std::uint32_t> ticks;
+    for (const smf::Words& words : found.words) {
+      const std::vector<std::uint32_t> more = LrcTicks(words, found.fromTick);
+      ticks.insert(ticks.end(), more.begin(), more.end());
+    }
+    moments = MomentKeeper(ticks);
   };
-  return PlayOnVirtualDevice(options, driver, err, collect, &found.moments);
+  const bool played = PlayOnVirtualDevice(options, driver, err, collect, &moments);
+  found.moments = moments.Kept();
+  return played;
 }
 
 // The words of voice V (1 to 16, by the channel it plays on), or with 0 of the first voice
