@@ -137,6 +137,7 @@ int MidiFile::ScanSongInfo() {
     noteChannels.push_back(track.noteChannels);
   }
   voiceMap_.Make(noteChannels);
+  words_ = FindWords(tracks_, voiceMap_);
   NameChannels(named, tracks);
   lastEventTick_ = tracks.lastEventTick;
   return found ? 1 : 0;

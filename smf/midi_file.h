@@ -1,5 +1,6 @@
 // The file model: the image, the header values, the track table, the song's title, the channel
-// names and the time-signature map. It only reads: the engine opens its device after a load.
+// names, the time-signature map and the words. It only reads: the engine opens its device after
+// a load.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 
 #include "platform/byte_block.h"
 #include "platform/readable_file.h"
+#include "smf/lyrics.h"
 #include "smf/time_signature_map.h"
 #include "smf/track_cursor.h"
 #include "smf/voice_map.h"
@@ -68,6 +70,8 @@ class MidiFile {
   const std::array<std::string, 16>& channelNames() const { return channelNames_; }
   const TimeSignatureMap& timeSignatures() const { return timeSignatures_; }
   const VoiceMap& voiceMap() const { return voiceMap_; }
+  // Each voice's words, in the order of voiceMap().voices(), from the last scan.
+  const std::vector<Words>& words() const { return words_; }
   // Tick of the song's last event other than end-of-track, from the last scan.
   std::uint32_t lastEventTick() const { return lastEventTick_; }
 
@@ -93,6 +97,7 @@ class MidiFile {
   TimeSignatureMap timeSignatures_;
   std::uint32_t pickup_ = 0;
   VoiceMap voiceMap_;
+  std::vector<Words> words_;
   std::uint32_t lastEventTick_ = 0;
 };
 

@@ -113,6 +113,7 @@ bool CPlayerDlg::OnInitDialog() {
   setAcceptDrops(true);
   AddTransportKeys();
   AddRecentFilesMenu();
+  SetUpWordsLine();
   if (!m_strStartFile.empty()) {
     // Once the window is up, so that a message box about the file has a window to stand on.
     QTimer::singleShot(0, this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });
@@ -181,6 +182,7 @@ void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
   m_sliderTempo->SetRange(20, 500);
   m_sliderTempo->SetPos(m_nTempo);
   m_strPosition = QString::asprintf("%lu", 0UL);
+  ShowWords(std::nullopt);
   SetWindowText(g_strAppTitle + QStringLiteral(" playing: ") + fileTitle);
 }
 

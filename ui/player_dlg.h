@@ -1,7 +1,8 @@
 // The player window: transport buttons, a volume slider per voice, the tempo slider, the bar
 // number, the song's title and the voice names, and the practice row (from bar, to bar, loop,
 // count-in). It owns the engine and follows its messages, remembers each song's settings and
-// offers the recently opened files on the Open button's context menu.
+// offers the recently opened files on the Open button's context menu. Under the title, the words
+// of the voice followed.
 #pragma once
 
 #include <QAbstractButton>
@@ -12,7 +13,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QString>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
@@ -71,6 +74,7 @@ class CPlayerDlg : public framework::CDialog {
   // A file dropped on the window opens.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OnPlay();
@@ -114,6 +118,15 @@ class CPlayerDlg : public framework::CDialog {
   // A field or box the user changed: into the engine, at once or at the next load.
   void PracticeChanged();
 
+  // The words line (player_dlg_words.cpp).
+  // The words of the voice followed: the one clicked, else the first with words; null for none.
+  const smf::Words* FollowedWords() const;
+  // The words around the song's `tick` while playing; without one, the passage's first line.
+  void ShowWords(std::optional<std::uint32_t> tick);
+  // The words line's timer, and a click on a voice's name (voice 1 to 4) following its words.
+  void SetUpWordsLine();
+  void FollowVoice(int voice);
+
   // Remembering (player_dlg_memory.cpp).
   SongSettings CurrentSettings() const;
   void RememberSong();
@@ -152,6 +165,8 @@ class CPlayerDlg : public framework::CDialog {
   int m_nFromBar = 0;  // 0: from the song's start
   int m_nToBar = 0;    // 0: to the song's end
   int m_nPickup = 0;   // beats before bar 1 the file does not write; 0: none
+  // 1 to 4: the voice whose words are shown; 0: the first with words.
+  int m_nWordsVoice = 0;
   bool m_bLoop = false;
   bool m_bCountIn = false;
   framework::CSpinCtrl* m_spinFromBar = nullptr;
@@ -159,6 +174,7 @@ class CPlayerDlg : public framework::CDialog {
   framework::CSpinCtrl* m_spinPickup = nullptr;
   SongMemory m_memory;
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
+  QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line
   PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;

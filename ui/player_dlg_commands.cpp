@@ -71,6 +71,7 @@ void CPlayerDlg::TakeNewFile(const std::string& path) {
   m_bLoop = song.loop;
   m_bCountIn = song.countIn;
   m_nPickup = song.pickup;
+  m_nWordsVoice = song.wordsVoice;
   m_nState = StateLoaded;
   m_bAutoReplay = false;
 }
@@ -121,6 +122,7 @@ bool CPlayerDlg::OpenAndLoad() {
     SetWindowText(g_strAppTitle);
     LeaveOnlyOpenEnabled();
     ClearPracticeRow();
+    ShowWords(std::nullopt);
     ReportLoadProblem(problem);
     return false;
   }
@@ -169,6 +171,7 @@ void CPlayerDlg::OnPlay() {
     return;
   }
   m_player.Play(m_bAutoReplay);
+  m_timerWords->start();
   SendVolumes();
   m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
   SetButtons(false, false, false, true, true);
@@ -199,6 +202,7 @@ void CPlayerDlg::OnStop() {
   m_editName4->setText(QStringLiteral(" "));
   m_player.title().clear();
   ClearPracticeRow();
+  ShowWords(std::nullopt);
   SetWindowText(g_strAppTitle);
   UpdateData(false);
 }
@@ -254,6 +258,9 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
     const auto bar = m_player.GetBarNumber(time.u.ticks);
     m_strPosition = bar ? QString::asprintf("Bar:%d ", *bar) : QStringLiteral(" ");
   }  // else: the bar display keeps what it showed
+  if (!m_player.playing() || known) {
+    ShowWords(m_player.playing() ? std::optional<std::uint32_t>(time.u.ticks) : std::nullopt);
+  }
   UpdateData(false);
   return 0;
 }

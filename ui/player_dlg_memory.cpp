@@ -30,6 +30,7 @@ SongSettings CPlayerDlg::CurrentSettings() const {
   song.loop = m_bLoop;
   song.countIn = m_bCountIn;
   song.pickup = m_nPickup;
+  song.wordsVoice = m_nWordsVoice;
   song.tempo = m_nTempo;
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = m_nVolume[channel];

@@ -1,8 +1,9 @@
 // What the player window remembers between runs, in the user's settings
 // (~/.config/quirelle/quirelle.conf): for each song file, by its absolute path, the practice
-// passage, tempo and voice volumes it was left with; and the files opened most recently. Paths
-// are the file system's bytes, so a file whose name is not UTF-8 is remembered and found again.
-// Each change is saved at once; settings that cannot be saved are told once per run.
+// passage, tempo and voice volumes it was left with, and the voice whose words it showed; and the
+// files opened most recently. Paths are the file system's bytes, so a file whose name is not
+// UTF-8 is remembered and found again. Each change is saved at once; settings that cannot be
+// saved are told once per run.
 #pragma once
 
 #include <QSettings>
@@ -25,6 +26,8 @@ struct SongSettings {
   bool countIn = false;
   int pickup = 0;   // beats before bar 1 the file does not write
   int tempo = 100;  // percent of the written tempo
+  // The voice (1 to 4) whose words the window shows; 0: the first with words.
+  int wordsVoice = 0;
   std::array<int, 4> volumes{100, 100, 100, 100};
 
   bool operator==(const SongSettings&) const = default;

@@ -26,7 +26,7 @@ TEST(RenderOptions, AcceptsEveryOption) {
   EXPECT_EQ(parsed.options->format, stream::AudioFileFormat::kFlac);  // over the extension
   EXPECT_EQ(parsed.options->outputPath, "out.wav");
   EXPECT_TRUE(parsed.options->partsDir.empty());
-  EXPECT_FALSE(parsed.options->events);
+  EXPECT_FALSE(parsed.options->events || parsed.options->lyrics);
   EXPECT_FALSE(parsed.options->help || parsed.options->version);
   EXPECT_EQ(parsed.options->midiPath, "song.mid");
 
@@ -81,6 +81,13 @@ TEST(RenderOptions, DefaultsAndEvents) {
   ASSERT_TRUE(info.options);
   EXPECT_TRUE(info.options->info);
   EXPECT_FALSE(info.options->events);
+  const auto words = ParseOptions({"--lyrics", "a.mid"});
+  ASSERT_TRUE(words.options) << words.error;
+  EXPECT_TRUE(words.options->lyrics);
+  EXPECT_EQ(words.options->lyricsVoice, 0u);  // the first voice with words
+  const auto second = ParseOptions({"--lyrics=2", "a.mid"});
+  ASSERT_TRUE(second.options) << second.error;
+  EXPECT_EQ(second.options->lyricsVoice, 2u);
 }
 
 TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
@@ -120,6 +127,8 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--loop", "0", "--events", "a.mid"}, "--loop"},
       {{"--loop", "1001", "--events", "a.mid"}, "--loop"},
       {{"--events", "a.mid", "--loop"}, "--loop"},
+      {{"--lyrics=17", "a.mid"}, "--lyrics"},
+      {{"--lyrics", "--events", "a.mid"}, "-o,--parts,--events,--info"},
   };
   for (const auto& [args, names] : bad) {
     const auto parsed = ParseOptions(args);

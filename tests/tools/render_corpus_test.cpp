@@ -186,6 +186,41 @@ TEST(RenderCorpus, TempoPercentScalesTheSongLength) {
   }
 }
 
+// The karaoke hymn (4/4, 480 ticks a beat, no tempo before tick 1, then 714285 µs a beat) with
+// a count-in and two plays: the count-in clicks at the default 500000 µs a beat, 2 s, and tick 1
+// comes 1041.7 µs later: "All" at 2.001 s. "sing" at tick 4801 is 4800 ticks of 1488.1 µs later,
+// 9.144 s. The song ends at tick 9600, 9599 ticks after tick 1: 16.285 s; the second count-in
+// and tick 1 again: 18.286 s. At 50 % every time doubles.
+TEST(RenderLyrics, LinesComeAtTheirTimesThroughCountInAndRepeatsAndScaleWithTheTempo) {
+  const std::string song =
+      Quote(fs::path(QUIRELLE_CORPUS_DIR) / "abc2midi/satb1_old_hundredth.mid");
+  auto lines = [&](const std::string& tempo) {
+    const RenderRun run = RunRender("--lyrics --count-in --loop 2 --tempo " + tempo + " " + song);
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::pair<double, std::string>> timed;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);) {
+      timed.emplace_back(std::stoi(line.substr(1, 2)) * 60 + std::stod(line.substr(4, 5)),
+                         line.substr(10));
+    }
+    return timed;
+  };
+  const auto normal = lines("100");
+  const auto half = lines("50");
+  ASSERT_EQ(normal.size(), 4u);
+  ASSERT_EQ(half.size(), normal.size());
+  const std::array<double, 3> byHand = {2.001, 9.144, 18.286};
+  for (std::size_t i = 0; i < normal.size(); ++i) {
+    if (i < byHand.size()) {
+      EXPECT_NEAR(normal[i].first, byHand[i], 0.010) << i;
+    }
+    EXPECT_NEAR(half[i].first, 2 * normal[i].first, 0.010) << i;
+    EXPECT_EQ(half[i].second, normal[i].second);
+  }
+  EXPECT_EQ(normal[0].second, "All people that on earth do dwell,");
+  EXPECT_EQ(normal[1].second, "sing to the Lord with cheerful voice");
+}
+
 }  // namespace
 
 namespace {

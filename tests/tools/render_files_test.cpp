@@ -233,7 +233,16 @@ TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercen
   ASSERT_EQ(Render("--parts " + Quote(parts) + song).status, 0);
   const std::array<std::string, 5> files = {"Channel 1.wav", "Channel 2.wav", "Channel 3.wav",
                                             "Channel 4.wav", "Tutti.wav"};
-  EXPECT_EQ(FileNamesIn(parts), std::set<std::string>(files.begin(), files.end()));
+  // Each track's words beside it: the hymn's karaoke text, for every voice.
+  std::set<std::string> names(files.begin(), files.end());
+  for (const std::string& file : files) {
+    names.insert(fs::path(file).replace_extension(".lrc").string());
+  }
+  EXPECT_EQ(FileNamesIn(parts), names);
+  std::ifstream tutti(parts / "Tutti.lrc");
+  const std::string words((std::istreambuf_iterator<char>(tutti)),
+                          std::istreambuf_iterator<char>());
+  EXPECT_EQ(words, Render("--lyrics" + song).out);
 
   const std::array<const char*, 4> solo = {"100,0,0,0", "0,100,0,0", "0,0,100,0", "0,0,0,100"};
   std::array<Audio, 4> stems;

@@ -1,8 +1,9 @@
 // The practice row (a passage of bars, looped or counted in), what the window remembers of each
-// song, and the recent files on Open's context menu.
+// song, the recent files on Open's context menu, and the words line following a passage.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTest>
 #include <filesystem>
 #include <functional>
 
@@ -242,6 +243,101 @@ TEST_F(PlayerDlgTest, SettingsThatCannotBeSavedAreToldOnce) {
   ASSERT_EQ(dialog->problems.size(), 1u);
   EXPECT_TRUE(dialog->problems[0].contains("settings cannot be saved"))
       << dialog->problems[0].toStdString();
+}
+
+// The words line as the singer reads it: the line sung (up to the next line's start) and the
+// syllable in bold.
+struct WordsShown {
+  std::string line;
+  std::string sung;
+  bool operator==(const WordsShown&) const = default;
+  friend void PrintTo(const WordsShown& shown, std::ostream* out) {
+    *out << shown.line << " [" << shown.sung << "]";
+  }
+};
+
+WordsShown ReadWords(const QString& html) {
+  const qsizetype open = html.indexOf(QStringLiteral("<b>"));
+  const qsizetype close = html.indexOf(QStringLiteral("</b>"));
+  QString plain = html;
+  plain.remove(QStringLiteral("<b>")).remove(QStringLiteral("</b>"));
+  return {plain.section(QStringLiteral(" / "), 0, 0).toStdString(),
+          open < 0 ? "" : html.mid(open + 3, close - open - 3).toStdString()};
+}
+
+// The hymn's karaoke text, at 84 beats a minute: a syllable every 0.71 s or 1.43 s.
+TEST_F(PlayerDlgTest, WordsLineFollowsTheSongAndEachRepeatOfAPassage) {
+  const std::string first = "All people that on earth do dwell,";
+  const std::string second = "sing to the Lord with cheerful voice";
+  auto playAndRead = [&](int steps) {
+    std::vector<WordsShown> shown{ReadWords(Text(res::kIdcWords))};
+    Click(res::kIdcPlay);
+    for (int step = 0; step < steps; ++step) {
+      PlayFor(20'000);
+      dialog->PostMessage(ui::rwm_positionchanged);  // as the window's timer asks while playing
+      Deliver();
+      if (!(shown.back() == ReadWords(Text(res::kIdcWords)))) {
+        shown.push_back(ReadWords(Text(res::kIdcWords)));
+      }
+    }
+    return shown;
+  };
+  OpenFile(Hymn());
+  std::vector<WordsShown> whole{{first, ""}};
+  for (const char* sung : {"All", "peo", "ple", "that", "on", "earth", "do", "dwell,"}) {
+    whole.push_back({first, sung});
+  }
+  for (const char* sung : {"sing", "to", "the", "Lord", "with", "cheer", "ful", "voice"}) {
+    whole.push_back({second, sung});
+  }
+  whole.push_back({first, ""});  // the end: back at the start, waiting for Play
+  EXPECT_EQ(playAndRead(800), whole);
+
+  // Bars 2 and 3, from "that" to "to", counted in: the first line comes back at each repeat,
+  // nothing sung through the count-in.
+  EnterBar(res::kIdcFromBar, QStringLiteral("2"));
+  EnterBar(res::kIdcToBar, QStringLiteral("3"));
+  Click(res::kIdcLoop);
+  Click(res::kIdcCountIn);
+  const std::vector<WordsShown> looped =
+      playAndRead(840);  // 16.8 s: into the second line of the second play of 8.57 s
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < looped.size(); ++i) {
+    if (lines.empty() || lines.back() != looped[i].line) {
+      lines.push_back(looped[i].line);
+      EXPECT_EQ(looped[i].sung, looped[i].line == first ? "" : "sing") << i;
+    }
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{first, second, first, second}));
+  Click(res::kIdcStop);
+  Deliver();
+  EXPECT_EQ(Text(res::kIdcWords), "") << "no song, no words";
+}
+
+// Voices 1 and 2 with words of their own, 3 and 4 without: a click on a name with words follows
+// them, one without changes nothing, and the song comes back following the voice clicked.
+TEST_F(PlayerDlgTest, AClickOnAVoiceNameFollowsItsWordsRememberedWithTheSong) {
+  std::vector<TrackData> tracks{TrackData().Tempo(0, 500000).End()};
+  const char* words[] = {"Ave", "Sancta", "", ""};
+  for (std::uint8_t voice = 0; voice < 4; ++voice) {
+    TrackData track;
+    if (*words[voice] != 0) {
+      track.Text(0, 0x05, words[voice]);
+    }
+    tracks.push_back(track.Event(0, {static_cast<std::uint8_t>(0x90 | voice), 60, 80})
+                         .Event(480, {static_cast<std::uint8_t>(0x80 | voice), 60, 0})
+                         .End());
+  }
+  const std::string path = WriteTempFile(MidiImage(1, 480, tracks), "two_texts.mid");
+  OpenFile(path);
+  EXPECT_EQ(Text(res::kIdcWords), "Ave");
+  for (const auto& [name, shown] :
+       {std::pair{res::kIdcName2, "Sancta"}, {res::kIdcName3, "Sancta"}}) {
+    QTest::mouseClick(dialog->GetDlgItem(name), Qt::LeftButton);
+    EXPECT_EQ(Text(res::kIdcWords), shown) << name;
+  }
+  StartWith(path);
+  EXPECT_EQ(Text(res::kIdcWords), "Sancta");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Where the player dialog's controls land on the screen with the 8-point MS Sans Serif dialog font
 // (base units 6 × 13), worked out by hand from the template: x and width × 6/4, y and height ×
-// 13/8, halves rounded up. Play at (103, 167, 35, 31) units is 154.5, 271.375, 52.5, 50.375.
+// 13/8, halves rounded up. Play at (103, 179, 35, 31) units is 154.5, 290.875, 52.5, 50.375.
 #pragma once
 
 #include <QRect>
@@ -15,15 +15,15 @@ struct PlacedControl {
   QRect pixels;
 };
 
-inline const QSize kPlayerDialogPixels{408, 397};  // 272 × 244 units: 408 × 396.5
+inline const QSize kPlayerDialogPixels{408, 416};  // 272 × 256 units: 408 × 416
 inline const PlacedControl kPlayerPixels[] = {
-    {res::kIdcPlay, {155, 271, 53, 50}},    {res::kIdOk, {342, 299, 56, 23}},
+    {res::kIdcPlay, {155, 291, 53, 50}},    {res::kIdOk, {342, 319, 56, 23}},
     {res::kIdcTempo, {359, 41, 39, 99}},    {res::kIdcAutoReplay, {227, 127, 110, 16}},
     {res::kIdcVolume3, {48, 148, 117, 42}}, {res::kIdcTitle, {26, 250, 363, 13}},
     {res::kIdcName4, {167, 211, 101, 23}},  {res::kIdcVolumeText4, {15, 218, 29, 13}},
-    {res::kIdcFromBar, {66, 335, 60, 23}},  {res::kIdcToBar, {183, 335, 60, 23}},
-    {res::kIdcLoop, {264, 336, 51, 20}},    {res::kIdcCountIn, {321, 336, 69, 20}},
-    {res::kIdcPickup, {66, 364, 60, 23}},
+    {res::kIdcFromBar, {66, 354, 60, 23}},  {res::kIdcToBar, {183, 354, 60, 23}},
+    {res::kIdcLoop, {264, 356, 51, 20}},    {res::kIdcCountIn, {321, 356, 69, 20}},
+    {res::kIdcPickup, {66, 384, 60, 23}},   {res::kIdcWords, {26, 268, 363, 16}},
 };
 
 }  // namespace quirelle::testing

@@ -63,32 +63,33 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, PlayerRowTest,
     ::testing::Values(
         Row{0, kIdcVolume1, kTrack, "Slider1", 32, 25, 78, 26, kTicksBoth | kTabStop},
-        Row{1, kIdcPlay, kButton, "Play", 103, 167, 35, 31, kBitmapButton},
-        Row{4, kIdOk, kButton, "Exit", 228, 184, 37, 14, kDefaultButton | kTabStop},
+        Row{1, kIdcPlay, kButton, "Play", 103, 179, 35, 31, kBitmapButton},
+        Row{4, kIdOk, kButton, "Exit", 228, 196, 37, 14, kDefaultButton | kTabStop},
         Row{5, kIdcTempo, kTrack, "Slider1", 239, 25, 26, 61,
             kVertical | kTicksBoth | kBorder | kTabStop},
         Row{10, -1, kStatic, "Current Position:", 122, 6, 52, 8, 0},
         Row{12, kIdcAutoReplay, kButton, "auto replay at end", 151, 78, 73, 10,
             kCheckBox | kHidden | kDisabled | kTabStop},
-        Row{13, kIdcOpen, kButton, "\"Open\"", 16, 167, 35, 31, kBitmapButton},
+        Row{13, kIdcOpen, kButton, "\"Open\"", 16, 179, 35, 31, kBitmapButton},
         Row{16, kIdcVolume4, kTrack, "Slider1", 32, 125, 78, 26, kTicksBoth | kTabStop},
-        Row{20, kIdcRewind, kButton, "Rewind", 67, 167, 35, 31, kBitmapButton},
-        Row{21, kIdcAbout, kButton, "About...", 228, 167, 37, 14, kTabStop},
+        Row{20, kIdcRewind, kButton, "Rewind", 67, 179, 35, 31, kBitmapButton},
+        Row{21, kIdcAbout, kButton, "About...", 228, 179, 37, 14, kTabStop},
         Row{24, kIdcName1, kEdit, "", 111, 33, 64, 14, kDisabled | kNoBorder | kAutoHScroll},
         Row{25, kIdcName4, kEdit, "", 111, 130, 67, 14, kDisabled | kNoBorder | kAutoHScroll},
         Row{26, kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0},
-        Row{27, -1, kStatic, "From bar:", 10, 209, 32, 8, 0},
-        Row{28, kIdcFromBar, kSpin, "Start", 44, 206, 40, 14, kDisabled | kTabStop},
-        Row{30, kIdcToBar, kSpin, "End", 122, 206, 40, 14, kDisabled | kTabStop},
-        Row{31, kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kCheckBox | kDisabled | kTabStop},
-        Row{32, kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12,
+        Row{27, -1, kStatic, "From bar:", 10, 221, 32, 8, 0},
+        Row{28, kIdcFromBar, kSpin, "Start", 44, 218, 40, 14, kDisabled | kTabStop},
+        Row{30, kIdcToBar, kSpin, "End", 122, 218, 40, 14, kDisabled | kTabStop},
+        Row{31, kIdcLoop, kButton, "Loop", 176, 219, 34, 12, kCheckBox | kDisabled | kTabStop},
+        Row{32, kIdcCountIn, kButton, "Count-in", 214, 219, 46, 12,
             kCheckBox | kDisabled | kTabStop},
-        Row{34, kIdcPickup, kSpin, "None", 44, 224, 40, 14, kDisabled | kTabStop}));
+        Row{34, kIdcPickup, kSpin, "None", 44, 236, 40, 14, kDisabled | kTabStop},
+        Row{36, kIdcWords, kStatic, "", 17, 165, 242, 10, 0}));
 
 TEST(PlayerTemplate, DialogAndControlOrder) {
   const DialogTemplate& t = PlayerTemplate();
   EXPECT_EQ(t.id, kIddPlayer);
-  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 244}));
+  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 256}));
   EXPECT_EQ(t.fontName, "MS Sans Serif");
   EXPECT_EQ(t.fontPoints, 8);
   EXPECT_EQ(t.caption, "Sonamir MIDI");
@@ -98,10 +99,10 @@ TEST(PlayerTemplate, DialogAndControlOrder) {
   for (const ControlTemplate& c : t.controls) {
     ids.push_back(c.id);
   }
-  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006,
-                                  1005, -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013,
-                                  1014, 1015, 1016, 1018, 1031, 1032, 1033, 1034, 1037,
-                                  -1,   1040, -1,   1041, 1042, 1043, -1,   1044, -1};
+  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005,
+                                  -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
+                                  1016, 1018, 1031, 1032, 1033, 1034, 1037, -1,   1040, -1,
+                                  1041, 1042, 1043, -1,   1044, -1,   1050};
   EXPECT_EQ(ids, expected);
 }
 

@@ -67,9 +67,18 @@ class HelpLayout : public CLI::Formatter {
            make_option(app->get_option("--version"), false);
   }
 
+  // An option's names, without the value a flag given no value takes ("--lyrics{0}").
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    const std::size_t brace = name.find('{');
+    return brace == std::string::npos ? name : name.erase(brace, name.find('}', brace) - brace + 1);
+  }
+
   // The name of an option's value, without CLI11's notes on what it excludes.
   std::string make_option_opts(const CLI::Option* option) const override {
-    return option->get_type_size() == 0 ? "" : " " + option->get_type_name();
+    const std::string value = option->get_type_name();
+    // "--lyrics[=V]": a value that may be left out is written against the name.
+    return option->get_type_size() == 0 ? "" : (value.starts_with('[') ? "" : " ") + value;
   }
 };
 
@@ -92,6 +101,7 @@ class CommandLine {
     app_.get_option("--format")->excludes(app_.get_option("--events"));
     app_.get_option("--format")->excludes(app_.get_option("--info"));
     app_.get_option("--format")->excludes(app_.get_option("--bars"));
+    app_.get_option("--format")->excludes(app_.get_option("--lyrics"));
   }
 
   ParseResult Parse(const std::vector<std::string>& args) {
@@ -133,6 +143,14 @@ class CommandLine {
     group.add_flag("--bars", options_.bars,
                    "print one line per bar: BAR TICK, the bar's number as the score counts\n"
                    "it and its first tick");
+    lyrics_ =
+        group
+            .add_flag("--lyrics{0}", lyricsVoice_,
+                      "print the words of voice V (default: the first voice with words) as an\n"
+                      "LRC file, each line at its time in the render; --parts writes one beside\n"
+                      "each track")
+            ->type_name("[=V]")
+            ->transform(WholeNumber(0, 16));
   }
 
   void DeclareSound(CLI::App& group) {
@@ -189,6 +207,8 @@ class CommandLine {
   // What was read, as the render session takes it.
   Options Settings() const {
     Options settings = options_;
+    settings.lyrics = lyrics_->count() > 0;
+    settings.lyricsVoice = settings.lyrics ? lyricsVoice_ : 0;
     if (volumes_.size() == settings.volumes.size()) {
       std::copy(volumes_.begin(), volumes_.end(), settings.volumes.begin());
     }
@@ -202,6 +222,8 @@ class CommandLine {
   Options options_;
   std::vector<std::uint32_t> volumes_;
   std::string formatName_;
+  std::uint32_t lyricsVoice_ = 0;
+  CLI::Option* lyrics_ = nullptr;
   CLI::Option* version_ = nullptr;
 };
 

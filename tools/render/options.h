@@ -35,6 +35,9 @@ struct Options {
   bool help = false;     // --help: nothing else is looked at
   bool version = false;  // --version: nothing else is looked at
   std::string midiPath;
+  // --lyrics[=V]: the words of voice V, or with no V (0) of the first voice with words.
+  bool lyrics = false;
+  std::uint32_t lyricsVoice = 0;
 };
 
 struct ParseResult {
@@ -49,8 +52,8 @@ std::string HelpText();
 
 // What a wrong command line is answered with, after the error; --help begins with it.
 inline constexpr const char* kUsage =
-    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info | --bars) "
-    "FILE.mid\n"
+    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info | --bars | "
+    "--lyrics[=V]) FILE.mid\n"
     "  or:  quirelle-render --help | --version\n";
 
 }  // namespace quirelle::render

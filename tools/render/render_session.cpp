@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "player/stream/virtual/virtual_device.h"
 #include "smf/text.h"
 #include "tools/render/event_line.h"
+#include "tools/render/lyrics_file.h"
 #include "tools/render/part_files.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/song_info_lines.h"
@@ -33,6 +35,7 @@ namespace {
 
 constexpr std::uint64_t kShortestStep = 10'000;     // µs of device time per step while busy
 constexpr std::uint64_t kLongestStep = 10'000'000;  // grown to this over long silences
+constexpr std::uint64_t kWordsStep = 1'000;  // µs between two looks at the song's tick for words
 
 bool LoadFile(player::CMidiStreamPlayer& engine, const std::string& path, std::ostream& err) {
   platform::PosixFile file;
@@ -91,6 +94,14 @@ void WarnOfDamage(const VolumeKeeper& keeper, const Options& options, std::ostre
   }
 }
 
+void NoteMoment(player::CMidiStreamPlayer& engine, std::uint64_t micros, MomentKeeper& moments) {
+  stream::MMTIME time{};
+  time.wType = stream::TIME_TICKS;
+  if (engine.GetPosition(&time) != 0 && time.wType == stream::TIME_TICKS) {
+    moments.Add({micros, time.u.ticks});
+  }
+}
+
 // Prints what the device has played since the last call; the pauses' silencing is left out.
 void PrintEvents(stream::VirtualDriver& driver, std::ostream& out) {
   for (const stream::RecordedMessage& message : driver.TakeMessages()) {
@@ -101,26 +112,38 @@ void PrintEvents(stream::VirtualDriver& driver, std::ostream& out) {
 }
 
 // Plays the song on the virtual device to its end; false when it cannot be loaded. `stepped`
-// sees the device after each step of its clock and once more at the end.
-bool PlayOnVirtualDevice(const Options& options, stream::VirtualDriver& driver, std::ostream& err,
-                         const std::function<void(stream::VirtualDriver&)>& stepped) {
+// sees the device after each step of its clock and once more at the end, `loaded` the engine once
+// the song is loaded; with `moments`, the song's tick is noted every kWordsStep.
+bool PlayOnVirtualDevice(
+    const Options& options, stream::VirtualDriver& driver, std::ostream& err,
+    const std::function<void(stream::VirtualDriver&)>& stepped,
+    const std::function<void(const player::CMidiStreamPlayer&)>& loaded = nullptr,
+    MomentKeeper* moments = nullptr) {
   VolumeKeeper keeper(options.volumes);
   player::CNotifyingPlayer engine(driver, driver.clock());
   engine.SetListener(&keeper);
   if (!LoadSong(engine, options, err)) {
     return false;
   }
+  if (loaded) {
+    loaded(engine);
+  }
   keeper.Attach(&engine);
   engine.Play(false);
   keeper.SendVolumes();
-  std::uint64_t step = kShortestStep;
-  while (!keeper.closed()) {
+  std::uint64_t step = moments != nullptr ? kWordsStep : kShortestStep;
+  for (std::uint64_t now = 0; !keeper.closed(); now += step) {
+    if (moments != nullptr) {
+      NoteMoment(engine, now, *moments);
+    }
     const std::uint64_t before = keeper.posted();
     driver.Advance(step);
     driver.WaitIdle();
     stepped(driver);
     // Over a long silence nothing comes back: take longer steps until something does.
-    step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
+    if (moments == nullptr) {
+      step = keeper.posted() != before ? kShortestStep : std::min(step * 2, kLongestStep);
+    }
   }
   keeper.Attach(nullptr);
   stepped(driver);
@@ -167,6 +190,62 @@ int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
   engine.file().ForEachBar([&out](std::int32_t bar, std::uint32_t tick) {
     return static_cast<bool>(out << bar << ' ' << tick << '\n');
   });
+  return 0;
+}
+
+// The words of the song's voices and when the render reaches each tick.
+struct WordsInTime {
+  std::vector<smf::Words> words;
+  smf::VoiceMap voices;
+  std::vector<SongMoment> moments;
+  std::uint32_t fromTick = 0;
+};
+
+// False when the song cannot be played.
+bool PlayForWords(const Options& options, WordsInTime& found, std::ostream& err) {
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  MomentKeeper moments({});
+  const auto collect = [&found, &moments](const player::CMidiStreamPlayer& engine) {
+    found.words = engine.file().words();
+    found.voices = engine.file().voiceMap();
+    found.fromTick = engine.passage().fromTick;
+    std::vector<std::uint32_t> ticks;
+    for (const smf::Words& words : found.words) {
+      const std::vector<std::uint32_t> more = LrcTicks(words, found.fromTick);
+      ticks.insert(ticks.end(), more.begin(), more.end());
+    }
+    moments = MomentKeeper(ticks);
+  };
+  // The messages are not needed: the device lets them go as it plays.
+  const auto forget = [](stream::VirtualDriver& played) { played.TakeMessages(); };
+  const bool played = PlayOnVirtualDevice(options, driver, err, forget, collect, &moments);
+  found.moments = moments.Kept();
+  return played;
+}
+
+// The words of voice V (1 to 16, by the channel it plays on), or with 0 of the first voice
+// with words; null when it has none.
+const smf::Words* WordsOfVoice(const WordsInTime& found, std::uint32_t voice) {
+  if (voice == 0) {
+    const std::optional<std::uint8_t> first = smf::FirstChannelWithWords(found.words, found.voices);
+    return first ? smf::WordsOnChannel(found.words, found.voices, *first) : nullptr;
+  }
+  return smf::WordsOnChannel(found.words, found.voices, static_cast<std::uint8_t>(voice - 1));
+}
+
+int PrintLyrics(const Options& options, std::ostream& out, std::ostream& err) {
+  WordsInTime found;
+  if (!PlayForWords(options, found, err)) {
+    return 2;
+  }
+  const smf::Words* words = WordsOfVoice(found, options.lyricsVoice);
+  if (words == nullptr) {
+    err << "quirelle-render: " << options.midiPath << " has no words"
+        << (options.lyricsVoice == 0 ? "" : " for voice " + std::to_string(options.lyricsVoice))
+        << "\n";
+    return 2;
+  }
+  out << LrcText(*words, found.moments, found.fromTick);
   return 0;
 }
 
@@ -270,11 +349,32 @@ bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, s
   return true;
 }
 
-// One file per voice and the tutti, one after another; stops at the first that fails, and then
-// the run leaves nothing behind.
+// A track's words beside it, NAME.lrc, staged with the run's audio files; nothing for a voice
+// without words.
+bool WriteLyricsFile(const WordsInTime& found, const PartFile& part, PartsRun& run,
+                     const std::string& folder, std::ostream& err) {
+  const smf::Words* words = WordsOfVoice(found, part.centredChannel ? *part.centredChannel + 1 : 0);
+  if (words == nullptr) {
+    return true;
+  }
+  const std::string name = std::filesystem::path(part.fileName).replace_extension("lrc").string();
+  std::ofstream file(run.StagedPath(name), std::ios::binary);
+  file << LrcText(*words, found.moments, found.fromTick);
+  file.close();
+  if (!file) {
+    err << "quirelle-render: cannot write " << (std::filesystem::path(folder) / name).string()
+        << "\n";
+    return false;
+  }
+  return true;
+}
+
+// One file per voice and the tutti, each with its words, one after another; stops at the first
+// that fails, and then the run leaves nothing behind.
 int RenderParts(const Options& options, std::ostream& err) {
   std::array<std::string, 4> names;
-  if (!ReadVoiceNames(options, &names, err)) {
+  WordsInTime found;
+  if (!ReadVoiceNames(options, &names, err) || !PlayForWords(options, found, err)) {
     return 2;
   }
   PartsRun run;
@@ -297,6 +397,9 @@ int RenderParts(const Options& options, std::ostream& err) {
     if (const int status = RenderAudioFile(part, err, how); status != 0) {
       return status;
     }
+    if (!WriteLyricsFile(found, parts[i], run, options.partsDir, err)) {
+      return 2;
+    }
   }
   if (!run.Finish(&error)) {
     err << "quirelle-render: " << error << "\n";
@@ -317,6 +420,9 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   }
   if (options.bars) {
     return PrintBars(options, out, err);
+  }
+  if (options.lyrics) {
+    return PrintLyrics(options, out, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);

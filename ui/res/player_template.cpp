@@ -1,6 +1,6 @@
-// Template 102, the player dialog: 272 × 244 dialog units. Template order is the tab order. The
+// Template 102, the player dialog: 272 × 256 dialog units. Template order is the tab order. The
 // practice row (from bar, to bar, loop, count-in) lies below the transport buttons, and the
-// pickup below it.
+// pickup below it. The words line stands under the title.
 #include "ui/res/resource_ids.h"
 #include "ui/res/templates.h"
 
@@ -27,10 +27,10 @@ constexpr std::uint32_t kPracticeCheck = kCheckBox | kDisabled | kTabStop;
 
 constexpr ControlTemplate kControls[] = {
     {kIdcVolume1, kTrackbar, "Slider1", 32, 25, 78, 26, kVolumeSlider},
-    {kIdcPlay, kButton, "Play", 103, 167, 35, 31, kTransportButton},
-    {kIdcPause, kButton, "Pause", 139, 167, 35, 31, kTransportButton},
-    {kIdcStop, kButton, "Stop", 175, 167, 35, 31, kTransportButton},
-    {kIdOk, kButton, "Exit", 228, 184, 37, 14, kDefaultButton | kTabStop},
+    {kIdcPlay, kButton, "Play", 103, 179, 35, 31, kTransportButton},
+    {kIdcPause, kButton, "Pause", 139, 179, 35, 31, kTransportButton},
+    {kIdcStop, kButton, "Stop", 175, 179, 35, 31, kTransportButton},
+    {kIdOk, kButton, "Exit", 228, 196, 37, 14, kDefaultButton | kTabStop},
     {kIdcTempo, kTrackbar, "Slider1", 239, 25, 26, 61, kVertical | kTicksBoth | kBorder | kTabStop},
     {kNoId, kStatic, "Volume:", 10, 14, 26, 8, 0},
     {kNoId, kStatic, "Tempo:", 236, 6, 25, 8, 0},
@@ -40,29 +40,30 @@ constexpr ControlTemplate kControls[] = {
     {kIdcPosition, kStatic, "Static", 121, 17, 109, 8, 0},
     {kIdcAutoReplay, kButton, "auto replay at end", 151, 78, 73, 10,
      kCheckBox | kHidden | kDisabled | kTabStop},
-    {kIdcOpen, kButton, "\"Open\"", 16, 167, 35, 31, kTransportButton},
+    {kIdcOpen, kButton, "\"Open\"", 16, 179, 35, 31, kTransportButton},
     {kIdcVolume2, kTrackbar, "Slider1", 32, 58, 78, 26, kVolumeSlider},
     {kIdcVolume3, kTrackbar, "Slider1", 32, 91, 78, 26, kVolumeSlider},
     {kIdcVolume4, kTrackbar, "Slider1", 32, 125, 78, 26, kVolumeSlider},
     {kIdcVolumeText2, kStatic, "Static", 10, 68, 19, 8, 0},
     {kIdcVolumeText3, kStatic, "Static", 10, 102, 19, 8, 0},
     {kIdcVolumeText4, kStatic, "Static", 10, 134, 19, 8, 0},
-    {kIdcRewind, kButton, "Rewind", 67, 167, 35, 31, kTransportButton},
-    {kIdcAbout, kButton, "About...", 228, 167, 37, 14, kTabStop},
+    {kIdcRewind, kButton, "Rewind", 67, 179, 35, 31, kTransportButton},
+    {kIdcAbout, kButton, "About...", 228, 179, 37, 14, kTabStop},
     {kIdcName2, kEdit, "", 111, 64, 64, 14, kNameEdit},
     {kIdcName3, kEdit, "", 111, 97, 66, 14, kNameEdit},
     {kIdcName1, kEdit, "", 111, 33, 64, 14, kNameEdit},
     {kIdcName4, kEdit, "", 111, 130, 67, 14, kNameEdit},
     {kIdcTitle, kStatic, "Static", 17, 154, 242, 8, 0},
-    {kNoId, kStatic, "From bar:", 10, 209, 32, 8, 0},
-    {kIdcFromBar, kSpin, "Start", 44, 206, 40, 14, kBarSpin},
-    {kNoId, kStatic, "To bar:", 94, 209, 26, 8, 0},
-    {kIdcToBar, kSpin, "End", 122, 206, 40, 14, kBarSpin},
-    {kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kPracticeCheck},
-    {kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12, kPracticeCheck},
-    {kNoId, kStatic, "Pickup:", 10, 227, 32, 8, 0},
-    {kIdcPickup, kSpin, "None", 44, 224, 40, 14, kBarSpin},
-    {kNoId, kStatic, "beats before bar 1, where the file has none", 94, 227, 166, 8, 0},
+    {kNoId, kStatic, "From bar:", 10, 221, 32, 8, 0},
+    {kIdcFromBar, kSpin, "Start", 44, 218, 40, 14, kBarSpin},
+    {kNoId, kStatic, "To bar:", 94, 221, 26, 8, 0},
+    {kIdcToBar, kSpin, "End", 122, 218, 40, 14, kBarSpin},
+    {kIdcLoop, kButton, "Loop", 176, 219, 34, 12, kPracticeCheck},
+    {kIdcCountIn, kButton, "Count-in", 214, 219, 46, 12, kPracticeCheck},
+    {kNoId, kStatic, "Pickup:", 10, 239, 32, 8, 0},
+    {kIdcPickup, kSpin, "None", 44, 236, 40, 14, kBarSpin},
+    {kNoId, kStatic, "beats before bar 1, where the file has none", 94, 239, 166, 8, 0},
+    {kIdcWords, kStatic, "", 17, 165, 242, 10, 0},
 };
 
 constexpr framework::DialogTemplate kTemplate{
@@ -71,7 +72,7 @@ constexpr framework::DialogTemplate kTemplate{
     "MS Sans Serif",
     8,
     272,
-    244,
+    256,
     kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kAppWindow,
     kControls};
 

@@ -73,6 +73,7 @@ inline constexpr int kIdcToBar = 1041;    // spin box; its lowest value: to the 
 inline constexpr int kIdcLoop = 1042;
 inline constexpr int kIdcCountIn = 1043;
 inline constexpr int kIdcPickup = 1044;  // spin box: beats of a pickup the file does not write
+inline constexpr int kIdcWords = 1050;   // the words sung now, the syllable in bold
 
 // About dialog (template 100).
 inline constexpr int kIdcUpdatesLabel = 1005;
