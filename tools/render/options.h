@@ -13,6 +13,8 @@ namespace quirelle::render {
 
 // The most times --loop plays a passage: a render, unlike the window, has to end.
 inline constexpr std::uint32_t kMostPlays = 1000;
+// The largest step of the speed trainer, in points of the written tempo per repeat.
+inline constexpr std::uint32_t kLargestSpeedStep = 50;
 
 struct Options {
   std::uint32_t tempoPercent = 100;
@@ -25,8 +27,15 @@ struct Options {
   bool countIn = false;                 // --count-in
   std::uint32_t pickup = 0;             // --pickup: beats before bar 1 the file does not write
   std::uint32_t plays = 1;              // --loop: how many times the passage plays
-  std::string outputPath;               // -o
-  std::string partsDir;                 // --parts
+  int transpose = 0;                    // --transpose: semitones
+  std::array<bool, 4> muted{};          // --mute: voices 1 to 4
+  std::array<bool, 4> soloed{};         // --solo
+  std::uint32_t speedStep = 0;          // --speed-up STEP[:TARGET]: 0 is off
+  std::uint32_t speedTarget = 100;
+  bool startingNotes = false;  // --starting-notes
+  bool minus = false;          // --minus: --parts also writes each voice missing
+  std::string outputPath;      // -o
+  std::string partsDir;        // --parts
   // --format; without it the extension of -o when it names a format, else WAV.
   stream::AudioFileFormat format = stream::AudioFileFormat::kWav;
   bool events = false;   // --events
