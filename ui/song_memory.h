@@ -1,6 +1,7 @@
 // What the player window remembers between runs, in the user's settings
 // (~/.config/quirelle/quirelle.conf): for each song file, by its absolute path, the practice
-// passage, tempo and voice volumes it was left with; and the files opened most recently.
+// passage, tempo, voice volumes and practice tools it was left with; and the files opened most
+// recently.
 #pragma once
 
 #include <QSettings>
@@ -23,6 +24,11 @@ struct SongSettings {
   int pickup = 0;   // beats before bar 1 the file does not write
   int tempo = 100;  // percent of the written tempo
   std::array<int, 4> volumes{100, 100, 100, 100};
+  int key = 0;      // semitones, -12 to 12
+  int speedUp = 0;  // points faster each repeat; 0: off
+  bool startingNotes = false;
+  std::array<bool, 4> muted{};
+  std::array<bool, 4> soloed{};
 
   bool operator==(const SongSettings&) const = default;
 };

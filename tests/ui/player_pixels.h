@@ -15,7 +15,7 @@ struct PlacedControl {
   QRect pixels;
 };
 
-inline const QSize kPlayerDialogPixels{408, 397};  // 272 × 244 units: 408 × 396.5
+inline const QSize kPlayerDialogPixels{408, 426};  // 272 × 262 units: 408 × 425.75
 inline const PlacedControl kPlayerPixels[] = {
     {res::kIdcPlay, {155, 271, 53, 50}},    {res::kIdOk, {342, 299, 56, 23}},
     {res::kIdcTempo, {359, 41, 39, 99}},    {res::kIdcAutoReplay, {227, 127, 110, 16}},
@@ -23,7 +23,9 @@ inline const PlacedControl kPlayerPixels[] = {
     {res::kIdcName4, {167, 211, 101, 23}},  {res::kIdcVolumeText4, {15, 218, 29, 13}},
     {res::kIdcFromBar, {66, 335, 60, 23}},  {res::kIdcToBar, {183, 335, 60, 23}},
     {res::kIdcLoop, {264, 336, 51, 20}},    {res::kIdcCountIn, {321, 336, 69, 20}},
-    {res::kIdcPickup, {66, 364, 60, 23}},
+    {res::kIdcPickup, {66, 364, 60, 23}},   {res::kIdcKey, {66, 393, 60, 23}},
+    {res::kIdcSpeedUp, {195, 393, 54, 23}}, {res::kIdcStartingNotes, {321, 395, 69, 20}},
+    {res::kIdcMute1, {270, 55, 36, 20}},    {res::kIdcSolo1 + 3, {309, 213, 36, 20}},
 };
 
 }  // namespace quirelle::testing

@@ -83,12 +83,18 @@ INSTANTIATE_TEST_SUITE_P(
         Row{31, kIdcLoop, kButton, "Loop", 176, 207, 34, 12, kCheckBox | kDisabled | kTabStop},
         Row{32, kIdcCountIn, kButton, "Count-in", 214, 207, 46, 12,
             kCheckBox | kDisabled | kTabStop},
-        Row{34, kIdcPickup, kSpin, "None", 44, 224, 40, 14, kDisabled | kTabStop}));
+        Row{34, kIdcPickup, kSpin, "None", 44, 224, 40, 14, kDisabled | kTabStop},
+        Row{37, kIdcKey, kSpin, "", 44, 242, 40, 14, kDisabled | kTabStop},
+        Row{39, kIdcSpeedUp, kSpin, "Off", 130, 242, 36, 14, kDisabled | kTabStop},
+        Row{41, kIdcStartingNotes, kButton, "Notes", 214, 243, 46, 12,
+            kCheckBox | kDisabled | kTabStop},
+        Row{42, kIdcMute1, kButton, "M", 180, 34, 24, 12, kCheckBox | kDisabled | kTabStop},
+        Row{49, kIdcSolo1 + 3, kButton, "S", 206, 131, 24, 12, kCheckBox | kDisabled | kTabStop}));
 
 TEST(PlayerTemplate, DialogAndControlOrder) {
   const DialogTemplate& t = PlayerTemplate();
   EXPECT_EQ(t.id, kIddPlayer);
-  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 244}));
+  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 262}));
   EXPECT_EQ(t.fontName, "MS Sans Serif");
   EXPECT_EQ(t.fontPoints, 8);
   EXPECT_EQ(t.caption, "Sonamir MIDI");
@@ -98,10 +104,11 @@ TEST(PlayerTemplate, DialogAndControlOrder) {
   for (const ControlTemplate& c : t.controls) {
     ids.push_back(c.id);
   }
-  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006,
-                                  1005, -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013,
-                                  1014, 1015, 1016, 1018, 1031, 1032, 1033, 1034, 1037,
-                                  -1,   1040, -1,   1041, 1042, 1043, -1,   1044, -1};
+  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005,
+                                  -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
+                                  1016, 1018, 1031, 1032, 1033, 1034, 1037, -1,   1040, -1,
+                                  1041, 1042, 1043, -1,   1044, -1,   -1,   1045, -1,   1046,
+                                  -1,   1047, 1048, 1052, 1049, 1053, 1050, 1054, 1051, 1055};
   EXPECT_EQ(ids, expected);
 }
 

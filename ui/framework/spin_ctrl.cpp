@@ -37,6 +37,23 @@ void CSpinCtrl::fixup(QString& input) const {
   QSpinBox::fixup(input);
 }
 
+QString CSpinCtrl::textFromValue(int value) const {
+  const QString text = QSpinBox::textFromValue(value);
+  return signShown_ && value > 0 ? QStringLiteral("+") + text : text;
+}
+
+bool CSpinCtrl::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier &&
+        (key->key() == Qt::Key_Space || key->key() == Qt::Key_Home)) {
+      event->ignore();  // the shortcut gets it
+      return true;
+    }
+  }
+  return QSpinBox::event(event);
+}
+
 void CSpinCtrl::keyPressEvent(QKeyEvent* event) {
   QSpinBox::keyPressEvent(event);
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
