@@ -55,7 +55,7 @@ void StreamBuilder::SetPassage(const Passage& passage) {
 }
 
 void StreamBuilder::SetSpeedUp(std::uint32_t step, std::uint32_t target) {
-  speedStep_.store(step);
+  speedStep_.store(std::min(step, kLargestSpeedStep));
   speedTarget_.store(target);
 }
 

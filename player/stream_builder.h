@@ -30,6 +30,11 @@ inline constexpr int kWriteSkipped = -105;
 
 inline constexpr std::uint32_t kDefaultTempo = 500000;  // µs per quarter note before any tempo
 
+// The speed trainer: the largest step a repeat may add, in points of the written tempo, and where
+// it stops unless told otherwise.
+inline constexpr std::uint32_t kLargestSpeedStep = 50;
+inline constexpr std::uint32_t kDefaultSpeedTarget = 100;
+
 // The side stick of the General MIDI percussion channel that counts in.
 inline constexpr std::uint8_t kCountInChannel = 9;
 inline constexpr std::uint8_t kCountInKey = 37;
@@ -60,7 +65,8 @@ class StreamBuilder {
   void SetTranspose(int semitones) { transposer_.SetSemitones(semitones); }
   int transpose() const { return transposer_.semitones(); }
   // The speed trainer: each repeat of the passage plays `step` percentage points faster than the
-  // last, up to `target` percent (never slower than the tempo set); a step of 0 is off.
+  // last, up to `target` percent (never slower than the tempo set); a step of 0 is off, one above
+  // kLargestSpeedStep counts as it.
   void SetSpeedUp(std::uint32_t step, std::uint32_t target);
   // The first beat before the passage (the count-in's, or one of its own) also sounds the first
   // notes each voice sings in it, of the voices heard.
@@ -138,7 +144,7 @@ class StreamBuilder {
   std::atomic<bool> countIn_{false};
   std::atomic<bool> startingNotes_{false};
   std::atomic<std::uint32_t> speedStep_{0};
-  std::atomic<std::uint32_t> speedTarget_{100};
+  std::atomic<std::uint32_t> speedTarget_{kDefaultSpeedTarget};
   // Where the latest two repeats began on the stream (high: the earlier), and the count-in
   // length before the latest; read by positions on the user's thread.
   std::atomic<std::uint64_t> repeatStarts_{0};

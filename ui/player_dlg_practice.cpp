@@ -6,17 +6,13 @@
 #include <optional>
 #include <utility>
 
+#include "player/stream_builder.h"
 #include "player/transposer.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
 
 namespace quirelle::ui {
 namespace {
-
-// The speed trainer stops at the written tempo.
-constexpr std::uint32_t kSpeedUpTarget = 100;
-// The most points a repeat may add.
-constexpr int kLargestSpeedStep = 50;
 
 std::optional<std::int32_t> Bar(int field) {
   return field != 0 ? std::optional<std::int32_t>(field) : std::nullopt;
@@ -69,7 +65,7 @@ void CPlayerDlg::RangeBarFields() {
   EnableDlgItem(res::kIdcLoop, true);
   EnableDlgItem(res::kIdcCountIn, last > 0);
   m_spinKey->SetRange(player::Transposer::kLowest, player::Transposer::kHighest);
-  m_spinSpeedUp->SetRange(0, kLargestSpeedStep);
+  m_spinSpeedUp->SetRange(0, static_cast<int>(player::kLargestSpeedStep));
   EnableDlgItem(res::kIdcKey, true);
   EnableDlgItem(res::kIdcSpeedUp, m_bLoop);  // only a loop repeats
   // Starting notes need a beat, which a song timed in frames does not have.
@@ -167,7 +163,7 @@ void CPlayerDlg::OnSolo(int channel) {
 
 void CPlayerDlg::SendPracticeTools() {
   m_player.SetTranspose(m_nKey);
-  m_player.SetSpeedUp(static_cast<std::uint32_t>(m_nSpeedUp), kSpeedUpTarget);
+  m_player.SetSpeedUp(static_cast<std::uint32_t>(m_nSpeedUp), player::kDefaultSpeedTarget);
   m_player.SetStartingNotes(m_bStartingNotes);
   for (int channel = 0; channel < 4; ++channel) {
     m_player.SetVoiceMuted(static_cast<std::uint32_t>(channel), m_bMute[channel]);

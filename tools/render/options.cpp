@@ -49,7 +49,7 @@ CLI::Validator SignedNumber(int high) {
 
 // STEP[:TARGET] of the speed trainer: a step of 0 to 50 points, a target tempo of 20 to 500 %.
 CLI::Validator SpeedUpSteps() {
-  const CLI::Validator step = WholeNumber(0, kLargestSpeedStep);
+  const CLI::Validator step = WholeNumber(0, player::kLargestSpeedStep);
   const CLI::Validator target = WholeNumber(20, 500);
   return CLI::Validator(
       [step, target](std::string& text) {
@@ -235,7 +235,7 @@ class CommandLine {
     group
         .add_option("--speed-up", speedUp_,
                     "play each repeat STEP % of the written tempo faster (0 to " +
-                        std::to_string(kLargestSpeedStep) +
+                        std::to_string(player::kLargestSpeedStep) +
                         "), up to\nTARGET % (20 to 500, default 100); needs --loop")
         ->type_name("STEP[:TARGET]")
         ->transform(SpeedUpSteps());

@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "player/stream/synth/audio_file_format.h"
+#include "player/stream_builder.h"
 
 namespace quirelle::render {
 
 // The most times --loop plays a passage: a render, unlike the window, has to end.
 inline constexpr std::uint32_t kMostPlays = 1000;
-// The largest step of the speed trainer, in points of the written tempo per repeat.
-inline constexpr std::uint32_t kLargestSpeedStep = 50;
 
 struct Options {
   std::uint32_t tempoPercent = 100;
@@ -31,7 +30,7 @@ struct Options {
   std::array<bool, 4> muted{};          // --mute: voices 1 to 4
   std::array<bool, 4> soloed{};         // --solo
   std::uint32_t speedStep = 0;          // --speed-up STEP[:TARGET]: 0 is off
-  std::uint32_t speedTarget = 100;
+  std::uint32_t speedTarget = player::kDefaultSpeedTarget;
   bool startingNotes = false;  // --starting-notes
   bool minus = false;          // --minus: --parts also writes each voice missing
   std::string outputPath;      // -o
