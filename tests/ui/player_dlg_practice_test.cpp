@@ -194,6 +194,8 @@ TEST_F(PlayerDlgTest, KeyAndMuteActOnWhatPlaysAndComeBackWithTheSong) {
   for (int channel = 0; channel < 4; ++channel) {
     EXPECT_FALSE(Checked(res::kIdcSolo1 + channel)) << channel;
   }
+  EnterBar(res::kIdcKey, QString());
+  EXPECT_EQ(Spin(res::kIdcKey)->text(), "0") << "an emptied key is the written one";
 }
 
 TEST_F(PlayerDlgTest, OpenOffersTheEightLatestFilesAndDropsOneThatWentAway) {

@@ -3,6 +3,7 @@
 #include "ui/framework/spin_ctrl.h"
 
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace quirelle::framework {
 
@@ -31,7 +32,9 @@ void CSpinCtrl::SetPos(int position) {
 
 void CSpinCtrl::fixup(QString& input) const {
   if (input.trimmed().isEmpty()) {
-    input = locale().toString(minimum());  // shown as its word, if it has one
+    // The lowest value when it stands for none, shown as its word; else none of a shift, 0.
+    const int none = specialValueText().isEmpty() ? std::clamp(0, minimum(), maximum()) : minimum();
+    input = locale().toString(none);
     return;
   }
   QSpinBox::fixup(input);

@@ -1,8 +1,9 @@
 // The spin box: a field for a whole number with up and down arrows. Its lowest value may stand
-// for "none" and show a word instead; emptying the field gives that value. It reports to its
-// dialog only what the user changes, once an edit is complete (Enter, leaving the field, an
-// arrow, a key or the wheel); the program's SetRange and SetPos are silent. Space and Home are
-// left to the window's shortcuts (a number has no use for them); arrows and digits edit it.
+// for "none" and show a word instead; emptying the field gives that value (without a word, 0). It
+// reports to its dialog only what the user changes, once an edit is complete (Enter, leaving the
+// field, an arrow, a key or the wheel); the program's SetRange and SetPos are silent. Space and
+// Home are left to the window's shortcuts (a number has no use for them); arrows and digits edit
+// it.
 #pragma once
 
 #include <QSpinBox>
