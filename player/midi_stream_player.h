@@ -62,6 +62,20 @@ class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
   void SetChannelVolume(std::uint32_t channel, std::uint32_t percent) {
     transport_.SetChannelVolume(channel, percent);
   }
+  // A muted voice is silent; while any voice is soloed, the voices not soloed are silent (mute
+  // wins). Both leave the voice's percentage as it is; while playing they act at once.
+  void SetVoiceMuted(std::uint32_t channel, bool muted) {
+    transport_.SetVoiceMuted(channel, muted);
+  }
+  void SetVoiceSoloed(std::uint32_t channel, bool soloed) {
+    transport_.SetVoiceSoloed(channel, soloed);
+  }
+  // Practice: the key (-12 to +12 semitones, from the next event written), the speed trainer
+  // (each repeat `step` points faster up to `target` %, 0 off) and the starting notes before the
+  // passage. The speed trainer moves the tempo percentage, which tempoPercent() reads.
+  void SetTranspose(int semitones) { builder_.SetTranspose(semitones); }
+  void SetSpeedUp(std::uint32_t step, std::uint32_t target) { builder_.SetSpeedUp(step, target); }
+  void SetStartingNotes(bool on) { builder_.SetStartingNotes(on); }
   void SetTempoPercent(std::uint32_t percent) { builder_.SetTempoPercent(percent); }
   void SetLoop(bool loop) { builder_.SetLoop(loop); }
   // Where playback of the songs loaded from now on starts, in ticks of the song: what is in

@@ -25,6 +25,11 @@ std::uint32_t ChannelWord(const smf::TrackEvent& event) {
   return midi::ShortMessage(event.status, event.data1, event.data2);
 }
 
+bool IsNoteOff(std::uint32_t word) {
+  const std::uint8_t kind = midi::KindOf(midi::StatusOf(word));
+  return kind == midi::kNoteOff || (kind == midi::kNoteOn && midi::Data2Of(word) == 0);
+}
+
 }  // namespace
 
 void StreamBuilder::StartSong() {
@@ -47,6 +52,11 @@ void StreamBuilder::SetPassage(const Passage& passage) {
   endTick_.store(passage.endTick);
   plays_.store(passage.plays);
   countIn_.store(passage.countIn);
+}
+
+void StreamBuilder::SetSpeedUp(std::uint32_t step, std::uint32_t target) {
+  speedStep_.store(std::min(step, kLargestSpeedStep));
+  speedTarget_.store(target);
 }
 
 Passage StreamBuilder::passage() const {
@@ -140,11 +150,23 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
     startCursors_.clear();
     startState_.clear();
     startNotes_.clear();
+    transposer_.Forget();
     startTempo_ = currentTempo_;
     const std::uint32_t from = fromTick_.load();
     if ((from != 0 || countIn_.load()) && !TakeStartingPoint(from)) {
       statusFlags_ |= kReadError;
       return kFillReadError;
+    }
+    // Found once: the starting notes may be asked for at any repeat.
+    firstNotes_ = startNotes_;
+    for (const std::uint32_t word :
+         merger_.FirstNotesOfVoices(endTick_.load(), VoiceVolumes::kVoices)) {
+      const auto voice = midi::ChannelOf(midi::StatusOf(word));
+      if (std::none_of(startNotes_.begin(), startNotes_.end(), [&](std::uint32_t start) {
+            return midi::ChannelOf(midi::StatusOf(start)) == voice;
+          })) {
+        firstNotes_.push_back(word);
+      }
     }
     QueueStartingPoint();
   }
@@ -226,17 +248,20 @@ void StreamBuilder::QueueStartingPoint() {
   for (const std::uint32_t word : startState_) {
     queued_.push_back({0, word});
   }
-  QueueCountIn();
+  QueueLeadIn();
   MarkRepeatStart(StreamTickOf(clock_) + countInTicks_.load());
   playedSinceStart_ = !startNotes_.empty();
   for (const std::uint32_t word : startNotes_) {
-    queued_.push_back({0, word});
+    if (const auto sent = transposer_.Apply(word)) {
+      queued_.push_back({0, *sent});
+    }
   }
 }
 
 void StreamBuilder::JumpToStart() {
   runningTotal_.store(0);
   QueueReleases();
+  SpeedUp();
   clock_ = fromTick_.load();
   if (startCursors_.empty()) {
     merger_.RewindTracks();  // nothing was chased: the tracks start over
@@ -267,29 +292,72 @@ void StreamBuilder::QueueReleases() {
     }
   }
   sounding_ = Sounding{};
+  transposer_.Forget();
 }
 
-void StreamBuilder::QueueCountIn() {
+void StreamBuilder::SpeedUp() {
+  const std::uint32_t step = speedStep_.load();
+  const std::uint32_t target = speedTarget_.load();
+  const std::uint32_t percent = tempoPercent_.load();
+  if (step != 0 && percent < target) {
+    SetTempoPercent(std::min(target, percent + step));
+  }
+}
+
+void StreamBuilder::QueueLeadIn() {
   const std::uint32_t division = file_.division();
-  if (!countIn_.load() || midi::IsSmpteDivision(division) || division == 0) {
+  const bool countIn = countIn_.load();
+  const bool startingNotes = startingNotes_.load() && !firstNotes_.empty();
+  if ((!countIn && !startingNotes) || midi::IsSmpteDivision(division) || division == 0) {
     countInTicks_.store(0);
     return;
   }
-  // One bar of the metre at the starting point, a click on each of its beats.
+  // A bar of the metre at the starting point, a click on each of its beats; the starting notes
+  // alone take one beat.
   const smf::TimeSigEntry& metre = file_.timeSignatures().MetreAt(fromTick_.load());
   const std::uint64_t whole = std::uint64_t{4} * division;
   const std::uint32_t beat =
       std::max<std::uint32_t>(1, static_cast<std::uint32_t>(whole >> metre.denominatorPower));
+  const std::uint32_t beats = countIn ? metre.numerator : 1;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> timed;  // tick in the lead-in, word
+  if (startingNotes) {
+    AddStartingNotes(beat, timed);
+  }
   const std::uint32_t click = std::max<std::uint32_t>(1, beat / 2);
   const std::uint8_t on = midi::kNoteOn | kCountInChannel;
   const std::uint8_t off = midi::kNoteOff | kCountInChannel;
-  for (std::uint32_t i = 0; i < metre.numerator; ++i) {
-    queued_.push_back(
-        {i == 0 ? 0 : beat - click, midi::ShortMessage(on, kCountInKey, kCountInVelocity)});
-    queued_.push_back({click, midi::ShortMessage(off, kCountInKey, 0x40)});
+  for (std::uint32_t i = 0; countIn && i < beats; ++i) {
+    timed.emplace_back(i * beat, midi::ShortMessage(on, kCountInKey, kCountInVelocity));
+    timed.emplace_back(i * beat + click, midi::ShortMessage(off, kCountInKey, 0x40));
   }
-  queued_.push_back({beat - click, kRest});
-  countInTicks_.store(beat * metre.numerator);
+  // Note-offs before the click of the next beat.
+  std::stable_sort(timed.begin(), timed.end(), [](const auto& a, const auto& b) {
+    return a.first < b.first || (a.first == b.first && IsNoteOff(a.second) && !IsNoteOff(b.second));
+  });
+  std::uint32_t at = 0;
+  for (const auto& [tick, word] : timed) {
+    queued_.push_back({tick - at, word});
+    at = tick;
+  }
+  queued_.push_back({beat * beats - at, kRest});
+  countInTicks_.store(beat * beats);
+}
+
+void StreamBuilder::AddStartingNotes(std::uint32_t beat,
+                                     std::vector<std::pair<std::uint32_t, std::uint32_t>>& timed) {
+  for (const std::uint32_t word : firstNotes_) {
+    const std::uint8_t channel = midi::ChannelOf(midi::StatusOf(word));
+    if (volumes_.Silenced(channel)) {
+      continue;
+    }
+    const auto sent = transposer_.Apply(word);
+    const auto released =
+        transposer_.Apply(midi::ShortMessage(midi::kNoteOff | channel, midi::Data1Of(word), 0x40));
+    if (sent && released) {
+      timed.emplace_back(0, *sent);
+      timed.emplace_back(beat, *released);
+    }
+  }
 }
 
 bool StreamBuilder::RepeatsLeft() const {
@@ -369,9 +437,12 @@ int StreamBuilder::WriteEvent(smf::TrackEvent& event, StreamBuffer& buffer) {
     if (RoomLeft(buffer) < kEventBytes) {
       return kWriteNoRoom;
     }
-    const std::uint32_t word = ChannelWord(event);
-    Track(word);
-    AppendChannelMessage(buffer, delta, word);
+    const auto word = transposer_.Apply(ChannelWord(event));
+    if (!word) {
+      return kWriteSkipped;  // a note out of range: its time goes to the next event's delta
+    }
+    Track(*word);
+    AppendChannelMessage(buffer, delta, *word);
     clock_ = event.time;
     playedSinceStart_ = true;
     return 0;

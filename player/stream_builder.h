@@ -1,7 +1,8 @@
 // The stream event builder: fills one stream buffer at a time with the song's merged events as
 // 12-byte stream events, scales tempos by the tempo percentage and volume controllers by the
-// voices' percentages, and plays the passage: its start with the state in effect there, a bar
-// of count-in, and the jump from its end back to its start.
+// voices' percentages, transposes the notes, and plays the passage: its start with the state in
+// effect there, a bar of count-in and the voices' starting notes, and the jump from its end back
+// to its start, a step faster each time when the speed trainer is on.
 #pragma once
 
 #include <array>
@@ -13,6 +14,7 @@
 #include "player/passage.h"
 #include "player/stream_buffer.h"
 #include "player/track_merger.h"
+#include "player/transposer.h"
 #include "player/voice_volumes.h"
 #include "smf/midi_file.h"
 #include "smf/track_event.h"
@@ -27,6 +29,11 @@ inline constexpr int kWriteNoRoom = -104;
 inline constexpr int kWriteSkipped = -105;
 
 inline constexpr std::uint32_t kDefaultTempo = 500000;  // µs per quarter note before any tempo
+
+// The speed trainer: the largest step a repeat may add, in points of the written tempo, and where
+// it stops unless told otherwise.
+inline constexpr std::uint32_t kLargestSpeedStep = 50;
+inline constexpr std::uint32_t kDefaultSpeedTarget = 100;
 
 // The side stick of the General MIDI percussion channel that counts in.
 inline constexpr std::uint8_t kCountInChannel = 9;
@@ -54,6 +61,17 @@ class StreamBuilder {
   void SetPassage(const Passage& passage);
   Passage passage() const;
   std::uint32_t startTick() const { return fromTick_.load(); }
+  // Semitones every note but the percussion channel's moves by, from the next event written.
+  void SetTranspose(int semitones) { transposer_.SetSemitones(semitones); }
+  int transpose() const { return transposer_.semitones(); }
+  // The speed trainer: each repeat of the passage plays `step` percentage points faster than the
+  // last, up to `target` percent (never slower than the tempo set); a step of 0 is off, one above
+  // kLargestSpeedStep counts as it.
+  void SetSpeedUp(std::uint32_t step, std::uint32_t target);
+  // The first beat before the passage (the count-in's, or one of its own) also sounds the first
+  // notes each voice sings in it, of the voices heard.
+  void SetStartingNotes(bool on) { startingNotes_.store(on); }
+  bool startingNotes() const { return startingNotes_.load(); }
 
   // Bytes of stream events the device has played since the song (or its last repeat) began.
   std::uint32_t runningTotal() const { return runningTotal_.load(); }
@@ -82,7 +100,13 @@ class StreamBuilder {
   // Releases every note and pedal sounding, at the passage's end.
   void QueueReleases();
   void QueueStartingPoint();
-  void QueueCountIn();
+  // What comes before the passage: the count-in's clicks and the starting notes.
+  void QueueLeadIn();
+  // The starting notes as sent now, each with its note-off, to sound from 0 to `beat`.
+  void AddStartingNotes(std::uint32_t beat,
+                        std::vector<std::pair<std::uint32_t, std::uint32_t>>& timed);
+  // The next repeat a step faster, under the speed trainer.
+  void SpeedUp();
   bool RepeatsLeft() const;
   // Writes what is queued; false when the buffer filled first.
   bool WriteQueued(StreamBuffer& buffer);
@@ -118,6 +142,9 @@ class StreamBuilder {
   std::atomic<std::uint32_t> endTick_{Passage::kSongEnd};
   std::atomic<std::uint32_t> plays_{1};
   std::atomic<bool> countIn_{false};
+  std::atomic<bool> startingNotes_{false};
+  std::atomic<std::uint32_t> speedStep_{0};
+  std::atomic<std::uint32_t> speedTarget_{kDefaultSpeedTarget};
   // Where the latest two repeats began on the stream (high: the earlier), and the count-in
   // length before the latest; read by positions on the user's thread.
   std::atomic<std::uint64_t> repeatStarts_{0};
@@ -139,6 +166,8 @@ class StreamBuilder {
   std::vector<std::uint32_t> startState_;
   std::uint32_t startTempo_ = 0;
   std::vector<std::uint32_t> startNotes_;  // the note-ons at the starting point
+  std::vector<std::uint32_t> firstNotes_;  // the note-ons the voices begin the passage with
+  Transposer transposer_;
   // Events still to be written before the next one of the song.
   std::vector<Queued> queued_;
   std::size_t queuedWritten_ = 0;

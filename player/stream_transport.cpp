@@ -233,6 +233,23 @@ void StreamTransport::SetChannelVolume(std::uint32_t channel, std::uint32_t perc
   SendSoundingVolume(channel);
 }
 
+void StreamTransport::SetVoiceMuted(std::uint32_t channel, bool muted) {
+  volumes_.SetMuted(channel, muted);
+  SendVoiceVolumes();
+}
+
+void StreamTransport::SetVoiceSoloed(std::uint32_t channel, bool soloed) {
+  volumes_.SetSoloed(channel, soloed);
+  SendVoiceVolumes();  // a solo silences the other voices too
+}
+
+void StreamTransport::SendVoiceVolumes() {
+  for (std::uint32_t channel = 0; channel < VoiceVolumes::kVoices && playing_.load() != 0;
+       ++channel) {
+    SendSoundingVolume(channel);
+  }
+}
+
 void StreamTransport::SendSoundingVolume(std::uint32_t channel) {
   const std::uint32_t message =
       midi::ShortMessage(static_cast<std::uint8_t>(midi::kControlChange | channel),

@@ -63,6 +63,9 @@ class StreamTransport {
   int Resume();
   int Stop();
   void SetChannelVolume(std::uint32_t channel, std::uint32_t percent);
+  // Mutes or solos a voice; while playing, the voices' volumes go out at once.
+  void SetVoiceMuted(std::uint32_t channel, bool muted);
+  void SetVoiceSoloed(std::uint32_t channel, bool soloed);
   int GetPosition(stream::MMTIME* time);
   // A buffer came back (MOM_DONE): refill and queue it, or end the song.
   void OnDone(stream::MIDIHDR* header);
@@ -87,6 +90,7 @@ class StreamTransport {
 
  private:
   void SendSoundingVolume(std::uint32_t channel);
+  void SendVoiceVolumes();
   void CloseStream();
   void EndSongAfterLastBuffer();
   bool RefillAndQueue(StreamBuffer& buffer);

@@ -94,6 +94,41 @@ bool TrackMerger::PlaceOnVoiceChannel(smf::TrackEvent& event) const {
   return true;
 }
 
+std::vector<std::uint32_t> TrackMerger::FirstNotesOfVoices(std::uint32_t endTick,
+                                                           std::size_t voices) {
+  constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  const std::vector<smf::TrackCursor> start = cursors();
+  std::vector<std::uint32_t> notes;
+  std::vector<std::uint32_t> firstTick(voices, kNone);
+  std::size_t found = 0;
+  std::uint32_t latestFirst = 0;
+  smf::TrackEvent event;
+  // Until every voice has begun and the tick of the last to begin has been read through.
+  while (TakeEarliestTrack() && smallestTime_ < endTick &&
+         (found < voices || smallestTime_ <= latestFirst)) {
+    smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
+    if (smf::ReadEvent(track, event) == 0) {
+      break;
+    }
+    if (PlaceOnVoiceChannel(event) && midi::IsChannelStatus(event.status) &&
+        midi::KindOf(event.status) == midi::kNoteOn && event.data2 != 0 &&
+        midi::ChannelOf(event.status) < voices) {
+      std::uint32_t& first = firstTick[midi::ChannelOf(event.status)];
+      if (first == kNone) {
+        first = event.time;
+        latestFirst = event.time;
+        ++found;
+      }
+      if (first == event.time) {
+        notes.push_back(midi::ShortMessage(event.status, event.data1, event.data2));
+      }
+    }
+    event.data.reset();
+  }
+  RestoreCursors(start);
+  return notes;
+}
+
 bool TrackMerger::ChaseTo(std::uint32_t tick, ChaseState& chase,
                           std::vector<std::uint32_t>& notesAtTick) {
   notesAtTick.clear();

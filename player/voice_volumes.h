@@ -1,6 +1,7 @@
 // The volume each channel sounds at: the song's own volume controller, as it has played, scaled
-// by the voice's percentage that the user sets. The user's thread sets percentages, the device's
-// callback thread records what the song played, the builder reads both; no lock.
+// by the voice's percentage that the user sets, or none for a voice muted or left out by a solo.
+// The user's thread sets percentages, mutes and solos, the device's callback thread records what
+// the song played, the builder reads both; no lock.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@ class VoiceVolumes {
   static constexpr std::size_t kChannels = midi::kChannels;
   // What a channel's volume controller is before the song sets it (the General MIDI default).
   static constexpr std::uint32_t kDefaultSongVolume = 100;
+  static constexpr std::size_t kVoices = 4;
 
   VoiceVolumes() {
     for (auto& p : percent_) {
@@ -43,15 +45,45 @@ class VoiceVolumes {
   void SetSongVolume(std::size_t channel, std::uint32_t value) {
     song_[channel].store(value & 0x7F, std::memory_order_relaxed);
   }
+  // Mute and solo leave the percentage as it is. Only the voices (channels 0 to 3) take part in
+  // a solo: the accompaniment on other channels goes on under it.
+  void SetMuted(std::size_t channel, bool muted) { SetBit(muted_, channel, muted); }
+  void SetSoloed(std::size_t channel, bool soloed) {
+    SetBit(soloed_, channel < kVoices ? channel : kChannels, soloed);
+  }
+  bool muted(std::size_t channel) const { return TestBit(muted_, channel); }
+  bool soloed(std::size_t channel) const { return TestBit(soloed_, channel); }
+  // Muted, or a voice while another is soloed: mute wins over solo.
+  bool Silenced(std::size_t channel) const {
+    const std::uint32_t solos = soloed_.load(std::memory_order_relaxed);
+    return muted(channel) || (channel < kVoices && solos != 0 && !soloed(channel));
+  }
   // The controller value for the song's `value` at the channel's percentage now.
   std::uint32_t Scaled(std::size_t channel, std::uint32_t value) const {
-    return (value & 0x7F) * percent(channel) / 100;
+    return Silenced(channel) ? 0 : (value & 0x7F) * percent(channel) / 100;
   }
   // The controller value the channel should sound at now.
   std::uint32_t Sounding(std::size_t channel) const { return Scaled(channel, songVolume(channel)); }
 
  private:
+  static void SetBit(std::atomic<std::uint32_t>& bits, std::size_t channel, bool on) {
+    if (channel >= kChannels) {
+      return;
+    }
+    const std::uint32_t bit = 1U << channel;
+    if (on) {
+      bits.fetch_or(bit, std::memory_order_relaxed);
+    } else {
+      bits.fetch_and(~bit, std::memory_order_relaxed);
+    }
+  }
+  static bool TestBit(const std::atomic<std::uint32_t>& bits, std::size_t channel) {
+    return channel < kChannels && (bits.load(std::memory_order_relaxed) >> channel & 1U) != 0;
+  }
+
   std::array<std::atomic<std::uint32_t>, kChannels> percent_;
+  std::atomic<std::uint32_t> muted_{0};
+  std::atomic<std::uint32_t> soloed_{0};
   std::array<std::atomic<std::uint32_t>, kChannels> song_;
 };
 

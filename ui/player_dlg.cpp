@@ -44,6 +44,13 @@ CPlayerDlg::CPlayerDlg(stream::StreamDriver& driver, framework::FileChooser& cho
   MapCommand(res::kIdcLoop, &CPlayerDlg::OnLoop);
   MapCommand(res::kIdcCountIn, &CPlayerDlg::OnCountIn);
   MapCommand(res::kIdcPickup, &CPlayerDlg::OnPickup);
+  MapCommand(res::kIdcKey, &CPlayerDlg::OnKey);
+  MapCommand(res::kIdcSpeedUp, &CPlayerDlg::OnSpeedUp);
+  MapCommand(res::kIdcStartingNotes, &CPlayerDlg::OnStartingNotes);
+  for (int channel = 0; channel < 4; ++channel) {
+    MapCommand(res::kIdcMute1 + channel, [this, channel] { OnMute(channel); });
+    MapCommand(res::kIdcSolo1 + channel, [this, channel] { OnSolo(channel); });
+  }
   MapMessage(rwm_positionchanged, &CPlayerDlg::OnPositionChanged);
   MapMessage(rwm_playedoff, &CPlayerDlg::OnPlayedOff);
 }
@@ -76,6 +83,8 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Control(dx, res::kIdcFromBar, m_spinFromBar);
   framework::DDX_Control(dx, res::kIdcToBar, m_spinToBar);
   framework::DDX_Control(dx, res::kIdcPickup, m_spinPickup);
+  framework::DDX_Control(dx, res::kIdcKey, m_spinKey);
+  framework::DDX_Control(dx, res::kIdcSpeedUp, m_spinSpeedUp);
 
   framework::DDX_Text(dx, res::kIdcPosition, m_strPosition);
   framework::DDX_Slider(dx, res::kIdcTempo, m_nTempo);
@@ -91,6 +100,13 @@ void CPlayerDlg::DoDataExchange(framework::CDataExchange& dx) {
   framework::DDX_Spin(dx, res::kIdcPickup, m_nPickup);
   framework::DDX_Check(dx, res::kIdcLoop, m_bLoop);
   framework::DDX_Check(dx, res::kIdcCountIn, m_bCountIn);
+  framework::DDX_Spin(dx, res::kIdcKey, m_nKey);
+  framework::DDX_Spin(dx, res::kIdcSpeedUp, m_nSpeedUp);
+  framework::DDX_Check(dx, res::kIdcStartingNotes, m_bStartingNotes);
+  for (int channel = 0; channel < 4; ++channel) {
+    framework::DDX_Check(dx, res::kIdcMute1 + channel, m_bMute[channel]);
+    framework::DDX_Check(dx, res::kIdcSolo1 + channel, m_bSolo[channel]);
+  }
 }
 
 bool CPlayerDlg::OnInitDialog() {
@@ -109,6 +125,7 @@ bool CPlayerDlg::OnInitDialog() {
   m_btnStop->LoadBitmaps(res::kIdbStopUp, res::kIdbStopDown, res::kIdbStopFocused,
                          res::kIdbStopDisabled);
   SetButtons(true, false, false, false, false);
+  m_spinKey->SetSignShown(true);
   SetWindowText(g_strAppTitle);
   setAcceptDrops(true);
   AddTransportKeys();
@@ -179,6 +196,7 @@ void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
   m_editName2->setText(name(1));
   m_editName3->setText(name(2));
   m_editName4->setText(name(3));
+  NameVoiceToggles();
   m_sliderTempo->SetRange(20, 500);
   m_sliderTempo->SetPos(m_nTempo);
   m_strPosition = QString::asprintf("%lu", 0UL);

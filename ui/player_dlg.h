@@ -89,6 +89,11 @@ class CPlayerDlg : public framework::CDialog {
   void OnLoop();
   void OnCountIn();
   void OnPickup();
+  void OnKey();
+  void OnSpeedUp();
+  void OnStartingNotes();
+  void OnMute(int channel);
+  void OnSolo(int channel);
   std::intptr_t OnPositionChanged(std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t OnPlayedOff(std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -117,6 +122,12 @@ class CPlayerDlg : public framework::CDialog {
   void ClearPracticeRow();
   // A field or box the user changed: into the engine, at once or at the next load.
   void PracticeChanged();
+  // The second row and the voices' mute and solo boxes: the engine takes them at once, playing
+  // or not, and at every load.
+  void SendPracticeTools();
+  void PracticeToolChanged();
+  // "Mute Soprano", "Solo Soprano", ... from the names the voice rows show.
+  void NameVoiceToggles();
 
   // The words line (player_dlg_words.cpp).
   // The words of the voice followed: the one clicked, else the first with words; null for none.
@@ -172,6 +183,13 @@ class CPlayerDlg : public framework::CDialog {
   framework::CSpinCtrl* m_spinFromBar = nullptr;
   framework::CSpinCtrl* m_spinToBar = nullptr;
   framework::CSpinCtrl* m_spinPickup = nullptr;
+  int m_nKey = 0;      // semitones
+  int m_nSpeedUp = 0;  // points of the written tempo faster each repeat; 0: off
+  bool m_bStartingNotes = false;
+  bool m_bMute[4] = {false, false, false, false};
+  bool m_bSolo[4] = {false, false, false, false};
+  framework::CSpinCtrl* m_spinKey = nullptr;
+  framework::CSpinCtrl* m_spinSpeedUp = nullptr;
   SongMemory m_memory;
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
   QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line

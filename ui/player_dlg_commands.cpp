@@ -72,6 +72,13 @@ void CPlayerDlg::TakeNewFile(const std::string& path) {
   m_bCountIn = song.countIn;
   m_nPickup = song.pickup;
   m_nWordsVoice = song.wordsVoice;
+  m_nKey = song.key;
+  m_nSpeedUp = song.speedUp;
+  m_bStartingNotes = song.startingNotes;
+  for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
+    m_bMute[channel] = song.muted[channel];
+    m_bSolo[channel] = song.soloed[channel];
+  }
   m_nState = StateLoaded;
   m_bAutoReplay = false;
 }
@@ -145,6 +152,7 @@ QString CPlayerDlg::LoadHeldFile() {
   m_player.SetPickup(static_cast<std::uint32_t>(m_nPickup));
   // The first buffers are filled in the load: they must already play at the slider's tempo.
   m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
+  SendPracticeTools();
   const int loaded = m_player.LoadFromFile(m_file);
   m_file.Close();
   if (loaded == 0) {
@@ -254,6 +262,10 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
   if (!m_player.playing()) {
     m_strPosition = QStringLiteral(" ");
   } else if (known) {
+    // The speed trainer moves the tempo: the slider shows the tempo reached.
+    if (m_nSpeedUp != 0) {
+      m_nTempo = static_cast<int>(m_player.tempoPercent());
+    }
     // A song timed in SMPTE frames has no bars to show.
     const auto bar = m_player.GetBarNumber(time.u.ticks);
     m_strPosition = bar ? QString::asprintf("Bar:%d ", *bar) : QStringLiteral(" ");

@@ -34,7 +34,12 @@ SongSettings CPlayerDlg::CurrentSettings() const {
   song.tempo = m_nTempo;
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = m_nVolume[channel];
+    song.muted[channel] = m_bMute[channel];
+    song.soloed[channel] = m_bSolo[channel];
   }
+  song.key = m_nKey;
+  song.speedUp = m_nSpeedUp;
+  song.startingNotes = m_bStartingNotes;
   return song;
 }
 

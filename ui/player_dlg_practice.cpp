@@ -1,8 +1,13 @@
-// The player window's practice row: the bars a passage runs from and to, whether it loops and
-// whether a bar of clicks counts it in, and how they reach the engine.
+// The player window's practice rows: the bars a passage runs from and to, whether it loops and
+// whether a bar of clicks counts it in; the key, the speed trainer and the starting notes; the
+// voices' mute and solo boxes; and how they reach the engine.
+#include <QLineEdit>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
+#include "player/stream_builder.h"
+#include "player/transposer.h"
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
 
@@ -59,6 +64,16 @@ void CPlayerDlg::RangeBarFields() {
   m_spinPickup->setEnabled(canGive && longest > 0);
   EnableDlgItem(res::kIdcLoop, true);
   EnableDlgItem(res::kIdcCountIn, last > 0);
+  m_spinKey->SetRange(player::Transposer::kLowest, player::Transposer::kHighest);
+  m_spinSpeedUp->SetRange(0, static_cast<int>(player::kLargestSpeedStep));
+  EnableDlgItem(res::kIdcKey, true);
+  EnableDlgItem(res::kIdcSpeedUp, m_bLoop);  // only a loop repeats
+  // Starting notes need a beat, which a song timed in frames does not have.
+  EnableDlgItem(res::kIdcStartingNotes, last > 0);
+  for (int channel = 0; channel < 4; ++channel) {
+    EnableDlgItem(res::kIdcMute1 + channel, true);
+    EnableDlgItem(res::kIdcSolo1 + channel, true);
+  }
 }
 
 void CPlayerDlg::ClearPracticeRow() {
@@ -74,6 +89,19 @@ void CPlayerDlg::ClearPracticeRow() {
        {res::kIdcFromBar, res::kIdcToBar, res::kIdcLoop, res::kIdcCountIn, res::kIdcPickup}) {
     EnableDlgItem(id, false);
   }
+  m_nKey = 0;
+  m_nSpeedUp = 0;
+  m_bStartingNotes = false;
+  for (int channel = 0; channel < 4; ++channel) {
+    m_bMute[channel] = false;
+    m_bSolo[channel] = false;
+    EnableDlgItem(res::kIdcMute1 + channel, false);
+    EnableDlgItem(res::kIdcSolo1 + channel, false);
+  }
+  for (int id : {res::kIdcKey, res::kIdcSpeedUp, res::kIdcStartingNotes}) {
+    EnableDlgItem(id, false);
+  }
+  SendPracticeTools();
 }
 
 void CPlayerDlg::OnFromBar() {
@@ -94,6 +122,7 @@ void CPlayerDlg::OnToBar() {
 
 void CPlayerDlg::OnLoop() {
   m_bLoop = !m_bLoop;
+  EnableDlgItem(res::kIdcSpeedUp, m_bLoop);
   PracticeChanged();
 }
 
@@ -105,6 +134,63 @@ void CPlayerDlg::OnCountIn() {
 void CPlayerDlg::OnPickup() {
   m_nPickup = m_spinPickup->GetPos();  // the bars count it from the next load
   PracticeChanged();
+}
+
+void CPlayerDlg::OnKey() {
+  m_nKey = m_spinKey->GetPos();
+  PracticeToolChanged();
+}
+
+void CPlayerDlg::OnSpeedUp() {
+  m_nSpeedUp = m_spinSpeedUp->GetPos();
+  PracticeToolChanged();
+}
+
+void CPlayerDlg::OnStartingNotes() {
+  m_bStartingNotes = !m_bStartingNotes;
+  PracticeToolChanged();
+}
+
+void CPlayerDlg::OnMute(int channel) {
+  m_bMute[channel] = !m_bMute[channel];
+  PracticeToolChanged();
+}
+
+void CPlayerDlg::OnSolo(int channel) {
+  m_bSolo[channel] = !m_bSolo[channel];
+  PracticeToolChanged();
+}
+
+void CPlayerDlg::SendPracticeTools() {
+  m_player.SetTranspose(m_nKey);
+  m_player.SetSpeedUp(static_cast<std::uint32_t>(m_nSpeedUp), player::kDefaultSpeedTarget);
+  m_player.SetStartingNotes(m_bStartingNotes);
+  for (int channel = 0; channel < 4; ++channel) {
+    m_player.SetVoiceMuted(static_cast<std::uint32_t>(channel), m_bMute[channel]);
+    m_player.SetVoiceSoloed(static_cast<std::uint32_t>(channel), m_bSolo[channel]);
+  }
+}
+
+void CPlayerDlg::PracticeToolChanged() {
+  SendPracticeTools();
+  // A song waiting to play has its first buffers written already: loaded again, they start so.
+  PracticeChanged();
+}
+
+void CPlayerDlg::NameVoiceToggles() {
+  const QLineEdit* const names[] = {m_editName1, m_editName2, m_editName3, m_editName4};
+  for (int channel = 0; channel < 4; ++channel) {
+    QString name = names[channel]->text().trimmed();
+    if (name.isEmpty()) {
+      name = QStringLiteral("voice %1").arg(channel + 1);
+    }
+    for (const auto& [id, verb] : {std::pair{res::kIdcMute1, QStringLiteral("Mute ")},
+                                   std::pair{res::kIdcSolo1, QStringLiteral("Solo ")}}) {
+      QWidget* toggle = GetDlgItem(id + channel);
+      toggle->setAccessibleName(verb + name);
+      toggle->setToolTip(verb + name);
+    }
+  }
 }
 
 void CPlayerDlg::PracticeChanged() {

@@ -43,6 +43,14 @@ QString VolumeKey(std::size_t channel) {
   return QStringLiteral("volume%1").arg(channel + 1);
 }
 
+QString MuteKey(std::size_t channel) {
+  return QStringLiteral("mute%1").arg(channel + 1);
+}
+
+QString SoloKey(std::size_t channel) {
+  return QStringLiteral("solo%1").arg(channel + 1);
+}
+
 int ReadInt(const QSettings& settings, const QString& key, int fallback, int low, int high) {
   bool ok = false;
   const int value = settings.value(key, fallback).toInt(&ok);
@@ -73,7 +81,12 @@ std::optional<SongSettings> SongMemory::Recall(const std::string& path) const {
   song.tempo = ReadInt(settings_, group + QStringLiteral("tempo"), 100, 20, 500);
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = ReadInt(settings_, group + VolumeKey(channel), 100, 0, 100);
+    song.muted[channel] = settings_.value(group + MuteKey(channel), false).toBool();
+    song.soloed[channel] = settings_.value(group + SoloKey(channel), false).toBool();
   }
+  song.key = ReadInt(settings_, group + QStringLiteral("key"), 0, -12, 12);
+  song.speedUp = ReadInt(settings_, group + QStringLiteral("speedUp"), 0, 0, 50);
+  song.startingNotes = settings_.value(group + QStringLiteral("startingNotes"), false).toBool();
   return song;
 }
 
@@ -90,7 +103,12 @@ void SongMemory::Remember(const std::string& path, const SongSettings& song) {
   settings_.setValue(group + QStringLiteral("tempo"), song.tempo);
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     settings_.setValue(group + VolumeKey(channel), song.volumes[channel]);
+    settings_.setValue(group + MuteKey(channel), song.muted[channel]);
+    settings_.setValue(group + SoloKey(channel), song.soloed[channel]);
   }
+  settings_.setValue(group + QStringLiteral("key"), song.key);
+  settings_.setValue(group + QStringLiteral("speedUp"), song.speedUp);
+  settings_.setValue(group + QStringLiteral("startingNotes"), song.startingNotes);
   Save();
 }
 

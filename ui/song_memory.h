@@ -1,9 +1,9 @@
 // What the player window remembers between runs, in the user's settings
 // (~/.config/quirelle/quirelle.conf): for each song file, by its absolute path, the practice
-// passage, tempo and voice volumes it was left with, and the voice whose words it showed; and the
-// files opened most recently. Paths are the file system's bytes, so a file whose name is not
-// UTF-8 is remembered and found again. Each change is saved at once; settings that cannot be
-// saved are told once per run.
+// passage, tempo, voice volumes and practice tools it was left with, and the voice whose words
+// it showed; and the files opened most recently. Paths are the file system's bytes, so a file
+// whose name is not UTF-8 is remembered and found again. Each change is saved at once; settings
+// that cannot be saved are told once per run.
 #pragma once
 
 #include <QSettings>
@@ -29,6 +29,11 @@ struct SongSettings {
   // The voice (1 to 4) whose words the window shows; 0: the first with words.
   int wordsVoice = 0;
   std::array<int, 4> volumes{100, 100, 100, 100};
+  int key = 0;      // semitones, -12 to 12
+  int speedUp = 0;  // points faster each repeat; 0: off
+  bool startingNotes = false;
+  std::array<bool, 4> muted{};
+  std::array<bool, 4> soloed{};
 
   bool operator==(const SongSettings&) const = default;
 };

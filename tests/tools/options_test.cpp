@@ -10,10 +10,14 @@ namespace quirelle::render {
 namespace {
 
 TEST(RenderOptions, AcceptsEveryOption) {
-  const auto parsed = ParseOptions(
-      {"--tempo", "150",        "--volumes", "100,80,0,50", "--soundfont", "gm.sf2",     "--rate",
-       "48000",   "--from-bar", "3",         "--to-bar",    "012",         "--count-in", "--loop",
-       "4",       "--format",   "FLAC",      "-o",          "out.wav",     "song.mid"});
+  const auto parsed = ParseOptions({"--tempo",     "150",        "--volumes", "100,80,0,50",
+                                    "--soundfont", "gm.sf2",     "--rate",    "48000",
+                                    "--from-bar",  "3",          "--to-bar",  "012",
+                                    "--count-in",  "--loop",     "4",         "--format",
+                                    "FLAC",        "-o",         "out.wav",   "--transpose",
+                                    "-03",         "--mute",     "2",         "--solo",
+                                    "1,3",         "--speed-up", "10:090",    "--starting-notes",
+                                    "song.mid"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->tempoPercent, 150u);
   EXPECT_EQ(parsed.options->volumes, (std::array<std::uint32_t, 4>{100, 80, 0, 50}));
@@ -29,13 +33,25 @@ TEST(RenderOptions, AcceptsEveryOption) {
   EXPECT_FALSE(parsed.options->events || parsed.options->lyrics);
   EXPECT_FALSE(parsed.options->help || parsed.options->version);
   EXPECT_EQ(parsed.options->midiPath, "song.mid");
+  EXPECT_EQ(parsed.options->transpose, -3);
+  EXPECT_EQ(parsed.options->muted, (std::array<bool, 4>{false, true, false, false}));
+  EXPECT_EQ(parsed.options->soloed, (std::array<bool, 4>{true, false, true, false}));
+  EXPECT_EQ(parsed.options->speedStep, 10u);
+  EXPECT_EQ(parsed.options->speedTarget, 90u);
+  EXPECT_TRUE(parsed.options->startingNotes);
 
-  const auto parts = ParseOptions({"--parts", "tracks", "--from-tick", "960", "song.mid"});
+  const auto parts =
+      ParseOptions({"--parts", "tracks", "--from-tick", "960", "--minus", "--transpose", "+12",
+                    "--loop", "2", "--speed-up", "5", "song.mid"});
   ASSERT_TRUE(parts.options) << parts.error;
   EXPECT_EQ(parts.options->partsDir, "tracks");
   EXPECT_EQ(parts.options->fromTick, 960u);
   EXPECT_FALSE(parts.options->fromBar);
   EXPECT_EQ(parts.options->format, stream::AudioFileFormat::kWav);
+  EXPECT_TRUE(parts.options->minus);
+  EXPECT_EQ(parts.options->transpose, 12);
+  EXPECT_EQ(parts.options->speedStep, 5u);
+  EXPECT_EQ(parts.options->speedTarget, 100u);
 }
 
 TEST(RenderOptions, WithoutFormatTheExtensionOfTheOutputChoosesItElseWav) {
@@ -129,6 +145,16 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--events", "a.mid", "--loop"}, "--loop"},
       {{"--lyrics=17", "a.mid"}, "--lyrics"},
       {{"--lyrics", "--events", "a.mid"}, "-o,--parts,--events,--info"},
+      {{"--transpose", "13", "--events", "a.mid"}, "--transpose"},
+      {{"--transpose", "-1-", "--events", "a.mid"}, "--transpose"},
+      {{"--mute", "5", "--events", "a.mid"}, "--mute"},
+      {{"--solo", "1,0", "--events", "a.mid"}, "--solo"},
+      {{"--solo", "2", "--parts", "d", "a.mid"}, "--solo"},
+      {{"--speed-up", "10", "--events", "a.mid"}, "--loop"},
+      {{"--speed-up", "51", "--loop", "2", "--events", "a.mid"}, "--speed-up"},
+      {{"--speed-up", "10:", "--loop", "2", "--events", "a.mid"}, "--speed-up"},
+      {{"--speed-up", "10:501", "--loop", "2", "--events", "a.mid"}, "--speed-up"},
+      {{"--minus", "--events", "a.mid"}, "--parts"},
   };
   for (const auto& [args, names] : bad) {
     const auto parsed = ParseOptions(args);
@@ -191,6 +217,18 @@ TEST(RenderPartFiles, EachVoiceOverTheOthersThenTuttiWithDistinctNames) {
   }
   EXPECT_EQ(parts[4].volumes, (std::array<std::uint32_t, 4>{100, 100, 100, 100}));
   EXPECT_FALSE(parts[4].centredChannel);
+
+  const std::vector<PartFile> minus = PartFiles({"S", "s minus", "", "B"}, "wav", true);
+  const std::vector<std::string> minusNames = {"S minus (2).wav", "s minus minus.wav",
+                                               "Voice 3 minus.wav", "B minus.wav"};
+  ASSERT_EQ(minus.size(), 9u);
+  for (std::uint32_t voice = 0; voice < 4; ++voice) {
+    std::array<std::uint32_t, 4> volumes{100, 100, 100, 100};
+    volumes[voice] = 0;
+    EXPECT_EQ(minus[5 + voice].fileName, minusNames[voice]);
+    EXPECT_EQ(minus[5 + voice].volumes, volumes);
+    EXPECT_FALSE(minus[5 + voice].centredChannel);
+  }
 }
 
 }  // namespace

@@ -226,13 +226,16 @@ std::set<std::string> FileNamesIn(const fs::path& dir) {
 // each track is a sum of the stems, and least squares finds the gain of each voice in it. The
 // others at 30 % scale the song's channel volume 100 to 30, which the General MIDI volume curve
 // (40 log10(30/100) dB, -21 dB) turns into 0.09 of the amplitude. (The hymn sets no pan, so a
-// track's centred voice sounds as in its stem.)
+// track's centred voice sounds as in its stem.) A voice's minus track has it at 0 and the others
+// at full.
 TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercent) {
   const fs::path parts = dir_ / "tracks" / "hymn";  // made with its parent
   const std::string song = " --rate 22050 " + Quote(kHymn);
-  ASSERT_EQ(Render("--parts " + Quote(parts) + song).status, 0);
-  const std::array<std::string, 5> files = {"Channel 1.wav", "Channel 2.wav", "Channel 3.wav",
-                                            "Channel 4.wav", "Tutti.wav"};
+  ASSERT_EQ(Render("--minus --parts " + Quote(parts) + song).status, 0);
+  const std::array<std::string, 9> files = {
+      "Channel 1.wav",       "Channel 2.wav",       "Channel 3.wav",
+      "Channel 4.wav",       "Tutti.wav",           "Channel 1 minus.wav",
+      "Channel 2 minus.wav", "Channel 3 minus.wav", "Channel 4 minus.wav"};
   // Each track's words beside it: the hymn's karaoke text, for every voice.
   std::set<std::string> names(files.begin(), files.end());
   for (const std::string& file : files) {
@@ -263,8 +266,10 @@ TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercen
                 fit.gains[0], fit.gains[1], fit.gains[2], fit.gains[3], 100 * fit.residualShare);
     EXPECT_LT(fit.residualShare, 0.01) << "the track is a sum of the voices";
     for (std::size_t voice = 0; voice < 4; ++voice) {
-      const bool full = part == 4 || part == voice;
-      EXPECT_NEAR(fit.gains[voice], full ? 1.0 : quiet, full ? 0.02 : 0.01) << "voice " << voice;
+      const bool missing = part == 5 + voice;
+      const bool full = part == 4 || part == voice || (part > 4 && !missing);
+      const double gain = missing ? 0.0 : (full ? 1.0 : quiet);
+      EXPECT_NEAR(fit.gains[voice], gain, full ? 0.02 : 0.01) << "voice " << voice;
     }
   }
 }
@@ -395,9 +400,14 @@ TEST_F(RenderFiles, AFullDiskIsReportedAndLeavesNoFileBehind) {
 TEST_F(RenderFiles, TheCommandLineAnswersForItselfAndRefusesWhatCannotBeRendered) {
   const Run help = Render("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"-o OUT", "--parts DIR", "--events", "--info", "--format", "--tempo",
-                             "--volumes", "--soundfont", "--rate", "--from-bar", "--to-bar",
-                             "--from-tick", "--count-in", "--loop", "--help", "--version"}) {
+  for (const char* option : {"-o OUT",           "--parts DIR", "--events",
+                             "--info",           "--format",    "--tempo",
+                             "--volumes",        "--soundfont", "--rate",
+                             "--from-bar",       "--to-bar",    "--from-tick",
+                             "--count-in",       "--loop",      "--transpose",
+                             "--mute",           "--solo",      "--speed-up STEP[:TARGET]",
+                             "--starting-notes", "--minus",     "--help",
+                             "--version"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   const Run version = Render("--version");

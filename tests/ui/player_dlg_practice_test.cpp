@@ -1,5 +1,6 @@
-// The practice row (a passage of bars, looped or counted in), what the window remembers of each
-// song, the recent files on Open's context menu, and the words line following a passage.
+// The practice rows (a passage of bars, looped or counted in; the key, the voices muted or
+// soloed), what the window remembers of each song, the recent files on Open's context menu, and
+// the words line following a passage.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -161,6 +162,46 @@ TEST_F(PlayerDlgTest, PickupGivenIsBarZeroAndComesBackWithTheSong) {
   StartWith(music21);
   EXPECT_EQ(Spin(res::kIdcPickup)->text(), "1");
   EXPECT_EQ(dialog->engine().file().BarStartTick(1), 10080u);
+}
+
+// Key +2 and the alto muted: the soprano's first note (72 written) sounds at 74 and the alto at
+// volume 0; the song comes back with the row and the boxes.
+TEST_F(PlayerDlgTest, KeyAndMuteActOnWhatPlaysAndComeBackWithTheSong) {
+  OpenFile(songPath);
+  EnterBar(res::kIdcKey, QStringLiteral("2"));
+  EXPECT_EQ(Spin(res::kIdcKey)->text(), "+2");
+  Click(res::kIdcMute1 + 1);
+  EXPECT_EQ(dialog->GetDlgItem(res::kIdcMute1 + 1)->accessibleName(), "Mute Alto");
+  EXPECT_EQ(dialog->GetDlgItem(res::kIdcSolo1 + 3)->accessibleName(), "Solo Bass");
+  Click(res::kIdcPlay);
+  PlayFor(1'000'000);
+  std::optional<std::uint32_t> firstSoprano;
+  std::array<int, 4> volume{-1, -1, -1, -1};  // the last volume each voice was sent
+  for (const auto& m : driver.Messages()) {
+    const std::uint32_t channel = m.message & 0x0F;
+    if ((m.message & 0xF0) == 0x90 && channel == 0 && !firstSoprano) {
+      firstSoprano = m.message >> 8 & 0x7F;
+    }
+    if ((m.message & 0xFFF0) == 0x07B0 && channel < 4) {
+      volume[channel] = static_cast<int>(m.message >> 16);
+    }
+  }
+  EXPECT_EQ(firstSoprano, 74u);
+  EXPECT_EQ(volume, (std::array<int, 4>{100, 0, 100, 100}));
+  Click(res::kIdcStop);
+  Deliver();
+
+  StartWith(songPath);
+  EXPECT_EQ(Spin(res::kIdcKey)->text(), "+2");
+  EXPECT_TRUE(Checked(res::kIdcMute1 + 1));
+  for (int channel : {0, 2, 3}) {
+    EXPECT_FALSE(Checked(res::kIdcMute1 + channel)) << channel;
+  }
+  for (int channel = 0; channel < 4; ++channel) {
+    EXPECT_FALSE(Checked(res::kIdcSolo1 + channel)) << channel;
+  }
+  EnterBar(res::kIdcKey, QString());
+  EXPECT_EQ(Spin(res::kIdcKey)->text(), "0") << "an emptied key is the written one";
 }
 
 TEST_F(PlayerDlgTest, OpenOffersTheEightLatestFilesAndDropsOneThatWentAway) {

@@ -210,6 +210,16 @@ TEST_F(PlayerDlgTest, SpacePlaysPausesAndResumesAndHomeRewinds) {
   EXPECT_EQ(dialog->state(), StateRewound);
   EXPECT_EQ(Buttons(), kRewound);
   Deliver();
+  // In a bar field too, which keeps its bar.
+  framework::CSpinCtrl* bar = Spin(res::kIdcFromBar);
+  bar->setFocus();
+  QTest::keyClick(bar, Qt::Key_Space);
+  EXPECT_EQ(dialog->state(), StatePlaying);
+  QTest::keyClick(bar, Qt::Key_Space);
+  QTest::keyClick(bar, Qt::Key_Home);
+  EXPECT_EQ(dialog->state(), StateRewound);
+  EXPECT_EQ(bar->text(), "Start");
+  Deliver();
 }
 
 TEST_F(PlayerDlgTest, RealFileShowsTheBarsOfItsScore) {

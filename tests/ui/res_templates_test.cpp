@@ -84,12 +84,18 @@ INSTANTIATE_TEST_SUITE_P(
         Row{32, kIdcCountIn, kButton, "Count-in", 214, 219, 46, 12,
             kCheckBox | kDisabled | kTabStop},
         Row{34, kIdcPickup, kSpin, "None", 44, 236, 40, 14, kDisabled | kTabStop},
-        Row{36, kIdcWords, kStatic, "", 17, 165, 242, 10, 0}));
+        Row{36, kIdcWords, kStatic, "", 17, 165, 242, 10, 0},
+        Row{38, kIdcKey, kSpin, "", 44, 254, 40, 14, kDisabled | kTabStop},
+        Row{40, kIdcSpeedUp, kSpin, "Off", 130, 254, 36, 14, kDisabled | kTabStop},
+        Row{42, kIdcStartingNotes, kButton, "Notes", 214, 255, 46, 12,
+            kCheckBox | kDisabled | kTabStop},
+        Row{43, kIdcMute1, kButton, "M", 180, 34, 24, 12, kCheckBox | kDisabled | kTabStop},
+        Row{50, kIdcSolo1 + 3, kButton, "S", 206, 131, 24, 12, kCheckBox | kDisabled | kTabStop}));
 
 TEST(PlayerTemplate, DialogAndControlOrder) {
   const DialogTemplate& t = PlayerTemplate();
   EXPECT_EQ(t.id, kIddPlayer);
-  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 256}));
+  EXPECT_EQ((std::array{t.w, t.h}), (std::array{272, 274}));
   EXPECT_EQ(t.fontName, "MS Sans Serif");
   EXPECT_EQ(t.fontPoints, 8);
   EXPECT_EQ(t.caption, "Sonamir MIDI");
@@ -99,10 +105,11 @@ TEST(PlayerTemplate, DialogAndControlOrder) {
   for (const ControlTemplate& c : t.controls) {
     ids.push_back(c.id);
   }
-  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005,
-                                  -1,   1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015,
-                                  1016, 1018, 1031, 1032, 1033, 1034, 1037, -1,   1040, -1,
-                                  1041, 1042, 1043, -1,   1044, -1,   1050};
+  const std::vector<int> expected{1000, 1001, 1002, 1003, 1,    1004, -1,   -1,   1006, 1005, -1,
+                                  1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1018,
+                                  1031, 1032, 1033, 1034, 1037, -1,   1040, -1,   1041, 1042, 1043,
+                                  -1,   1044, -1,   1056, -1,   1045, -1,   1046, -1,   1047, 1048,
+                                  1052, 1049, 1053, 1050, 1054, 1051, 1055};
   EXPECT_EQ(ids, expected);
 }
 

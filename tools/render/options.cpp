@@ -28,6 +28,47 @@ CLI::Validator WholeNumber(std::uint32_t low, std::uint32_t high) {
       "");
 }
 
+// A whole number from -high to high, with or without its sign, read as written.
+CLI::Validator SignedNumber(int high) {
+  return CLI::Validator(
+      [high](std::string& text) {
+        const bool negative = !text.empty() && text[0] == '-';
+        std::string digits = text.substr(!text.empty() && (text[0] == '-' || text[0] == '+'));
+        const std::string range = "Value " + text + " not in range " + std::to_string(-high) +
+                                  " to " + std::to_string(high);
+        if (digits.empty() || digits.size() > 3 ||
+            digits.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(digits) > high) {
+          return range;
+        }
+        text = (negative ? "-" : "") + std::to_string(std::stoi(digits));
+        return std::string();
+      },
+      "");
+}
+
+// STEP[:TARGET] of the speed trainer: a step of 0 to 50 points, a target tempo of 20 to 500 %.
+CLI::Validator SpeedUpSteps() {
+  const CLI::Validator step = WholeNumber(0, player::kLargestSpeedStep);
+  const CLI::Validator target = WholeNumber(20, 500);
+  return CLI::Validator(
+      [step, target](std::string& text) {
+        const std::size_t colon = text.find(':');
+        std::string first = text.substr(0, colon);
+        std::string error = step(first);
+        if (error.empty() && colon != std::string::npos) {
+          std::string second = text.substr(colon + 1);
+          error = target(second);
+          first += ":" + second;
+        }
+        if (error.empty()) {
+          text = first;
+        }
+        return error;
+      },
+      "");
+}
+
 // A file or folder to write: an empty name would only fail once the render has started.
 CLI::Validator Named() {
   return CLI::Validator(
@@ -93,6 +134,7 @@ class CommandLine {
     DeclareOutput(*app_.add_option_group("Output", "Output, one of"));
     DeclareSound(*app_.add_option_group("Sound", "Sound"));
     DeclarePassage(*app_.add_option_group("Passage", "Passage"));
+    DeclarePractice(*app_.add_option_group("Practice", "Practice"));
     app_.set_help_flag("--help", "print this help and exit");
     version_ = app_.add_flag("--version", options_.version, "print the version and exit");
     app_.add_option("FILE.mid", options_.midiPath)->required()->check(Named());
@@ -102,6 +144,10 @@ class CommandLine {
     app_.get_option("--format")->excludes(app_.get_option("--info"));
     app_.get_option("--format")->excludes(app_.get_option("--bars"));
     app_.get_option("--format")->excludes(app_.get_option("--lyrics"));
+    app_.get_option("--speed-up")->needs(app_.get_option("--loop"));
+    app_.get_option("--minus")->needs(app_.get_option("--parts"));
+    app_.get_option("--mute")->excludes(app_.get_option("--parts"));
+    app_.get_option("--solo")->excludes(app_.get_option("--parts"));
   }
 
   ParseResult Parse(const std::vector<std::string>& args) {
@@ -194,6 +240,40 @@ class CommandLine {
            "play the passage N times, 1 to " + std::to_string(kMostPlays) + " (default 1)");
   }
 
+  void DeclarePractice(CLI::App& group) {
+    group
+        .add_option("--transpose", options_.transpose,
+                    "move every note but the drums' by N semitones, -12 to 12")
+        ->type_name("N")
+        ->transform(SignedNumber(12));
+    Voices(group, "--mute", mute_, "silence voices V (1 to 4; not with --parts)");
+    Voices(group, "--solo", solo_,
+           "hear voices V and silence the other voices (a muted one stays silent;\n"
+           "not with --parts)");
+    group
+        .add_option("--speed-up", speedUp_,
+                    "play each repeat STEP % of the written tempo faster (0 to " +
+                        std::to_string(player::kLargestSpeedStep) +
+                        "), up to\nTARGET % (20 to 500, default 100); needs --loop")
+        ->type_name("STEP[:TARGET]")
+        ->transform(SpeedUpSteps());
+    group.add_flag("--starting-notes", options_.startingNotes,
+                   "sound each voice's first note on the first beat before the passage (the\n"
+                   "count-in's, or a beat of its own)");
+    group.add_flag("--minus", options_.minus,
+                   "with --parts, also a track of each voice missing, NAME minus, where it\n"
+                   "is silent and the others sing at 100 %");
+  }
+
+  // An option taking voice numbers 1 to 4, as V[,V...].
+  static CLI::Option* Voices(CLI::App& group, const std::string& name,
+                             std::vector<std::uint32_t>& voices, const std::string& text) {
+    return Number(group, name, "V[,V...]", voices, 1, 4, text)
+        ->delimiter(',')
+        ->expected(1, 4)
+        ->allow_extra_args(false);  // the MIDI file that follows is not a voice
+  }
+
   // An option taking whole numbers from low to high, its value called valueName in --help.
   template <typename T>
   static CLI::Option* Number(CLI::App& group, const std::string& name, const std::string& valueName,
@@ -212,6 +292,19 @@ class CommandLine {
     if (volumes_.size() == settings.volumes.size()) {
       std::copy(volumes_.begin(), volumes_.end(), settings.volumes.begin());
     }
+    for (const std::uint32_t voice : mute_) {
+      settings.muted[voice - 1] = true;
+    }
+    for (const std::uint32_t voice : solo_) {
+      settings.soloed[voice - 1] = true;
+    }
+    if (!speedUp_.empty()) {
+      const std::size_t colon = speedUp_.find(':');
+      settings.speedStep = static_cast<std::uint32_t>(std::stoul(speedUp_.substr(0, colon)));
+      if (colon != std::string::npos) {
+        settings.speedTarget = static_cast<std::uint32_t>(std::stoul(speedUp_.substr(colon + 1)));
+      }
+    }
     settings.format = formatName_.empty()  // --format takes no empty name
                           ? FormatOfPath(settings.outputPath).value_or(settings.format)
                           : stream::AudioFileFormatNamed(formatName_).value_or(settings.format);
@@ -221,6 +314,9 @@ class CommandLine {
   CLI::App app_{kDescription, "quirelle-render"};
   Options options_;
   std::vector<std::uint32_t> volumes_;
+  std::vector<std::uint32_t> mute_;
+  std::vector<std::uint32_t> solo_;
+  std::string speedUp_;
   std::string formatName_;
   std::uint32_t lyricsVoice_ = 0;
   CLI::Option* lyrics_ = nullptr;

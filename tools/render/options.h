@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "player/stream/synth/audio_file_format.h"
+#include "player/stream_builder.h"
 
 namespace quirelle::render {
 
@@ -25,8 +26,15 @@ struct Options {
   bool countIn = false;                 // --count-in
   std::uint32_t pickup = 0;             // --pickup: beats before bar 1 the file does not write
   std::uint32_t plays = 1;              // --loop: how many times the passage plays
-  std::string outputPath;               // -o
-  std::string partsDir;                 // --parts
+  int transpose = 0;                    // --transpose: semitones
+  std::array<bool, 4> muted{};          // --mute: voices 1 to 4
+  std::array<bool, 4> soloed{};         // --solo
+  std::uint32_t speedStep = 0;          // --speed-up STEP[:TARGET]: 0 is off
+  std::uint32_t speedTarget = player::kDefaultSpeedTarget;
+  bool startingNotes = false;  // --starting-notes
+  bool minus = false;          // --minus: --parts also writes each voice missing
+  std::string outputPath;      // -o
+  std::string partsDir;        // --parts
   // --format; without it the extension of -o when it names a format, else WAV.
   stream::AudioFileFormat format = stream::AudioFileFormat::kWav;
   bool events = false;   // --events

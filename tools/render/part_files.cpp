@@ -87,16 +87,18 @@ std::string FileNameOfVoice(std::string_view name) {
 }
 
 std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
-                                std::string_view extension) {
+                                std::string_view extension, bool minus) {
   std::vector<std::string> taken = {Folded(kTuttiName)};
   std::vector<PartFile> files;
+  std::array<std::string, 4> names;
   for (std::uint32_t voice = 0; voice < voiceNames.size(); ++voice) {
     std::string name = FileNameOfVoice(voiceNames[voice]);
     if (name.empty()) {
       name = "Voice " + std::to_string(voice + 1);
     }
+    names[voice] = Unclaimed(name, &taken);
     PartFile file;
-    file.fileName = Unclaimed(name, &taken) + "." + std::string(extension);
+    file.fileName = names[voice] + "." + std::string(extension);
     file.volumes.fill(kOtherVoicesPercent);
     file.volumes[voice] = 100;
     file.centredChannel = voice;
@@ -106,6 +108,14 @@ std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
   tutti.fileName = std::string(kTuttiName) + "." + std::string(extension);
   tutti.volumes.fill(100);
   files.push_back(std::move(tutti));
+  for (std::uint32_t voice = 0; minus && voice < names.size(); ++voice) {
+    PartFile missing;
+    missing.fileName =
+        Unclaimed(names[voice] + kMinusSuffix, &taken) + "." + std::string(extension);
+    missing.volumes.fill(100);
+    missing.volumes[voice] = 0;
+    files.push_back(std::move(missing));
+  }
   return files;
 }
 

@@ -1,6 +1,7 @@
 // The rehearsal tracks of `quirelle-render --parts`: for each voice of channels 1 to 4 a file
 // where it sings at full volume from the centre over the other three, quieter, and the tutti
-// with all four at full volume; each file named after its voice.
+// with all four at full volume; each file named after its voice. With --minus, also each voice
+// missing: silent, the others at full volume.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@ namespace quirelle::render {
 // The volume of the other voices in a voice's track, as --volumes takes it.
 inline constexpr std::uint32_t kOtherVoicesPercent = 30;
 inline constexpr const char* kTuttiName = "Tutti";
+inline constexpr const char* kMinusSuffix = " minus";
 
 struct PartFile {
   std::string fileName;  // "Soprano.wav"
@@ -27,12 +29,12 @@ struct PartFile {
 // Empty when nothing is left. `name` is UTF-8.
 std::string FileNameOfVoice(std::string_view name);
 
-// The four voices' tracks, then the tutti. `voiceNames` are the names of channels 1 to 4 as the
-// window shows them (UTF-8); a voice without a usable name is "Voice N". Names that would clash
-// (ignoring the case of ASCII letters, as some file systems do) get " (2)", " (3)", ... and the
-// tutti keeps its name.
+// The four voices' tracks, then the tutti, then with `minus` each voice missing ("NAME minus").
+// `voiceNames` are the names of channels 1 to 4 as the window shows them (UTF-8); a voice without a
+// usable name is "Voice N". Names that would clash (ignoring the case of ASCII letters, as some
+// file systems do) get " (2)", " (3)", ... and the tutti keeps its name.
 std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
-                                std::string_view extension);
+                                std::string_view extension, bool minus = false);
 
 // What one --parts run leaves: all of its files or nothing. Each part is written under a hidden
 // name and all take their own names together at the end, so a run that fails leaves nothing of

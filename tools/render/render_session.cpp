@@ -83,7 +83,12 @@ bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::os
   engine.SetStartTick(options.fromTick);
   for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
     engine.SetChannelVolume(channel, options.volumes[channel]);
+    engine.SetVoiceMuted(channel, options.muted[channel]);
+    engine.SetVoiceSoloed(channel, options.soloed[channel]);
   }
+  engine.SetTranspose(options.transpose);
+  engine.SetSpeedUp(options.speedStep, options.speedTarget);
+  engine.SetStartingNotes(options.startingNotes);
   return LoadFile(engine, options.midiPath, err) && PlayPassage(engine, options, err);
 }
 
@@ -383,7 +388,8 @@ int RenderParts(const Options& options, std::ostream& err) {
     err << "quirelle-render: " << error << "\n";
     return 2;
   }
-  const std::vector<PartFile> parts = PartFiles(names, stream::AudioFileFormatName(options.format));
+  const std::vector<PartFile> parts =
+      PartFiles(names, stream::AudioFileFormatName(options.format), options.minus);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     Options part = options;
     part.volumes = parts[i].volumes;

@@ -3,6 +3,7 @@
 #include "ui/framework/spin_ctrl.h"
 
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace quirelle::framework {
 
@@ -31,10 +32,29 @@ void CSpinCtrl::SetPos(int position) {
 
 void CSpinCtrl::fixup(QString& input) const {
   if (input.trimmed().isEmpty()) {
-    input = locale().toString(minimum());  // shown as its word, if it has one
+    // The lowest value when it stands for none, shown as its word; else none of a shift, 0.
+    const int none = specialValueText().isEmpty() ? std::clamp(0, minimum(), maximum()) : minimum();
+    input = locale().toString(none);
     return;
   }
   QSpinBox::fixup(input);
+}
+
+QString CSpinCtrl::textFromValue(int value) const {
+  const QString text = QSpinBox::textFromValue(value);
+  return signShown_ && value > 0 ? QStringLiteral("+") + text : text;
+}
+
+bool CSpinCtrl::event(QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier &&
+        (key->key() == Qt::Key_Space || key->key() == Qt::Key_Home)) {
+      event->ignore();  // the shortcut gets it
+      return true;
+    }
+  }
+  return QSpinBox::event(event);
 }
 
 void CSpinCtrl::keyPressEvent(QKeyEvent* event) {

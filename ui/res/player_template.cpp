@@ -1,6 +1,8 @@
-// Template 102, the player dialog: 272 × 256 dialog units. Template order is the tab order. The
-// practice row (from bar, to bar, loop, count-in) lies below the transport buttons, and the
-// pickup below it. The words line stands under the title.
+// Template 102, the player dialog: 272 × 274 dialog units. Template order is the tab order. The
+// practice row (from bar, to bar, loop, count-in) lies below the transport buttons, the pickup
+// below it, and the second practice row (key, speed up, starting notes) below that. The words
+// line stands under the title. Each voice row has its mute and solo boxes between the name and
+// the tempo slider.
 #include "ui/res/resource_ids.h"
 #include "ui/res/templates.h"
 
@@ -64,6 +66,20 @@ constexpr ControlTemplate kControls[] = {
     {kIdcPickup, kSpin, "None", 44, 236, 40, 14, kBarSpin},
     {kNoId, kStatic, "beats before bar 1, where the file has none", 94, 239, 166, 8, 0},
     {kIdcWords, kStatic, "", 17, 165, 242, 10, 0},
+    {kNoId, kStatic, "Key:", 10, 257, 32, 8, 0},
+    {kIdcKey, kSpin, "", 44, 254, 40, 14, kBarSpin},
+    {kNoId, kStatic, "Speed up:", 94, 257, 34, 8, 0},
+    {kIdcSpeedUp, kSpin, "Off", 130, 254, 36, 14, kBarSpin},
+    {kNoId, kStatic, "% per repeat", 168, 257, 44, 8, 0},
+    {kIdcStartingNotes, kButton, "Notes", 214, 255, 46, 12, kPracticeCheck},
+    {kIdcMute1, kButton, "M", 180, 34, 24, 12, kPracticeCheck},
+    {kIdcSolo1, kButton, "S", 206, 34, 24, 12, kPracticeCheck},
+    {kIdcMute1 + 1, kButton, "M", 180, 65, 24, 12, kPracticeCheck},
+    {kIdcSolo1 + 1, kButton, "S", 206, 65, 24, 12, kPracticeCheck},
+    {kIdcMute1 + 2, kButton, "M", 180, 98, 24, 12, kPracticeCheck},
+    {kIdcSolo1 + 2, kButton, "S", 206, 98, 24, 12, kPracticeCheck},
+    {kIdcMute1 + 3, kButton, "M", 180, 131, 24, 12, kPracticeCheck},
+    {kIdcSolo1 + 3, kButton, "S", 206, 131, 24, 12, kPracticeCheck},
 };
 
 constexpr framework::DialogTemplate kTemplate{
@@ -72,7 +88,7 @@ constexpr framework::DialogTemplate kTemplate{
     "MS Sans Serif",
     8,
     272,
-    256,
+    274,
     kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kAppWindow,
     kControls};
 
