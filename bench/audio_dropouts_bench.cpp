@@ -1,0 +1,275 @@
+// Dropouts of the live output, heard as a listener hears them: a PulseAudio daemon of our own
+// with a null sink (no session daemon needed), the engine playing 30 s of dense sustained chords
+// through the live synthesizer while two busy loops load both cores, and the sink's monitor
+// recorded with parec. A gap is a run of at least 32 frames at exactly zero inside the sound (an
+// underrun plays zeros; a synthesized chord never holds zero that long). The end is checked too:
+// the release after the last note-off must be there, fade out (no cut above -54 dBFS) and be
+// followed by nothing (no silence inside it, nothing back after it).
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/midi_stream_player.h"
+#include "player/stream/synth/synth_driver.h"
+#include "tests/support/memory_file.h"
+#include "tests/support/midi_image.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace quirelle;
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kRate = 44100;
+constexpr int kSongSeconds = 30;
+constexpr int kAfterSeconds = 4;  // recorded after the last note-off: the tail and what follows
+constexpr std::size_t kGapFrames = 32;
+constexpr float kAudible = 0.001f;   // -60 dBFS
+constexpr float kCutLevel = 0.002f;  // -54 dBFS: louder than this just before zeros is a cut
+constexpr int kLoadProcesses = 2;
+
+// Starts `argv` with its standard output into `output` (empty: inherited) and the environment
+// of this process; the pid, or -1.
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& output = {}) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) {
+    args.push_back(const_cast<char*>(arg.c_str()));
+  }
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!output.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+    pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// A child process ended (by `signal`) and reaped when this goes.
+class Child {
+ public:
+  explicit Child(pid_t pid, int signal = SIGTERM) : pid_(pid), signal_(signal) {}
+  ~Child() { End(); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  bool running() const { return pid_ > 0; }
+  void End() {
+    if (pid_ > 0) {
+      ::kill(pid_, signal_);
+      ::waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+  }
+
+ private:
+  pid_t pid_;
+  int signal_;
+};
+
+// A PulseAudio daemon with one null sink, "bench", in a folder of its own; clients of this
+// process and its children reach it through PULSE_SERVER.
+class BenchServer {
+ public:
+  BenchServer()
+      : dir_(fs::temp_directory_path() / ("quirelle-dropouts-" + std::to_string(::getpid()))) {
+    fs::create_directories(dir_);
+    const std::string socket = (dir_ / "native").string();
+    std::ofstream(dir_ / "bench.pa")
+        << "load-module module-null-sink sink_name=bench rate=" << kRate << " channels=2\n"
+        << "set-default-sink bench\n"
+        << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket << "\n";
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"}) {
+      ::setenv(name, dir_.c_str(), 1);
+    }
+    ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    daemon_ = std::make_unique<Child>(
+        Spawn({"pulseaudio", "-n", "-F", (dir_ / "bench.pa").string(), "--daemonize=no",
+               "--exit-idle-time=-1", "--use-pid-file=no", "--system=no"}));
+    for (int i = 0; i < 50 && !fs::exists(socket); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ready_ = daemon_->running() && fs::exists(socket);
+  }
+  ~BenchServer() {
+    daemon_.reset();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  bool ready() const { return ready_; }
+  fs::path dir() const { return dir_; }
+
+ private:
+  fs::path dir_;
+  std::unique_ptr<Child> daemon_;
+  bool ready_ = false;
+};
+
+// Four channels (choir aahs, voice oohs, strings, organ) holding three-note chords that change
+// every second, each chord starting as the last one ends, for kSongSeconds.
+std::vector<std::uint8_t> ChordSong() {
+  using testing::TrackData;
+  constexpr std::uint32_t kSecond = 192;  // ticks: division 96 at 120 beats per minute
+  std::vector<TrackData> tracks(1);
+  tracks[0].Tempo(0, 500000).End(kSongSeconds * kSecond);
+  const std::uint8_t programs[] = {52, 53, 48, 19};
+  const int roots[] = {48, 53, 55, 50, 52, 57, 45, 47};
+  for (std::uint8_t channel = 0; channel < 4; ++channel) {
+    TrackData track;
+    const auto on = static_cast<std::uint8_t>(0x90 | channel);
+    track.Event(0, {static_cast<std::uint8_t>(0xC0 | channel), programs[channel]});
+    for (int chord = 0; chord < kSongSeconds; ++chord) {
+      const int root = roots[chord % 8] + 12 * (channel % 2);
+      const int keys[] = {root, root + 4, root + 7};
+      for (const int key : keys) {
+        track.Event(0, {on, static_cast<std::uint8_t>(key), 90});
+      }
+      for (int i = 0; i < 3; ++i) {
+        track.Event(i == 0 ? kSecond : 0, {on, static_cast<std::uint8_t>(keys[i]), 0});
+      }
+    }
+    tracks.push_back(track.End());
+  }
+  return testing::MidiImage(1, 96, tracks);
+}
+
+std::vector<float> ReadFloats(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> samples(bytes.size() / sizeof(float));
+  std::copy_n(bytes.data(), samples.size() * sizeof(float),
+              reinterpret_cast<char*>(samples.data()));
+  return samples;
+}
+
+struct Findings {
+  bool heard = false;
+  int gaps = 0;
+  double worstMs = 0;
+  bool tailOk = false;
+  double tailMs = 0;  // from the last note-off to the last audible frame
+};
+
+float FramePeak(const std::vector<float>& s, std::size_t frame) {
+  return std::max(std::fabs(s[2 * frame]), std::fabs(s[2 * frame + 1]));
+}
+
+Findings Analyse(const std::vector<float>& samples) {
+  Findings found;
+  const std::size_t frames = samples.size() / 2;
+  std::size_t first = 0;
+  while (first < frames && FramePeak(samples, first) == 0.0f) {
+    ++first;
+  }
+  const std::size_t noteOff = first + static_cast<std::size_t>(kSongSeconds) * kRate;
+  if (first == frames || noteOff >= frames) {
+    return found;
+  }
+  found.heard = true;
+  std::size_t lastAudible = noteOff;
+  for (std::size_t f = noteOff; f < frames; ++f) {
+    if (FramePeak(samples, f) >= kAudible) {
+      lastAudible = f;
+    }
+  }
+  found.tailMs = 1000.0 * static_cast<double>(lastAudible - noteOff) / kRate;
+  bool tailBroken = false;
+  std::size_t run = 0;
+  for (std::size_t f = first; f < frames; ++f) {
+    if (FramePeak(samples, f) == 0.0f) {
+      ++run;
+      continue;
+    }
+    if (run >= kGapFrames) {
+      const std::size_t start = f - run;
+      if (start < noteOff) {
+        ++found.gaps;
+        found.worstMs = std::max(found.worstMs, 1000.0 * static_cast<double>(run) / kRate);
+      } else {
+        tailBroken = true;  // silence inside the tail, sound after it
+      }
+    }
+    run = 0;
+  }
+  // A cut: zeros right after a loud frame anywhere after the last note-off.
+  for (std::size_t f = noteOff + 1; f + kGapFrames < frames && !tailBroken; ++f) {
+    if (FramePeak(samples, f) == 0.0f && FramePeak(samples, f - 1) >= kCutLevel) {
+      bool zeros = true;
+      for (std::size_t k = f; k < f + kGapFrames && zeros; ++k) {
+        zeros = FramePeak(samples, k) == 0.0f;
+      }
+      tailBroken = zeros;
+    }
+  }
+  found.tailOk = !tailBroken && found.tailMs >= 100 && found.tailMs <= 3200;
+  return found;
+}
+
+}  // namespace
+
+int main() {
+  BenchServer server;
+  if (!server.ready()) {
+    std::fprintf(stderr,
+                 "audio-dropouts: the PulseAudio daemon did not start (pulseaudio and "
+                 "pulseaudio-utils installed?)\n");
+    return 1;
+  }
+  const fs::path recording = server.dir() / "monitor.raw";
+  Child parec(Spawn({"parec", "-d", "bench.monitor", "--rate=" + std::to_string(kRate),
+                     "--channels=2", "--format=float32le", "--raw"},
+                    recording.string()),
+              SIGINT);
+  std::vector<std::unique_ptr<Child>> load;
+  for (int i = 0; i < kLoadProcesses; ++i) {
+    load.push_back(std::make_unique<Child>(Spawn({"sh", "-c", "while :; do :; done"})));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  stream::SynthOptions options;
+  options.audio = {"pulseaudio", ""};
+  const std::unique_ptr<stream::SynthDriver> driver = stream::MakeLiveSynthDriver(options);
+  {
+    player::CMidiStreamPlayer engine(*driver);
+    testing::MemoryFile song(ChordSong());
+    if (engine.LoadFromFile(song) == 0 || engine.Play(false) == 0) {
+      std::fprintf(stderr, "audio-dropouts: the song could not play: %s\n",
+                   engine.lastOpenError().c_str());
+      return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(kSongSeconds + kAfterSeconds));
+  }
+  load.clear();
+  parec.End();
+  const Findings found = Analyse(ReadFloats(recording));
+  if (!found.heard) {
+    std::fprintf(stderr, "audio-dropouts: nothing was recorded from the null sink\n");
+    return 1;
+  }
+  std::printf(
+      "audio-dropouts: %d s of chords, %d gaps, the worst %.1f ms; tail %.0f ms after the "
+      "last note-off\n",
+      kSongSeconds, found.gaps, found.worstMs, found.tailMs);
+  std::printf("SUMMARY audio-dropouts: gaps=%d worst_ms=%.1f load=%d tail_ok=%d\n", found.gaps,
+              found.worstMs, kLoadProcesses, found.tailOk ? 1 : 0);
+  return 0;
+}
