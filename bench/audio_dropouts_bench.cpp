@@ -3,8 +3,8 @@
 // through the live synthesizer while two busy loops load both cores, and the sink's monitor
 // recorded with parec. A gap is a run of at least 32 frames at exactly zero inside the sound (an
 // underrun plays zeros; a synthesized chord never holds zero that long). The end is checked too:
-// the release after the last note-off must be there, fade out (no cut above -54 dBFS) and be
-// followed by nothing (no silence inside it, nothing back after it).
+// the release after the last note-off must be there, fade out (no cut above -54 dBFS before the
+// final zeros) and be followed by nothing.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -38,7 +38,8 @@ constexpr std::uint32_t kRate = 44100;
 constexpr int kSongSeconds = 30;
 constexpr int kAfterSeconds = 4;  // recorded after the last note-off: the tail and what follows
 constexpr std::size_t kGapFrames = 32;
-constexpr float kAudible = 0.001f;   // -60 dBFS
+constexpr std::size_t kEndFrames = kRate / 5;  // zeros this long after the song are its end
+constexpr float kAudible = 0.001f;             // -60 dBFS
 constexpr float kCutLevel = 0.002f;  // -54 dBFS: louder than this just before zeros is a cut
 constexpr int kLoadProcesses = 2;
 
@@ -192,33 +193,25 @@ Findings Analyse(const std::vector<float>& samples) {
     }
   }
   found.tailMs = 1000.0 * static_cast<double>(lastAudible - noteOff) / kRate;
+  // Zero runs inside the sound (the tail included) are gaps; a long one after the last note-off
+  // is the end, which must come after a fade (no cut) and be the last (no sound after it).
   bool tailBroken = false;
   std::size_t run = 0;
-  for (std::size_t f = first; f < frames; ++f) {
-    if (FramePeak(samples, f) == 0.0f) {
+  for (std::size_t f = first; f <= frames; ++f) {
+    if (f < frames && FramePeak(samples, f) == 0.0f) {
       ++run;
       continue;
     }
-    if (run >= kGapFrames) {
-      const std::size_t start = f - run;
-      if (start < noteOff) {
-        ++found.gaps;
-        found.worstMs = std::max(found.worstMs, 1000.0 * static_cast<double>(run) / kRate);
-      } else {
-        tailBroken = true;  // silence inside the tail, sound after it
-      }
+    const std::size_t start = f - run;
+    if (run >= kEndFrames && start >= noteOff) {
+      const bool cut = FramePeak(samples, start - 1) >= kCutLevel;
+      const bool soundAfter = f < frames && lastAudible > start;
+      tailBroken = tailBroken || cut || soundAfter;
+    } else if (run >= kGapFrames && f < frames) {
+      ++found.gaps;
+      found.worstMs = std::max(found.worstMs, 1000.0 * static_cast<double>(run) / kRate);
     }
     run = 0;
-  }
-  // A cut: zeros right after a loud frame anywhere after the last note-off.
-  for (std::size_t f = noteOff + 1; f + kGapFrames < frames && !tailBroken; ++f) {
-    if (FramePeak(samples, f) == 0.0f && FramePeak(samples, f - 1) >= kCutLevel) {
-      bool zeros = true;
-      for (std::size_t k = f; k < f + kGapFrames && zeros; ++k) {
-        zeros = FramePeak(samples, k) == 0.0f;
-      }
-      tailBroken = zeros;
-    }
   }
   found.tailOk = !tailBroken && found.tailMs >= 100 && found.tailMs <= 3200;
   return found;

@@ -24,6 +24,7 @@ bool CMidiSampleApp::InitInstance() {
   // The desktop entry's name: Wayland compositors take the window's icon and name from it.
   QGuiApplication::setDesktopFileName(QStringLiteral("quirelle"));
   const std::unique_ptr<stream::StreamDriver> driver = stream::MakeDefaultDriver();
+  driver->PrepareInBackground();  // the first Play then need not wait for the SoundFont
   framework::QtFileChooser chooser;
   CPlayerDlg dialog(*driver, chooser);
   // `quirelle FILE.mid`, as a file manager's "Open with" runs it.

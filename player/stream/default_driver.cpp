@@ -42,6 +42,8 @@ class DefaultDriver final : public StreamDriver {
     return error_;
   }
 
+  void PrepareInBackground() override { synth_->PrepareInBackground(); }
+
  private:
   void SetError(std::string error) {
     std::lock_guard lock(mutex_);

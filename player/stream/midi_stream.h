@@ -31,6 +31,9 @@ class StreamDriver {
                                   std::uint32_t flags) = 0;
   // Why the last open failed, in words a window can show ("no SoundFont found", ...).
   virtual std::string LastErrorText() const = 0;
+  // Starts on a thread of its own what the first open would otherwise wait for (loading the
+  // synthesizer's SoundFont); a failure there is tried again, and reported, by that open.
+  virtual void PrepareInBackground() {}
 };
 
 MMRESULT midiStreamProperty(HMIDISTRM stream, std::uint8_t* property, std::uint32_t flags);

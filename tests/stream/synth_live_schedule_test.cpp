@@ -140,16 +140,25 @@ TEST_F(LiveRig, CallbacksComeOnTheCallbackThreadAndASlowOneNeverHoldsUpTheAudio)
   }
 }
 
-TEST_F(LiveRig, AfterTheCloseTheAudioGoesOnInSilenceWithoutTheStream) {
+TEST_F(LiveRig, AfterTheCloseTheAudioGoesOnWithoutTheStreamAndTheStopFadesFirst) {
   Open({{0, ShortWord(0x90, 60, 100)}, {2000, ShortWord(0x80, 60, 0)}});
   ASSERT_EQ(midiStreamRestart(stream), MMSYSERR_NOERROR);
   RenderBlocks(2);
+  const std::uint64_t start = renderer.position();
   ASSERT_EQ(midiStreamStop(stream), MMSYSERR_NOERROR);
   ASSERT_EQ(midiStreamClose(stream), MMSYSERR_NOERROR);
   stream = nullptr;
   const std::size_t applied = renderer.Applied().size();
   RenderBlocks(10);  // an audio block that was already under way when the stream closed
-  EXPECT_EQ(renderer.Applied().size(), applied);
+  // Only the stop's silence comes after, once its fade has played: nothing of the stream.
+  const std::vector<AppliedMessage> after = renderer.Applied();
+  ASSERT_EQ(after.size(), applied + 16 * 4);
+  for (std::size_t i = applied; i < after.size(); ++i) {
+    const std::uint32_t controller = (after[i].message >> 8) & 0x7F;
+    EXPECT_EQ(after[i].message & 0xF0, 0xB0u);
+    EXPECT_TRUE(controller == 120 || controller == 123 || controller == 64 || controller == 66);
+    EXPECT_GE(after[i].sample, start + kRate * 5 / 1000) << "after the fade";
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // every driver alike.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -82,7 +84,7 @@ TEST(DefaultDevice, WithNeitherAudioNorSequencerNamesBothAndPrintsNothing) {
   EXPECT_EQ(driver->LastErrorText(), synthReason + "; no ALSA sequencer");
 }
 
-TEST(LiveSynthOpen, KeepsOneSynthesizerAndResetsItForTheNextStream) {
+TEST(LiveSynthOpen, KeepsOneSynthesizerAndSilencesAndResetsItForTheNextStream) {
   const std::optional<std::string> soundFont = FindSoundFont("");
   ASSERT_TRUE(soundFont) << "the General MIDI SoundFont (fluid-soundfont-gm) is not installed";
   FluidSetup setup;
@@ -95,6 +97,10 @@ TEST(LiveSynthOpen, KeepsOneSynthesizerAndResetsItForTheNextStream) {
   fluid_synth_program_change(synth, 0, 52);
   fluid_synth_cc(synth, 0, 64, 127);
   fluid_synth_noteon(synth, 0, 60, 100);
+  std::vector<float> left(4410), right(4410);
+  for (int block = 0; block < 5; ++block) {  // half a second of the chord, into the reverb too
+    first->unit().renderer->Render(left.data(), right.data(), 4410);
+  }
   {
     // A second stream while the first still plays gets a synthesizer of its own.
     std::unique_ptr<FluidLease> second = kept.Lease(setup, &failure);
@@ -105,10 +111,16 @@ TEST(LiveSynthOpen, KeepsOneSynthesizerAndResetsItForTheNextStream) {
   std::unique_ptr<FluidLease> next = kept.Lease(setup, &failure);
   ASSERT_TRUE(next);
   EXPECT_EQ(next->unit().fluid.synth.get(), synth);
-  // What the synthesizer was told takes effect as it renders.
-  std::vector<float> left(64), right(64);
-  next->unit().renderer->Render(left.data(), right.data(), 64);
+  // Nothing of the last stream sounds in the next one: no voice, no release, no reverb.
   EXPECT_EQ(fluid_synth_get_active_voice_count(synth), 0);
+  float loudest = 0;
+  for (int block = 0; block < 10; ++block) {
+    next->unit().renderer->Render(left.data(), right.data(), 4410);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+      loudest = std::max({loudest, std::fabs(left[i]), std::fabs(right[i])});
+    }
+  }
+  EXPECT_LT(loudest, 3e-5f) << "the last stream's sound reaches the next one";
   int value = -1;
   fluid_synth_get_cc(synth, 0, 64, &value);
   EXPECT_EQ(value, 0);

@@ -29,10 +29,22 @@ std::vector<std::string> AvailableAudioDrivers(fluid_settings_t* settings,
   return result;
 }
 
+AudioPeriods AudioPeriodsFor(const std::string& driver, std::uint32_t sampleRate) {
+  constexpr std::uint32_t kBlock = 64;
+  const std::uint32_t buffer = sampleRate * kAudioBufferMillis / 1000;
+  if (driver == "pulseaudio" || driver == "pipewire") {
+    return {static_cast<int>((buffer + kBlock - 1) / kBlock * kBlock), 2};
+  }
+  const std::uint32_t period = buffer / kAudioPeriods;
+  return {static_cast<int>((period + kBlock - 1) / kBlock * kBlock), kAudioPeriods};
+}
+
 OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choice,
                             fluid_audio_func_t func, void* data) {
-  fluid_settings_setint(settings, "audio.period-size", kAudioPeriodFrames);
-  fluid_settings_setint(settings, "audio.periods", kAudioPeriods);
+  double rate = 44100;
+  fluid_settings_getnum(settings, "synth.sample-rate", &rate);
+  // PulseAudio is asked for the latency the buffer makes, not its own default of 2 s.
+  fluid_settings_setint(settings, "audio.pulseaudio.adjust-latency", 1);
   // Without this a JACK client would play into unconnected ports.
   fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
   if (!choice.device.empty()) {
@@ -45,6 +57,9 @@ OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choic
     if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK) {
       continue;
     }
+    const AudioPeriods periods = AudioPeriodsFor(name, static_cast<std::uint32_t>(rate));
+    fluid_settings_setint(settings, "audio.period-size", periods.frames);
+    fluid_settings_setint(settings, "audio.periods", periods.count);
     opened.driver.reset(new_fluid_audio_driver2(settings, func, data));
     if (opened.driver) {
       opened.name = name;

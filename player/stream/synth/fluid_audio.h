@@ -2,6 +2,7 @@
 // this FluidSynth build offers in a fixed order of preference.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,20 @@
 
 namespace quirelle::stream {
 
-// Frames per audio callback asked of the driver, and how many such periods it buffers
-// (4 x 256 frames is about 23 ms at 44.1 kHz).
-inline constexpr int kAudioPeriodFrames = 256;
+// The live output's buffer: long enough that a busy machine never lets it run dry, short enough
+// that tempo, volume, pause and stop are heard within 100 ms (a block is rendered ahead of the
+// buffer, so a change waits at most a period plus the buffer).
+inline constexpr std::uint32_t kAudioBufferMillis = 40;
 inline constexpr int kAudioPeriods = 4;
+
+// FluidSynth's period size and count for `driver` at `sampleRate`: PulseAudio and PipeWire take
+// one period as their whole buffer, so theirs is the whole buffer, in two periods counted; the
+// others buffer kAudioPeriods periods. Periods are whole 64-frame blocks.
+struct AudioPeriods {
+  int frames = 0;
+  int count = 0;
+};
+AudioPeriods AudioPeriodsFor(const std::string& driver, std::uint32_t sampleRate);
 
 // The drivers tried, best first. "sdl2" is left out (it cannot call back), and so is "file"
 // (it writes a file, it is not an output).

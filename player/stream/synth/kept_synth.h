@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -17,6 +18,7 @@ namespace quirelle::stream {
 struct FluidUnit {
   FluidSynthInstance fluid;
   std::unique_ptr<FluidRenderer> renderer;
+  std::uint32_t sampleRate = 44100;
   std::atomic<bool> inUse{false};
 };
 
@@ -43,11 +45,15 @@ class FluidLease {
 
 class KeptSynth {
  public:
-  // The kept unit, made on first use and reset to its power-on state (no voice sounding, every
-  // channel's program and controllers as at start) when it was used before. While another stream
+  // The kept unit, made on first use and, when it was used before, silenced (every voice ended,
+  // the effects emptied) and reset to its power-on state (every channel's program and
+  // controllers as at start). While another stream
   // still plays on it, the new stream gets a unit of its own. Null with *failure filled in when
   // no unit can be made; a failed first make is tried again at the next call.
   std::unique_ptr<FluidLease> Lease(const FluidSetup& setup, SynthOpenFailure* failure);
+
+  // Makes the kept unit now when it is not made yet (a failure is left for Lease to retry).
+  void Prepare(const FluidSetup& setup, SynthOpenFailure* failure);
 
   // Whether the kept unit has been made (for tests and benchmarks).
   bool Made() const;

@@ -1,9 +1,11 @@
 // The embedded FluidSynth synthesizer as a stream device, live or rendering to an audio file.
 //
-// Live: the first midiStreamOpen makes a synthesizer with the General MIDI SoundFont, which the
-// driver keeps and resets for each later stream; each open starts an audio output (PulseAudio,
-// PipeWire, ALSA, JACK, OSS: the first this FluidSynth build has that opens), asking for periods
-// of 256 frames. FluidSynth starts sounds only at the start of its internal
+// Live: the first midiStreamOpen (or PrepareInBackground) makes a synthesizer with the General
+// MIDI SoundFont, which the driver keeps and silences and resets for each later stream; each open
+// starts an audio output (PulseAudio, PipeWire, ALSA, JACK, OSS: the first this FluidSynth build
+// has that opens) with a buffer of 40 ms (fluid_audio.h). Pause and stop fade out; at the close
+// the release plays on until it has died away (synth_live_device.h). FluidSynth starts sounds
+// only at the start of its internal
 // 64-frame blocks, so each event lands on the 64-frame grid point nearest its exact sample (at
 // most 32 frames, 0.7 ms at 44.1 kHz, away). A failed open leaves a reason: "no SoundFont found",
 // "no audio output", ...
@@ -70,6 +72,10 @@ class SynthDriver : public StreamDriver {
  public:
   // What the libraries said during the last failed open (FluidSynth, libasound), for a log.
   virtual std::string LastErrorDetail() const = 0;
+  // Live: PrepareInBackground makes the synthesizer and loads its SoundFont, so that the first
+  // open waits at most for the rest of the load.
+  // Returns once the background preparation has ended (at once when none was started).
+  virtual void WaitUntilPrepared() {}
 };
 
 class OfflineSynthDriver : public SynthDriver {

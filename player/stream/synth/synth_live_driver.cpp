@@ -1,5 +1,8 @@
-// The live synthesizer driver: each open starts an audio output over the kept synthesizer.
+// The live synthesizer driver: each open starts an audio output over the kept synthesizer, once
+// the last stream's tail has ended.
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "player/stream/stream_opener.h"
@@ -14,6 +17,29 @@ namespace {
 class LiveSynthDriver final : public SynthDriver {
  public:
   explicit LiveSynthDriver(SynthOptions options) : options_(std::move(options)) {}
+  ~LiveSynthDriver() override { WaitUntilPrepared(); }
+
+  void PrepareInBackground() override {
+    std::lock_guard lock(preparingMutex_);
+    if (preparing_.joinable()) {
+      return;
+    }
+    preparing_ = std::thread([this] {
+      FluidSetup setup;
+      SynthOpenFailure failure;
+      // A failure is not lost: the first open tries again and reports it.
+      if (MakeFluidSetup(options_, &setup, &failure)) {
+        synth_.Prepare(setup, &failure);
+      }
+    });
+  }
+
+  void WaitUntilPrepared() override {
+    std::lock_guard lock(preparingMutex_);
+    if (preparing_.joinable()) {
+      preparing_.join();
+    }
+  }
 
   MMRESULT midiStreamOpen(HMIDISTRM* stream, std::uint32_t* deviceId, std::uint32_t cMidi,
                           MidiStreamCallback callback, std::uintptr_t instance,
@@ -24,11 +50,13 @@ class LiveSynthDriver final : public SynthDriver {
                           if (!MakeFluidSetup(options_, &setup, failure)) {
                             return nullptr;
                           }
+                          // The last song's release gives way to the new one (faded).
+                          tails_.EndAll();
                           std::unique_ptr<FluidLease> lease = synth_.Lease(setup, failure);
                           if (!lease) {
                             return nullptr;
                           }
-                          return LiveSynthDevice::Open(std::move(lease), setup, failure);
+                          return LiveSynthDevice::Open(std::move(lease), setup, tails_, failure);
                         });
   }
 
@@ -39,6 +67,9 @@ class LiveSynthDriver final : public SynthDriver {
  private:
   const SynthOptions options_;
   KeptSynth synth_;
+  std::mutex preparingMutex_;  // guards preparing_
+  std::thread preparing_;
+  LiveTails tails_;      // after the synthesizer: tails end before it goes
   StreamOpener opener_;  // last: its streams end before the rest goes
 };
 
