@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/stream/stream_core.h"
+#include "player/stream/synth/fluid_audio.h"
 #include "player/stream/synth/synth_live_device.h"
 #include "tests/stream/synth_fakes.h"
 #include "tests/stream/synth_song_feeder.h"
@@ -158,6 +159,52 @@ TEST_F(LiveRig, AfterTheCloseTheAudioGoesOnWithoutTheStreamAndTheStopFadesFirst)
     EXPECT_EQ(after[i].message & 0xF0, 0xB0u);
     EXPECT_TRUE(controller == 120 || controller == 123 || controller == 64 || controller == 66);
     EXPECT_GE(after[i].sample, start + kRate * 5 / 1000) << "after the fade";
+  }
+}
+
+// The output's endings over a renderer that sounds at a steady 0.25: the silence of a stop comes
+// after a fade to zero and the output stays silent until sound is wanted again, then fades in; a
+// closed output plays its tail on while it sounds, for 3 s at most, faded, and is done once its
+// buffer has played out; the next stream ends a tail at once, faded.
+TEST(LiveOutputEndings, FadesAndTails) {
+  constexpr std::uint32_t kBlock = 480;  // 10 ms
+  const std::uint32_t fade = kRate * kFadeMillis / 1000;
+  struct Row {
+    const char* name;
+    bool endNow;
+    std::uint64_t mostFramesToDone;
+  };
+  const std::uint64_t buffer = kRate * kAudioBufferMillis / 1000;  // played out before done
+  const Row rows[] = {
+      {"tail", false, std::uint64_t{kRate} * kLongestTailSeconds + fade + buffer},
+      {"end now", true, fade + buffer},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingRenderer renderer(64);
+    LiveOutput output(renderer, kRate);
+    std::vector<float> left(kBlock), right(kBlock);
+    output.RequestSilence();
+    output.Render(left.data(), right.data(), kBlock);
+    EXPECT_FLOAT_EQ(left[0], 0.25f * (1.0f - 1.0f / fade));
+    EXPECT_GT(left[fade / 2], 0.1f);
+    EXPECT_LT(left[fade / 2], 0.15f);
+    EXPECT_EQ(left[fade], 0.0f);
+    EXPECT_EQ(renderer.Applied().size(), 16u * 4) << "the silence, once faded";
+    output.Render(left.data(), right.data(), kBlock);
+    EXPECT_EQ(left[kBlock - 1], 0.0f) << "muted after the silence";
+    output.WantSound();
+    output.Render(left.data(), right.data(), kBlock);
+    EXPECT_FLOAT_EQ(left[kBlock - 1], 0.25f) << "faded back in";
+    output.EndTail(row.endNow);
+    std::uint64_t frames = 0;
+    while (!output.Done() && frames < 10u * kRate) {
+      output.Render(left.data(), right.data(), kBlock);
+      frames += kBlock;
+    }
+    EXPECT_LE(frames, row.mostFramesToDone + 2 * kBlock);
+    EXPECT_GE(frames, row.mostFramesToDone - kBlock);
+    EXPECT_EQ(left[kBlock - 1], 0.0f);
   }
 }
 
