@@ -200,19 +200,23 @@ void TimeSignatureMap::ForEachBar(
     }
     const std::uint64_t end =
         i + 1 < entries.size() ? std::min(entries[i + 1].tick - 1, lastTick) : lastTick;
-    // Whole bars of this metre up to the next signature, in 2^-power ticks rounded up.
+    // Whole bars of this metre up to the next signature, in 2^-power ticks rounded up. Bars
+    // shorter than a tick share one: the tick shows the last of them, which is the one listed.
     const std::uint64_t units = std::uint64_t{4} * entry.numerator * division;
-    const std::uint64_t scale = std::uint64_t{1} << entry.denominatorPower;
-    for (std::int64_t n = 1;
-         units != 0 && entry.bar + n <= std::numeric_limits<std::int32_t>::max(); ++n) {
-      const std::uint64_t tick =
-          entry.tick + (static_cast<std::uint64_t>(n) * units + scale - 1) / scale;
+    const std::uint32_t power = entry.denominatorPower;
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    for (std::uint64_t n = 1; units != 0;) {
+      const std::uint64_t tick = entry.tick + ((n * units + (1ull << power) - 1) >> power);
       if (tick > end) {
         break;
       }
-      if (!bar(static_cast<std::int32_t>(entry.bar + n), static_cast<std::uint32_t>(tick))) {
+      const std::uint64_t shown = (std::uint64_t{tick - entry.tick} << power) / units;
+      if (entry.bar + static_cast<std::int64_t>(shown) > kLargest ||
+          !bar(static_cast<std::int32_t>(entry.bar + static_cast<std::int64_t>(shown)),
+               static_cast<std::uint32_t>(tick))) {
         return;
       }
+      n = shown + 1;
     }
   }
 }
