@@ -64,8 +64,10 @@ inline constexpr std::uint8_t kNullParameter = 127;  // RPN/NRPN 127/127 selects
 inline constexpr std::uint8_t kDataMax = 127;
 
 // Meta-event types.
+inline constexpr std::uint8_t kMetaText = 0x01;
 inline constexpr std::uint8_t kMetaTrackName = 0x03;
 inline constexpr std::uint8_t kMetaInstrumentName = 0x04;
+inline constexpr std::uint8_t kMetaLyric = 0x05;
 inline constexpr std::uint8_t kMetaChannelPrefix = 0x20;
 inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 inline constexpr std::uint8_t kMetaSetTempo = 0x51;

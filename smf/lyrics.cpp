@@ -5,46 +5,16 @@
 #include <string_view>
 
 #include "midi/vocabulary.h"
-#include "smf/event_reader.h"
 #include "smf/text.h"
 
 namespace quirelle::smf {
 
 namespace {
 
-constexpr std::uint8_t kText = 0x01;
-constexpr std::uint8_t kLyric = 0x05;
 constexpr std::string_view kKaraokeHeader = "@KMIDI KARAOKE FILE";
 constexpr std::size_t kLongLine = 40;  // bytes of a line's text that still fit the window
 
-struct RawText {
-  std::uint32_t tick = 0;
-  std::string bytes;
-};
-
-struct TrackTexts {
-  bool hasNotes = false;
-  std::vector<RawText> lyrics;
-  std::vector<RawText> texts;
-};
-
-TrackTexts ReadTexts(TrackCursor cursor) {
-  TrackTexts track;
-  if (!PlaceOnFirstEvent(cursor)) {
-    return track;
-  }
-  TrackEvent event;
-  while (ReadEvent(cursor, event) != 0) {
-    if (event.status == midi::kMeta && (event.data1 == kText || event.data1 == kLyric)) {
-      std::string bytes(reinterpret_cast<const char*>(event.data.get()), event.length);
-      (event.data1 == kLyric ? track.lyrics : track.texts).push_back({event.time, bytes});
-    } else if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
-      track.hasNotes = true;
-    }
-    event.data.reset();
-  }
-  return track;
-}
+using RawText = TimedText;
 
 bool StartsLine(const RawText& text) {
   return !text.bytes.empty() && (text.bytes.front() == '/' || text.bytes.front() == '\\');
@@ -65,17 +35,17 @@ std::vector<RawText> WithoutHeaders(std::vector<RawText>::const_iterator begin,
 // The words of the karaoke track: from its first `/` or `\` line, or from after the karaoke
 // header; headers are left out. Without the header, one text that happens to begin with a slash
 // makes no karaoke: it takes two.
-std::vector<RawText> KaraokeText(const std::vector<TrackTexts>& tracks) {
-  const bool header = std::any_of(tracks.begin(), tracks.end(), [](const TrackTexts& track) {
+std::vector<RawText> KaraokeText(const std::vector<TrackSummary>& tracks) {
+  const bool header = std::any_of(tracks.begin(), tracks.end(), [](const TrackSummary& track) {
     return std::any_of(track.texts.begin(), track.texts.end(), IsKaraokeHeader);
   });
-  for (const TrackTexts& track : tracks) {
+  for (const TrackSummary& track : tracks) {
     const auto first = std::find_if(track.texts.begin(), track.texts.end(), StartsLine);
     if (std::count_if(track.texts.begin(), track.texts.end(), StartsLine) >= (header ? 1 : 2)) {
       return WithoutHeaders(first, track.texts.end());
     }
   }
-  for (const TrackTexts& track : tracks) {
+  for (const TrackSummary& track : tracks) {
     const auto found = std::find_if(track.texts.begin(), track.texts.end(), IsKaraokeHeader);
     if (found != track.texts.end()) {
       return WithoutHeaders(found + 1, track.texts.end());
@@ -198,11 +168,12 @@ Words MakeLines(const std::vector<RawText>& texts, bool karaoke) {
 }
 
 // The lyric events of the voice's track, else of the first track without notes after it.
-const std::vector<RawText>* LyricsOf(const std::vector<TrackTexts>& tracks, std::uint32_t track) {
+const std::vector<RawText>* LyricsOf(const std::vector<TrackSummary>& tracks, std::uint32_t track) {
   if (!tracks[track].lyrics.empty()) {
     return &tracks[track].lyrics;
   }
-  for (std::size_t next = track + 1; next < tracks.size() && !tracks[next].hasNotes; ++next) {
+  for (std::size_t next = track + 1; next < tracks.size() && tracks[next].noteChannels == 0;
+       ++next) {
     if (!tracks[next].lyrics.empty()) {
       return &tracks[next].lyrics;
     }
@@ -223,17 +194,12 @@ std::string LineText(const WordsLine& line) {
   return text;
 }
 
-std::vector<Words> FindWords(const std::vector<TrackCursor>& tracks, const VoiceMap& map) {
-  std::vector<TrackTexts> texts;
-  texts.reserve(tracks.size());
-  for (const TrackCursor& cursor : tracks) {
-    texts.push_back(ReadTexts(cursor));
-  }
-  const Words karaoke = MakeLines(KaraokeText(texts), true);
+std::vector<Words> FindWords(const std::vector<TrackSummary>& tracks, const VoiceMap& map) {
+  const Words karaoke = MakeLines(KaraokeText(tracks), true);
   std::vector<Words> words;
   for (const Voice& voice : map.voices()) {
     const std::vector<RawText>* lyrics =
-        voice.track < texts.size() ? LyricsOf(texts, voice.track) : nullptr;
+        voice.track < tracks.size() ? LyricsOf(tracks, voice.track) : nullptr;
     words.push_back(lyrics != nullptr ? MakeLines(*lyrics, false) : karaoke);
   }
   return words;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "smf/track_cursor.h"
+#include "smf/track_scan.h"
 #include "smf/voice_map.h"
 
 namespace quirelle::smf {
@@ -33,9 +33,8 @@ using Words = std::vector<WordsLine>;
 // The text of a line as it is shown: the syllables joined by their spaces.
 std::string LineText(const WordsLine& line);
 
-// Each voice's words, in the order of `map.voices()`. Reads every track through a copy of its
-// cursor, up to its end or its first bad event.
-std::vector<Words> FindWords(const std::vector<TrackCursor>& tracks, const VoiceMap& map);
+// Each voice's words, in the order of `map.voices()`, from the texts the track pass collected.
+std::vector<Words> FindWords(const std::vector<TrackSummary>& tracks, const VoiceMap& map);
 
 // The words of the first voice that plays on `channel` (0-based); null when it has none.
 const Words* WordsOnChannel(const std::vector<Words>& words, const VoiceMap& map,

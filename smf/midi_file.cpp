@@ -137,7 +137,7 @@ int MidiFile::ScanSongInfo() {
     noteChannels.push_back(track.noteChannels);
   }
   voiceMap_.Make(noteChannels);
-  words_ = FindWords(tracks_, voiceMap_);
+  words_ = FindWords(tracks.tracks, voiceMap_);
   NameChannels(named, tracks);
   lastEventTick_ = tracks.lastEventTick;
   return found ? 1 : 0;

@@ -20,6 +20,8 @@ struct OneTrack {
   std::string instrumentName;
   std::uint16_t noteChannels = 0;  // bit c: channel c plays a note
   std::uint32_t lastEventTick = 0;
+  std::vector<TimedText> lyrics;
+  std::vector<TimedText> texts;
 };
 
 void Note(OneTrack& track, const TrackEvent& event) {
@@ -29,6 +31,10 @@ void Note(OneTrack& track, const TrackEvent& event) {
     std::string& name = event.data1 == kTrackName ? track.trackName : track.instrumentName;
     if ((event.data1 == kTrackName || event.data1 == kInstrumentName) && name.empty()) {
       name = text;
+    } else if (event.data1 == midi::kMetaText || event.data1 == midi::kMetaLyric) {
+      (event.data1 == midi::kMetaLyric ? track.lyrics : track.texts)
+          .push_back({event.time,
+                      std::string(reinterpret_cast<const char*>(event.data.get()), event.length)});
     }
   } else if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
     track.noteChannels |= static_cast<std::uint16_t>(1u << midi::ChannelOf(event.status));
@@ -57,10 +63,11 @@ TrackScan ScanTracks(const std::vector<TrackCursor>& tracks) {
   TrackScan scan;
   std::uint16_t claimed = 0;
   for (const TrackCursor& cursor : tracks) {
-    const OneTrack track = ReadTrack(cursor);
+    OneTrack track = ReadTrack(cursor);
     scan.lastEventTick = std::max(scan.lastEventTick, track.lastEventTick);
     const std::string& name = track.trackName.empty() ? track.instrumentName : track.trackName;
-    scan.tracks.push_back({name, track.noteChannels});
+    scan.tracks.push_back(
+        {name, track.noteChannels, std::move(track.lyrics), std::move(track.texts)});
     for (unsigned channel = 0; channel < scan.voiceNames.size(); ++channel) {
       const auto bit = static_cast<std::uint16_t>(1u << channel);
       if ((track.noteChannels & bit) != 0 && (claimed & bit) == 0) {

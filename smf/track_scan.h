@@ -11,11 +11,20 @@
 
 namespace quirelle::smf {
 
+// A text or lyric event: its tick and its bytes as the file has them.
+struct TimedText {
+  std::uint32_t tick = 0;
+  std::string bytes;
+};
+
 // One track: its first non-blank track name, else its first non-blank instrument name, trimmed
 // bytes as the file has them; and bit c set when a note-on (velocity above 0) uses channel c.
+// Its text (0x01) and lyric (0x05) events hold the words.
 struct TrackSummary {
   std::string name;
   std::uint16_t noteChannels = 0;
+  std::vector<TimedText> lyrics;
+  std::vector<TimedText> texts;
 };
 
 struct TrackScan {
