@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/readable_file.h"
@@ -28,6 +30,7 @@
 #if QUIRELLE_HAVE_SYNTH
 #include "player/stream/synth/audio_file_writer.h"
 #include "player/stream/synth/synth_driver.h"
+#include "tools/render/stem_mix.h"
 #endif
 
 namespace quirelle::render {
@@ -206,8 +209,9 @@ struct WordsInTime {
   std::uint32_t fromTick = 0;
 };
 
-// False when the song cannot be played.
-bool PlayForWords(const Options& options, WordsInTime& found, std::ostream& err) {
+// False when the song cannot be played. `heard`, if given, sees every message the song sends.
+bool PlayForWords(const Options& options, WordsInTime& found, std::ostream& err,
+                  const std::function<void(std::uint32_t)>& heard = nullptr) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
   MomentKeeper moments({});
   const auto collect = [&found, &moments](const player::CMidiStreamPlayer& engine) {
@@ -221,8 +225,14 @@ bool PlayForWords(const Options& options, WordsInTime& found, std::ostream& err)
     }
     moments = MomentKeeper(ticks);
   };
-  // The messages are not needed: the device lets them go as it plays.
-  const auto forget = [](stream::VirtualDriver& played) { played.TakeMessages(); };
+  // The device lets the messages go as it plays.
+  const auto forget = [&heard](stream::VirtualDriver& played) {
+    for (const stream::RecordedMessage& message : played.TakeMessages()) {
+      if (heard && message.kind != stream::RecordedMessage::Kind::kSilence) {
+        heard(message.message);
+      }
+    }
+  };
   const bool played = PlayOnVirtualDevice(options, driver, err, forget, collect, &moments);
   found.moments = moments.Kept();
   return played;
@@ -267,38 +277,50 @@ std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
                         options.tempoPercent);
 }
 
-// What a file of a render needs beyond the options: the voice held at the centre, and what the
-// progress bar shows before itself.
-struct FileRender {
-  stream::HeldPanChannels centredPan;
-  std::string label;
-  std::string shownPath;  // the file's name for the user, when it is written under another first
-};
-
-// `text` naming the file as the user knows it.
-std::string ShownAs(std::string text, const std::string& written, const FileRender& how) {
-  if (how.shownPath.empty()) {
-    return text;
-  }
+// A writer's error, naming the file once and as the user knows it (`shown`, when it was written
+// under the name `written` first).
+std::string WriteError(std::string text, const std::string& written, const std::string& shown) {
   for (std::size_t at = 0; (at = text.find(written, at)) != std::string::npos;) {
-    text.replace(at, written.size(), how.shownPath);
-    at += how.shownPath.size();
+    text.replace(at, written.size(), shown);
+    at += shown.size();
   }
-  return text;
+  return text.find(shown) != std::string::npos ? text : "cannot write " + shown + ": " + text;
 }
 
-// A writer's error, naming the file once.
-std::string WriteError(const std::string& text, const std::string& written, const FileRender& how) {
-  const std::string shown = how.shownPath.empty() ? written : how.shownPath;
-  const std::string named = ShownAs(text, written, how);
-  return named.find(shown) != std::string::npos ? named : "cannot write " + shown + ": " + named;
+// Plays the song into `driver` to its end, calling `waiting` about ten times a second; 2 with the
+// reason told when it cannot be loaded.
+int PlayIntoDriver(const Options& options, stream::OfflineSynthDriver& driver, std::ostream& err,
+                   const std::function<void()>& waiting) {
+  VolumeKeeper keeper(options.volumes);
+  player::CNotifyingPlayer engine(driver);
+  engine.SetListener(&keeper);
+  // The output file is made here, and may be refused.
+  if (!LoadSong(engine, options, err)) {
+    return 2;
+  }
+  keeper.Attach(&engine);
+  // The volumes right after Play go in before the first sample is rendered.
+  driver.HoldRendering(true);
+  engine.Play(false);
+  keeper.SendVolumes();
+  driver.HoldRendering(false);
+  while (!keeper.WaitClosed(100)) {
+    waiting();
+  }
+  keeper.Attach(nullptr);
+  WarnOfDamage(keeper, options, err);
+  return 0;
 }
 
-int RenderAudioFile(const Options& options, std::ostream& err, const FileRender& how = {}) {
+stream::SynthOptions SynthOptionsOf(const Options& options) {
   stream::SynthOptions synth;
   synth.soundFont = options.soundFont;
   synth.sampleRate = options.sampleRate;
-  synth.centredPan = how.centredPan;
+  return synth;
+}
+
+int RenderAudioFile(const Options& options, std::ostream& err) {
+  const stream::SynthOptions synth = SynthOptionsOf(options);
   if (const std::string problem = stream::CheckSynthOptions(synth); !problem.empty()) {
     err << "quirelle-render: " << problem << "\n";
     return 2;
@@ -308,34 +330,19 @@ int RenderAudioFile(const Options& options, std::ostream& err, const FileRender&
   if (!total) {
     return 2;
   }
-  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1, how.label);
+  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
   auto driver = stream::MakeOfflineSynthDriver(synth, options.outputPath, options.format);
-  {
-    VolumeKeeper keeper(options.volumes);
-    player::CNotifyingPlayer engine(*driver);
-    engine.SetListener(&keeper);
-    std::ostringstream loadError;  // the output file is made here, and may be refused
-    if (!LoadSong(engine, options, loadError)) {
-      err << ShownAs(loadError.str(), options.outputPath, how);
-      return 2;
-    }
-    keeper.Attach(&engine);
-    // The volumes right after Play go in before the first sample is rendered.
-    driver->HoldRendering(true);
-    engine.Play(false);
-    keeper.SendVolumes();
-    driver->HoldRendering(false);
-    while (!keeper.WaitClosed(100)) {
-      bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), *total);
-    }
-    keeper.Attach(nullptr);
-    WarnOfDamage(keeper, options, err);
+  const auto showProgress = [&] {
+    bar.Show(static_cast<double>(driver->FramesRendered()) / driver->SampleRate(), *total);
+  };
+  if (PlayIntoDriver(options, *driver, err, showProgress) != 0) {
+    return 2;
   }
   const bool written = driver->Finish();
   bar.Finish();
   if (!written) {
-    err << "quirelle-render: " << WriteError(driver->FinishError(), options.outputPath, how)
-        << "\n";
+    err << "quirelle-render: "
+        << WriteError(driver->FinishError(), options.outputPath, options.outputPath) << "\n";
     return 2;
   }
   return 0;
@@ -374,12 +381,121 @@ bool WriteLyricsFile(const WordsInTime& found, const PartFile& part, PartsRun& r
   return true;
 }
 
-// One file per voice and the tutti, each with its words, one after another; stops at the first
-// that fails, and then the run leaves nothing behind.
+// The stems of one job of a rehearsal set, rendered into `queue`; what went wrong, if anything,
+// and the song's warnings.
+struct StemJobResult {
+  int status = 0;
+  std::string told;
+};
+
+StemJobResult RenderStemJob(const Options& options, const StemPlan& plan, const StemJob& job,
+                            StemQueue& queue) {
+  stream::SynthOptions synth = SynthOptionsOf(options);
+  synth.stems = &queue;
+  synth.restStem = plan.rest;
+  if (job.centred) {
+    synth.centredPan = job.voices;
+  }
+  Options played = options;
+  played.volumes.fill(job.percent);
+  std::ostringstream told;
+  auto driver = stream::MakeOfflineSynthDriver(synth, {}, options.format);
+  StemJobResult result{PlayIntoDriver(played, *driver, told, [] {}), {}};
+  if (!driver->Finish() && result.status == 0) {
+    told << "quirelle-render: " << driver->FinishError() << "\n";
+    result.status = 2;
+  }
+  result.told = told.str();
+  return result;
+}
+
+// Renders the stems of `plan` on threads of their own and mixes `parts` from them; 2 with the
+// reason told when a stem or a file fails.
+int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, const StemPlan& plan,
+                 PartsRun& run, std::ostream& err) {
+  const std::optional<double> total = SongSeconds(options, err);
+  if (!total) {
+    return 2;
+  }
+  std::vector<std::string> staged;
+  std::vector<std::unique_ptr<stream::AudioFileWriter>> writers;
+  std::vector<stream::SynthAudioSink*> sinks;
+  for (const PartFile& part : parts) {
+    staged.push_back(run.StagedPath(part.fileName));
+    writers.push_back(std::make_unique<stream::AudioFileWriter>(staged.back(), options.sampleRate,
+                                                                options.format));
+    sinks.push_back(writers.back().get());
+  }
+  const auto shown = [&](std::size_t file) {
+    return (std::filesystem::path(options.partsDir) / parts[file].fileName).string();
+  };
+  const auto failed = [&](std::size_t file) {
+    err << "quirelle-render: " << WriteError(writers[file]->error(), staged[file], shown(file))
+        << "\n";
+    return 2;
+  };
+  for (std::size_t file = 0; file < writers.size(); ++file) {
+    if (!writers[file]->ok()) {
+      return failed(file);
+    }
+  }
+  std::vector<std::unique_ptr<StemQueue>> queues;
+  std::vector<StemJobResult> results(plan.jobs.size());
+  std::vector<std::thread> threads;
+  for (std::size_t job = 0; job < plan.jobs.size(); ++job) {
+    queues.push_back(std::make_unique<StemQueue>(plan.outputs));
+  }
+  for (std::size_t job = 0; job < plan.jobs.size(); ++job) {
+    threads.emplace_back([&, job] {
+      results[job] = RenderStemJob(options, plan, plan.jobs[job], *queues[job]);
+      queues[job]->End();
+    });
+  }
+  ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
+  const std::optional<std::size_t> refused =
+      MixStems(plan, queues, options.sampleRate, sinks, [&](std::uint64_t frames) {
+        bar.Show(static_cast<double>(frames) / options.sampleRate, *total);
+      });
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  bar.Finish();
+  // The first job's warnings stand for all: every job plays the same song.
+  const auto broken = std::find_if(results.begin(), results.end(),
+                                   [](const StemJobResult& r) { return r.status != 0; });
+  err << (broken != results.end() ? broken->told : results.empty() ? "" : results.front().told);
+  if (broken != results.end()) {
+    return 2;
+  }
+  if (refused) {
+    return failed(*refused);
+  }
+  // Each file waits for the disk at its close; together they wait once.
+  std::vector<char> closed(writers.size());
+  std::vector<std::thread> closers;
+  for (std::size_t file = 0; file < writers.size(); ++file) {
+    closers.emplace_back([&, file] { closed[file] = writers[file]->Close() ? 1 : 0; });
+  }
+  for (std::thread& closer : closers) {
+    closer.join();
+  }
+  const auto unclosed = std::find(closed.begin(), closed.end(), 0);
+  return unclosed == closed.end() ? 0 : failed(static_cast<std::size_t>(unclosed - closed.begin()));
+}
+
+// The voices' tracks, the tutti and the minus tracks, each with its words, mixed from stems; a run
+// that fails leaves nothing behind.
 int RenderParts(const Options& options, std::ostream& err) {
   std::array<std::string, 4> names;
   WordsInTime found;
-  if (!ReadVoiceNames(options, &names, err) || !PlayForWords(options, found, err)) {
+  SongSounds sounds;
+  if (const std::string problem = stream::CheckSynthOptions(SynthOptionsOf(options));
+      !problem.empty()) {
+    err << "quirelle-render: " << problem << "\n";
+    return 2;
+  }
+  const auto hear = [&sounds](std::uint32_t message) { sounds.Hear(message); };
+  if (!ReadVoiceNames(options, &names, err) || !PlayForWords(options, found, err, hear)) {
     return 2;
   }
   PartsRun run;
@@ -390,20 +506,12 @@ int RenderParts(const Options& options, std::ostream& err) {
   }
   const std::vector<PartFile> parts =
       PartFiles(names, stream::AudioFileFormatName(options.format), options.minus);
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    Options part = options;
-    part.volumes = parts[i].volumes;
-    part.outputPath = run.StagedPath(parts[i].fileName);
-    FileRender how;
-    how.shownPath = (std::filesystem::path(options.partsDir) / parts[i].fileName).string();
-    if (parts[i].centredChannel) {
-      how.centredPan.set(*parts[i].centredChannel);
-    }
-    how.label = std::to_string(i + 1) + "/" + std::to_string(parts.size()) + " ";
-    if (const int status = RenderAudioFile(part, err, how); status != 0) {
-      return status;
-    }
-    if (!WriteLyricsFile(found, parts[i], run, options.partsDir, err)) {
+  const StemPlan plan = PlanStems(parts, sounds);
+  if (const int status = MixPartFiles(options, parts, plan, run, err); status != 0) {
+    return status;
+  }
+  for (const PartFile& part : parts) {
+    if (!WriteLyricsFile(found, part, run, options.partsDir, err)) {
       return 2;
     }
   }

@@ -53,6 +53,9 @@ class AudioFileWriter final : public SynthAudioSink {
     void operator()(SNDFILE* file) const { sf_close(file); }
   };
   static constexpr std::uint32_t kChunkFrames = 1024;
+  // Written bytes between two starts of the disk's writeback.
+  static constexpr std::uint64_t kWritebackBytes = 1 << 20;
+  void StartWriteback(sf_count_t written);
   bool WriteChunk(const float* left, const float* right, std::uint32_t count);
   // The system's reason for the first failed write, else `fallback`.
   std::string Reason(const std::string& fallback) const;
@@ -77,6 +80,7 @@ class AudioFileWriter final : public SynthAudioSink {
   std::string error_;
   bool pcm16_ = true;
   std::uint64_t frames_ = 0;
+  std::uint64_t unflushed_ = 0;
   std::int16_t shorts_[2 * kChunkFrames] = {};
   float floats_[2 * kChunkFrames] = {};
 };

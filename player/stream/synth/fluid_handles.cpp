@@ -1,8 +1,10 @@
 // FluidSynth settings, synthesizer and SoundFont set-up.
 #include "player/stream/synth/fluid_handles.h"
 
+#include <mutex>
 #include <utility>
 
+#include "midi/vocabulary.h"
 #include "player/stream/synth/synth_library_log.h"
 
 namespace quirelle::stream {
@@ -18,6 +20,13 @@ FluidSettingsPtr MakeFluidSettings(const FluidSetup& setup) {
   // One rendering thread: the output then depends only on the events and their samples.
   fluid_settings_setint(settings.get(), "synth.cpu-cores", 1);
   fluid_settings_setint(settings.get(), "synth.threadsafe-api", 1);
+  if (setup.outputs > 1) {
+    const auto outputs = static_cast<int>(setup.outputs);
+    fluid_settings_setint(settings.get(), "synth.audio-groups", outputs);
+    fluid_settings_setint(settings.get(), "synth.audio-channels", outputs);
+    fluid_settings_setint(settings.get(), "synth.effects-groups", outputs);
+    fluid_settings_setint(settings.get(), "synth.midi-channels", outputs * midi::kChannels);
+  }
   if (setup.offline) {
     fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
     fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
@@ -36,7 +45,14 @@ FluidSynthInstance MakeFluidSynth(FluidSettingsPtr settings, const FluidSetup& s
     *reason = "the synthesizer settings could not be made";
     return instance;
   }
-  FluidSynthPtr synth(new_fluid_synth(instance.settings.get()));
+  // FluidSynth fills its shared tables when the first synthesizer is made; several made at once
+  // (the stems of a rehearsal set) would race there.
+  static std::mutex creating;
+  FluidSynthPtr synth;
+  {
+    std::lock_guard lock(creating);
+    synth.reset(new_fluid_synth(instance.settings.get()));
+  }
   if (!synth) {
     *code = MMSYSERR_NOMEM;
     *reason = "the synthesizer could not be made";

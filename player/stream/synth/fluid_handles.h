@@ -50,6 +50,9 @@ struct FluidSetup {
   // loaded and locked, so the audio thread never waits for the disk).
   bool offline = false;
   AudioChoice audio;  // live only
+  // Stereo outputs, each with effects of its own: FluidSynth's channel c sounds in output
+  // c % outputs. With more than one there are 16 channels for each output (see fluid_renderer.h).
+  std::uint32_t outputs = 1;
 };
 
 // Settings, synthesizer and SoundFont of one stream device.

@@ -1,14 +1,37 @@
 // Short messages to FluidSynth calls, and rendering into two float channels.
 #include "player/stream/synth/fluid_renderer.h"
 
+#include <algorithm>
+
 #include "midi/vocabulary.h"
 
 namespace quirelle::stream {
 
-FluidRenderer::FluidRenderer(fluid_synth_t* synth)
-    : synth_(synth), quantum_(static_cast<std::uint32_t>(fluid_synth_get_internal_bufsize(synth))) {
+namespace {
+
+constexpr int kVoices = 4;
+
+}  // namespace
+
+FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool restStem)
+    : synth_(synth),
+      quantum_(static_cast<std::uint32_t>(fluid_synth_get_internal_bufsize(synth))),
+      outputs_(stems != nullptr ? StemOutputs(restStem) : 1),
+      stems_(stems),
+      channels_(2 * outputs_),
+      dry_(2 * outputs_),
+      effects_(4 * outputs_) {
   if (quantum_ == 0) {
     quantum_ = 1;
+  }
+  const auto outputs = static_cast<int>(outputs_);
+  for (int channel = 0; channel < midi::kChannels; ++channel) {
+    int played = channel;
+    // 16 and 5 have no common factor, so one of the first five candidates reaches output 4.
+    while (restStem && stems != nullptr && channel >= kVoices && played % outputs != kVoices) {
+      played += midi::kChannels;
+    }
+    synthChannel_[static_cast<std::size_t>(channel)] = played;
   }
 }
 
@@ -18,7 +41,7 @@ void FluidRenderer::Apply(std::uint32_t message) {
   // them, so they are read as 7-bit values.
   const int data1 = midi::Data1Of(message);
   const int data2 = midi::Data2Of(message);
-  const int channel = status & 0x0F;
+  const int channel = synthChannel_[status & 0x0F];
   switch (midi::KindOf(static_cast<std::uint8_t>(status))) {
     case midi::kNoteOff:
       fluid_synth_noteoff(synth_, channel, data1);
@@ -52,7 +75,40 @@ void FluidRenderer::Apply(std::uint32_t message) {
 }
 
 void FluidRenderer::Render(float* left, float* right, std::uint32_t frames) {
-  fluid_synth_write_float(synth_, static_cast<int>(frames), left, 0, 1, right, 0, 1);
+  if (stems_ == nullptr) {
+    fluid_synth_write_float(synth_, static_cast<int>(frames), left, 0, 1, right, 0, 1);
+    return;
+  }
+  RenderStems(left, right, frames);
+}
+
+void FluidRenderer::RenderStems(float* left, float* right, std::uint32_t frames) {
+  for (std::size_t channel = 0; channel < channels_.size(); ++channel) {
+    std::vector<float>& samples = channels_[channel];
+    if (samples.size() < frames) {
+      samples.resize(frames);  // once, at the first piece of a block's length
+    }
+    std::fill_n(samples.begin(), frames, 0.0f);  // FluidSynth adds to what is there
+    dry_[channel] = samples.data();
+  }
+  // Each output's reverb and chorus go into that output, as one output mixes its effects in.
+  for (std::size_t output = 0; output < outputs_; ++output) {
+    for (std::size_t effect = 0; effect < 2; ++effect) {
+      effects_[(output * 2 + effect) * 2] = dry_[output * 2];
+      effects_[(output * 2 + effect) * 2 + 1] = dry_[output * 2 + 1];
+    }
+  }
+  fluid_synth_process(synth_, static_cast<int>(frames), static_cast<int>(effects_.size()),
+                      effects_.data(), static_cast<int>(dry_.size()), dry_.data());
+  std::fill_n(left, frames, 0.0f);
+  std::fill_n(right, frames, 0.0f);
+  for (std::size_t output = 0; output < outputs_; ++output) {
+    for (std::uint32_t i = 0; i < frames; ++i) {
+      left[i] += dry_[output * 2][i];
+      right[i] += dry_[output * 2 + 1][i];
+    }
+  }
+  stems_->WriteStems(dry_.data(), outputs_, frames);
 }
 
 }  // namespace quirelle::stream

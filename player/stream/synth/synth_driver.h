@@ -17,8 +17,8 @@
 // it renders (midiOutShortMsg from the user's thread) land wherever rendering has got to. It
 // renders nothing while the stream is stopped or paused, nothing before the first restart; after
 // each close it renders the release tail (until a whole 256-frame block is silent in 16 bits, at
-// most one second rounded up to whole blocks). Streams opened one after another continue the same
-// file; one stream at a time.
+// most one second rounded up to whole blocks; a driver of stems always the whole second).
+// Streams opened one after another continue the same file; one stream at a time.
 //
 // Driving an offline render (the command-line tool):
 //   auto driver = MakeOfflineSynthDriver(options, "out.wav");   // options.progress for a bar
@@ -26,6 +26,8 @@
 //   driver->WaitUntilClosed();   // the engine closes the stream at the song's end
 //   if (!driver->Finish()) { report driver->FinishError(); }
 // FramesRendered() / SampleRate() may be polled from any thread for progress instead of the hook.
+// With an empty path nothing is written to a file: a driver of stems (SynthOptions::stems) hands
+// its outputs to the stem sink only.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,7 @@
 #include "player/stream/synth/audio_file_format.h"
 #include "player/stream/synth/fluid_handles.h"
 #include "player/stream/synth/pan_hold.h"
+#include "player/stream/synth/synth_audio_sink.h"
 
 namespace quirelle::stream {
 
@@ -66,6 +69,15 @@ struct SynthOptions {
   // Offline only: the channels whose pan is held at the centre. The device centres them at each
   // open and plays every pan controller the song sends them as the centre.
   HeldPanChannels centredPan;
+  // Offline only: with a stem sink each voice (channels 1 to 4) sounds in a stereo output of its
+  // own, and with `restStem` all the other channels together in a fifth; each output has reverb
+  // and chorus of its own, and the sink gets every output. Without `restStem` the other channels
+  // go into the voices' outputs (for a song that plays no notes on them). The outputs add up to
+  // what one output would give (to rounding), and each is what a render of the whole song gives
+  // of its channels: every channel still plays, because FluidSynth's voices of one channel sound
+  // a little differently without the others'. The sink is not owned and must outlive the driver.
+  SynthStemSink* stems = nullptr;
+  bool restStem = false;
 };
 
 class SynthDriver : public StreamDriver {

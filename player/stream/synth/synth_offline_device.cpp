@@ -29,13 +29,20 @@ float Peak(const float* samples, std::uint32_t count) {
 OfflineRenderContext::OfflineRenderContext(SynthRenderer& renderer, SynthAudioSink& sink,
                                            std::uint32_t sampleRate,
                                            std::function<void(std::uint64_t)> progress,
-                                           HeldPanChannels centredPan)
+                                           HeldPanChannels centredPan, SynthStemSink* stems)
     : renderer_(renderer),
       sink_(sink),
       scheduler_(renderer),
       sampleRate_(sampleRate),
       progress_(std::move(progress)),
-      centredPan_(centredPan) {}
+      centredPan_(centredPan),
+      stems_(stems) {}
+
+void OfflineRenderContext::TailStarts() {
+  if (stems_ != nullptr) {
+    stems_->TailStarts();
+  }
+}
 
 void OfflineRenderContext::Write(const float* left, const float* right, std::uint32_t frames) {
   if (!WriteFailed() && !sink_.Write(left, right, frames)) {
@@ -181,12 +188,14 @@ bool OfflineSynthDevice::RenderBlock(SynthEventSource& source) {
 }
 
 void OfflineSynthDevice::RenderTail() {
+  context_->TailStarts();
   NoEvents none;
   // At most the tail's length, rounded up to whole blocks.
   const std::uint64_t limit =
       static_cast<std::uint64_t>(context_->sampleRate()) * kReleaseTailSeconds;
   for (std::uint64_t frames = 0; frames < limit; frames += SynthBlockScheduler::kBlockFrames) {
-    if (RenderBlock(none)) {
+    // Stems play their whole tail: a silent stem says nothing of the files mixed from it.
+    if (RenderBlock(none) && !context_->HasStems()) {
       break;
     }
   }

@@ -26,13 +26,16 @@ namespace quirelle::stream {
 class OfflineRenderContext {
  public:
   OfflineRenderContext(SynthRenderer& renderer, SynthAudioSink& sink, std::uint32_t sampleRate,
-                       std::function<void(std::uint64_t)> progress,
-                       HeldPanChannels centredPan = {});
+                       std::function<void(std::uint64_t)> progress, HeldPanChannels centredPan = {},
+                       SynthStemSink* stems = nullptr);
 
   SynthRenderer& renderer() { return renderer_; }
   SynthBlockScheduler& scheduler() { return scheduler_; }
   std::uint32_t sampleRate() const { return sampleRate_; }
   const HeldPanChannels& centredPan() const { return centredPan_; }
+  // Tells the stem sink, if any, that the release tail follows.
+  void TailStarts();
+  bool HasStems() const { return stems_ != nullptr; }
 
   // Writes a rendered block and reports progress. After a failed write nothing more is written.
   void Write(const float* left, const float* right, std::uint32_t frames);
@@ -59,6 +62,7 @@ class OfflineRenderContext {
   const std::uint32_t sampleRate_;
   std::function<void(std::uint64_t)> progress_;
   const HeldPanChannels centredPan_;
+  SynthStemSink* const stems_;
   std::atomic<std::uint64_t> frames_{0};
   std::atomic<bool> writeFailed_{false};
   std::uint64_t reportedAt_ = 0;  // rendering thread only

@@ -15,6 +15,12 @@
 namespace quirelle::stream {
 namespace {
 
+// Where the sum of a driver of stems goes: its outputs went to the stem sink already.
+class NoFile final : public SynthAudioSink {
+ public:
+  bool Write(const float*, const float*, std::uint32_t) override { return true; }
+};
+
 class OfflineDriver final : public OfflineSynthDriver {
  public:
   OfflineDriver(SynthOptions options, std::string path, AudioFileFormat format)
@@ -70,11 +76,11 @@ class OfflineDriver final : public OfflineSynthDriver {
     }
     opener_.keeper().EndAll();  // ends a stream still open; its tail is rendered
     std::lock_guard lock(mutex_);
-    if (!file_) {
+    if (!context_) {
       finishError_ = "nothing was rendered: no stream was opened";
       return false;
     }
-    if (context_->WriteFailed() || !file_->Close()) {
+    if (file_ && (context_->WriteFailed() || !file_->Close())) {
       finishError_ = file_->error();
     }
     return finishError_.empty();
@@ -119,16 +125,20 @@ class OfflineDriver final : public OfflineSynthDriver {
       failure->detail = LibraryLog::JoinedSince(mark);
       return false;
     }
-    auto file = std::make_unique<AudioFileWriter>(path_, setup.sampleRate, format_);
-    if (!file->ok()) {
-      *failure = {MMSYSERR_ERROR, file->error(), {}};
-      return false;
+    if (!path_.empty()) {
+      auto file = std::make_unique<AudioFileWriter>(path_, setup.sampleRate, format_);
+      if (!file->ok()) {
+        *failure = {MMSYSERR_ERROR, file->error(), {}};
+        return false;
+      }
+      file_ = std::move(file);
     }
     fluid_ = std::move(fluid);
-    renderer_ = std::make_unique<FluidRenderer>(fluid_.synth.get());
-    file_ = std::move(file);
-    context_ = std::make_shared<OfflineRenderContext>(*renderer_, *file_, setup.sampleRate,
-                                                      options_.progress, options_.centredPan);
+    renderer_ =
+        std::make_unique<FluidRenderer>(fluid_.synth.get(), options_.stems, options_.restStem);
+    SynthAudioSink& sink = file_ ? static_cast<SynthAudioSink&>(*file_) : noFile_;
+    context_ = std::make_shared<OfflineRenderContext>(
+        *renderer_, sink, setup.sampleRate, options_.progress, options_.centredPan, options_.stems);
     context_->SetHeld(held_);
     return true;
   }
@@ -143,7 +153,8 @@ class OfflineDriver final : public OfflineSynthDriver {
   std::string finishError_;
   FluidSynthInstance fluid_;
   std::unique_ptr<FluidRenderer> renderer_;
-  std::unique_ptr<AudioFileWriter> file_;
+  std::unique_ptr<AudioFileWriter> file_;  // none for a driver of stems
+  NoFile noFile_;
   std::shared_ptr<OfflineRenderContext> context_;
   StreamOpener opener_;  // last: its streams end before the rest goes
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "player/stream/synth/fluid_renderer.h"
 #include "player/stream/synth/soundfont.h"
 
 namespace quirelle::stream {
@@ -36,6 +37,9 @@ bool MakeFluidSetup(const SynthOptions& options, FluidSetup* setup, SynthOpenFai
   setup->sampleRate = options.sampleRate;
   setup->gain = options.gain;
   setup->audio = options.audio;
+  if (options.stems != nullptr) {
+    setup->outputs = StemOutputs(options.restStem);
+  }
   return true;
 }
 
