@@ -9,6 +9,16 @@
 
 namespace quirelle::stream {
 
+std::mutex& SampleCacheLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+void FluidSynthDeleter::operator()(fluid_synth_t* synth) const {
+  std::lock_guard lock(SampleCacheLock());
+  delete_fluid_synth(synth);
+}
+
 FluidSettingsPtr MakeFluidSettings(const FluidSetup& setup) {
   LibraryLog::Install();
   FluidSettingsPtr settings(new_fluid_settings());
@@ -45,12 +55,10 @@ FluidSynthInstance MakeFluidSynth(FluidSettingsPtr settings, const FluidSetup& s
     *reason = "the synthesizer settings could not be made";
     return instance;
   }
-  // FluidSynth fills its shared tables when the first synthesizer is made; several made at once
-  // (the stems of a rehearsal set) would race there.
-  static std::mutex creating;
+  // FluidSynth also fills its shared tables when the first synthesizer is made.
   FluidSynthPtr synth;
   {
-    std::lock_guard lock(creating);
+    std::lock_guard lock(SampleCacheLock());
     synth.reset(new_fluid_synth(instance.settings.get()));
   }
   if (!synth) {
@@ -58,11 +66,17 @@ FluidSynthInstance MakeFluidSynth(FluidSettingsPtr settings, const FluidSetup& s
     *reason = "the synthesizer could not be made";
     return instance;
   }
-  const int id = fluid_synth_sfload(synth.get(), setup.soundFontPath.c_str(), 1);
+  // The SoundFont is read without the lock (the longest part, and each synthesizer's own); only
+  // selecting its presets, which loads their samples, takes it.
+  const int id = fluid_synth_sfload(synth.get(), setup.soundFontPath.c_str(), 0);
   if (id == FLUID_FAILED) {
     *code = MMSYSERR_ERROR;
     *reason = "SoundFont " + setup.soundFontPath + " could not be loaded";
     return instance;
+  }
+  {
+    std::lock_guard lock(SampleCacheLock());
+    fluid_synth_program_reset(synth.get());
   }
   instance.soundFont = FluidSoundFont{id, setup.soundFontPath};
   instance.synth = std::move(synth);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "player/stream/mmsystem.h"
@@ -17,11 +18,17 @@ struct FluidSettingsDeleter {
   void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
 };
 struct FluidSynthDeleter {
-  void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+  void operator()(fluid_synth_t* synth) const;  // under SampleCacheLock()
 };
 struct FluidAudioDriverDeleter {
   void operator()(fluid_audio_driver_t* driver) const { delete_fluid_audio_driver(driver); }
 };
+
+// FluidSynth keeps one sample cache for all the synthesizers of a process, behind a GLib lock that
+// ThreadSanitizer does not see. Whatever may load or free samples (a synthesizer made or deleted,
+// its presets selected by a program change or a reset) also holds this lock, so that synthesizers
+// on several threads (a rehearsal set's stems) are checked like the rest of the program.
+std::mutex& SampleCacheLock();
 
 using FluidSettingsPtr = std::unique_ptr<fluid_settings_t, FluidSettingsDeleter>;
 using FluidSynthPtr = std::unique_ptr<fluid_synth_t, FluidSynthDeleter>;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "midi/vocabulary.h"
+#include "player/stream/synth/fluid_handles.h"
 
 namespace quirelle::stream {
 
@@ -55,9 +56,11 @@ void FluidRenderer::Apply(std::uint32_t message) {
     case midi::kControlChange:
       fluid_synth_cc(synth_, channel, data1, data2);
       break;
-    case midi::kProgramChange:
+    case midi::kProgramChange: {
+      const std::lock_guard lock(SampleCacheLock());  // may load the program's samples
       fluid_synth_program_change(synth_, channel, data1);
       break;
+    }
     case midi::kChannelPressure:
       fluid_synth_channel_pressure(synth_, channel, data1);
       break;
@@ -66,6 +69,7 @@ void FluidRenderer::Apply(std::uint32_t message) {
       break;
     case midi::kSysEx:
       if (status == midi::kSystemReset) {
+        const std::lock_guard lock(SampleCacheLock());  // selects every channel's first program
         fluid_synth_system_reset(synth_);
       }
       break;

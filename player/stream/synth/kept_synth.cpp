@@ -29,7 +29,10 @@ void Silence(FluidUnit& unit) {
       break;
     }
   }
-  fluid_synth_system_reset(synth);
+  {
+    std::lock_guard lock(SampleCacheLock());
+    fluid_synth_system_reset(synth);
+  }
   unit.renderer->Render(left, right, kFrames);
 }
 
