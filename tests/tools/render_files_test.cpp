@@ -265,18 +265,21 @@ TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercen
     std::printf("%-14s gains %.4f %.4f %.4f %.4f, unexplained %.6f %%\n", files[part].c_str(),
                 fit.gains[0], fit.gains[1], fit.gains[2], fit.gains[3], 100 * fit.residualShare);
     EXPECT_LT(fit.residualShare, 0.01) << "the track is a sum of the voices";
-    std::string volumes;
+    std::string volumes = "--volumes ";  // built by appending, as Quote explains
     for (std::size_t voice = 0; voice < 4; ++voice) {
       const bool missing = part == 5 + voice;
       const bool full = part == 4 || part == voice || (part > 4 && !missing);
       const double gain = missing ? 0.0 : (full ? 1.0 : quiet);
       EXPECT_NEAR(fit.gains[voice], gain, full ? 0.02 : 0.01) << "voice " << voice;
-      volumes += (voice == 0 ? "" : ",") + std::string(missing ? "0" : full ? "100" : "30");
+      volumes += voice == 0 ? "" : ",";
+      volumes += missing ? "0" : full ? "100" : "30";
     }
     // The set is mixed from stems; a render of the track alone gives the same samples to within
     // -60 dB, and the same length.
     const fs::path alone = dir_ / "alone.wav";
-    ASSERT_EQ(Render("--volumes " + volumes + " -o " + Quote(alone) + song).status, 0);
+    volumes += " -o ";
+    volumes += Quote(alone);
+    ASSERT_EQ(Render(volumes + song).status, 0);
     const Audio reference = ReadAudio(alone);
     ASSERT_EQ(mix.samples.size(), reference.samples.size());
     double difference = 0;

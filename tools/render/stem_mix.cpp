@@ -2,9 +2,9 @@
 #include "tools/render/stem_mix.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "player/stream/synth/fluid_renderer.h"
+#include "player/stream/synth/pan_hold.h"
 #include "player/stream/synth/synth_block_scheduler.h"
 #include "player/stream/synth/synth_driver.h"
 #include "player/stream/synth/synth_offline_device.h"
@@ -13,8 +13,6 @@ namespace quirelle::render {
 namespace {
 
 constexpr std::uint32_t kVoices = 4;
-constexpr std::uint8_t kPanLsb = midi::kPan + 32;
-constexpr std::uint8_t kPanCentre = 64;
 constexpr std::uint32_t kBlockFrames = stream::SynthBlockScheduler::kBlockFrames;
 
 // The play that renders voice stems at `percent`, centred or not; made when first asked for.
@@ -27,14 +25,6 @@ std::size_t JobFor(StemPlan& plan, std::uint32_t percent, bool centred) {
   }
   plan.jobs.push_back({percent, centred, ChannelSet()});
   return plan.jobs.size() - 1;
-}
-
-float Peak(const float* samples, std::uint32_t count) {
-  float peak = 0.0f;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    peak = std::max(peak, std::fabs(samples[i]));
-  }
-  return peak;
 }
 
 // One file of the set as the mix goes: where its release tail has got to.
@@ -55,13 +45,11 @@ void SongSounds::Hear(std::uint32_t message) {
   if (kind == midi::kNoteOn && midi::Data2Of(message) != 0) {
     notes.set(channel);
   }
-  if (kind == midi::kControlChange) {
-    const std::uint8_t controller = midi::Data1Of(message);
-    const std::uint8_t value = midi::Data2Of(message);
-    if ((controller == midi::kPan && value != kPanCentre) ||
-        (controller == kPanLsb && value != 0)) {
-      panned.set(channel);
-    }
+  // A pan that the centred copy of the voice would not play.
+  const stream::HeldPanChannels all = stream::HeldPanChannels().set();
+  if (kind == midi::kControlChange &&
+      midi::Data2Of(stream::WithPanHeld(message, all)) != midi::Data2Of(message)) {
+    panned.set(channel);
   }
 }
 
@@ -228,10 +216,9 @@ std::optional<std::size_t> MixStems(const StemPlan& plan,
         if (!files[file]->Write(left.data() + block, right.data() + block, length)) {
           return abandon(file);
         }
-        const float level = stream::OfflineSynthDevice::kSilenceLevel;
         state.done =
-            ++state.tailBlocks >= longestTail || (Peak(left.data() + block, length) < level &&
-                                                  Peak(right.data() + block, length) < level);
+            ++state.tailBlocks >= longestTail ||
+            stream::OfflineSynthDevice::Silent(left.data() + block, right.data() + block, length);
       }
     }
     at += frames;

@@ -184,7 +184,11 @@ bool OfflineSynthDevice::RenderBlock(SynthEventSource& source) {
   constexpr std::uint32_t kFrames = SynthBlockScheduler::kBlockFrames;
   context_->scheduler().Render(left_, right_, kFrames, source);
   context_->Write(left_, right_, kFrames);
-  return Peak(left_, kFrames) < kSilenceLevel && Peak(right_, kFrames) < kSilenceLevel;
+  return Silent(left_, right_, kFrames);
+}
+
+bool OfflineSynthDevice::Silent(const float* left, const float* right, std::uint32_t frames) {
+  return Peak(left, frames) < kSilenceLevel && Peak(right, frames) < kSilenceLevel;
 }
 
 void OfflineSynthDevice::RenderTail() {

@@ -91,6 +91,7 @@ class OfflineSynthDevice final : public StreamDevice, private SynthEventSource {
 
   // A block under this on both channels is silence once written in 16 bits.
   static constexpr float kSilenceLevel = 0.5f / 32767.0f;
+  static bool Silent(const float* left, const float* right, std::uint32_t frames);
 
  private:
   void Run();
