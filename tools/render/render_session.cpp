@@ -267,14 +267,18 @@ int PrintLyrics(const Options& options, std::ostream& out, std::ostream& err) {
 #if QUIRELLE_HAVE_SYNTH
 // The song's length at the chosen tempo, from its tempo map. Nothing, with the reason told, when
 // the song cannot be played so.
+double LoadedSeconds(const player::CMidiStreamPlayer& engine, const Options& options) {
+  return PassageSeconds(engine.file(), smf::TempoMap(engine.file()), engine.passage(),
+                        options.tempoPercent);
+}
+
 std::optional<double> SongSeconds(const Options& options, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
   player::CMidiStreamPlayer engine(driver, driver.clock());
   if (!LoadSong(engine, options, err)) {
     return std::nullopt;
   }
-  return PassageSeconds(engine.file(), smf::TempoMap(engine.file()), engine.passage(),
-                        options.tempoPercent);
+  return LoadedSeconds(engine, options);
 }
 
 // A writer's error, naming the file once and as the user knows it (`shown`, when it was written
@@ -348,17 +352,25 @@ int RenderAudioFile(const Options& options, std::ostream& err) {
   return 0;
 }
 
-// The names of the song's voices 1 to 4 as the window shows them.
-bool ReadVoiceNames(const Options& options, std::array<std::string, 4>* names, std::ostream& err) {
+// What a rehearsal set needs to know of the song before it is rendered, from one load.
+struct PartsSong {
+  std::array<std::string, 4> names;  // voices 1 to 4 as the window shows them
+  double seconds = 0;                // as SongSeconds gives it, for the progress bar
+};
+
+// Nothing, with the reason told, when the song cannot be played.
+std::optional<PartsSong> ReadPartsSong(const Options& options, std::ostream& err) {
   stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
   player::CMidiStreamPlayer engine(driver, driver.clock());
   if (!LoadSong(engine, options, err)) {
-    return false;
+    return std::nullopt;
   }
-  for (std::size_t voice = 0; voice < names->size(); ++voice) {
-    (*names)[voice] = smf::DisplayText(engine.channelNames()[voice]);
+  PartsSong song;
+  for (std::size_t voice = 0; voice < song.names.size(); ++voice) {
+    song.names[voice] = smf::DisplayText(engine.channelNames()[voice]);
   }
-  return true;
+  song.seconds = LoadedSeconds(engine, options);
+  return song;
 }
 
 // A track's words beside it, NAME.lrc, staged with the run's audio files; nothing for a voice
@@ -412,11 +424,7 @@ StemJobResult RenderStemJob(const Options& options, const StemPlan& plan, const 
 // Renders the stems of `plan` on threads of their own and mixes `parts` from them; 2 with the
 // reason told when a stem or a file fails.
 int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, const StemPlan& plan,
-                 PartsRun& run, std::ostream& err) {
-  const std::optional<double> total = SongSeconds(options, err);
-  if (!total) {
-    return 2;
-  }
+                 double seconds, PartsRun& run, std::ostream& err) {
   std::vector<std::string> staged;
   std::vector<std::unique_ptr<stream::AudioFileWriter>> writers;
   std::vector<stream::SynthAudioSink*> sinks;
@@ -454,7 +462,7 @@ int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, con
   ProgressBar bar(err, ::isatty(STDERR_FILENO) == 1);
   const std::optional<std::size_t> refused =
       MixStems(plan, queues, options.sampleRate, sinks, [&](std::uint64_t frames) {
-        bar.Show(static_cast<double>(frames) / options.sampleRate, *total);
+        bar.Show(static_cast<double>(frames) / options.sampleRate, seconds);
       });
   for (std::thread& thread : threads) {
     thread.join();
@@ -486,7 +494,6 @@ int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, con
 // The voices' tracks, the tutti and the minus tracks, each with its words, mixed from stems; a run
 // that fails leaves nothing behind.
 int RenderParts(const Options& options, std::ostream& err) {
-  std::array<std::string, 4> names;
   WordsInTime found;
   SongSounds sounds;
   if (const std::string problem = stream::CheckSynthOptions(SynthOptionsOf(options));
@@ -495,7 +502,8 @@ int RenderParts(const Options& options, std::ostream& err) {
     return 2;
   }
   const auto hear = [&sounds](std::uint32_t message) { sounds.Hear(message); };
-  if (!ReadVoiceNames(options, &names, err) || !PlayForWords(options, found, err, hear)) {
+  const std::optional<PartsSong> song = ReadPartsSong(options, err);
+  if (!song || !PlayForWords(options, found, err, hear)) {
     return 2;
   }
   PartsRun run;
@@ -505,9 +513,9 @@ int RenderParts(const Options& options, std::ostream& err) {
     return 2;
   }
   const std::vector<PartFile> parts =
-      PartFiles(names, stream::AudioFileFormatName(options.format), options.minus);
+      PartFiles(song->names, stream::AudioFileFormatName(options.format), options.minus);
   const StemPlan plan = PlanStems(parts, sounds);
-  if (const int status = MixPartFiles(options, parts, plan, run, err); status != 0) {
+  if (const int status = MixPartFiles(options, parts, plan, song->seconds, run, err); status != 0) {
     return status;
   }
   for (const PartFile& part : parts) {

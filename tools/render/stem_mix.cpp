@@ -12,7 +12,8 @@
 namespace quirelle::render {
 namespace {
 
-constexpr std::uint32_t kVoices = 4;
+using stream::kRestStem;
+constexpr std::uint32_t kVoices = stream::kStemVoices;
 constexpr std::uint32_t kBlockFrames = stream::SynthBlockScheduler::kBlockFrames;
 
 // The play that renders voice stems at `percent`, centred or not; made when first asked for.
@@ -72,7 +73,7 @@ StemPlan PlanStems(const std::vector<PartFile>& parts, const SongSounds& sounds)
       sources.push_back({job, voice});
     }
     if (plan.rest) {
-      sources.push_back({JobFor(plan, 100, false), kVoices});
+      sources.push_back({JobFor(plan, 100, false), kRestStem});
     }
   }
   if (plan.jobs.empty()) {

@@ -8,12 +8,6 @@
 
 namespace quirelle::stream {
 
-namespace {
-
-constexpr int kVoices = 4;
-
-}  // namespace
-
 FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool restStem)
     : synth_(synth),
       quantum_(static_cast<std::uint32_t>(fluid_synth_get_internal_bufsize(synth))),
@@ -25,14 +19,14 @@ FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool re
   if (quantum_ == 0) {
     quantum_ = 1;
   }
-  const auto outputs = static_cast<int>(outputs_);
-  for (int channel = 0; channel < midi::kChannels; ++channel) {
-    int played = channel;
-    // 16 and 5 have no common factor, so one of the first five candidates reaches output 4.
-    while (restStem && stems != nullptr && channel >= kVoices && played % outputs != kVoices) {
+  for (std::uint32_t channel = 0; channel < midi::kChannels; ++channel) {
+    std::uint32_t played = channel;
+    // 16 and 5 have no common factor, so one of the first five candidates reaches the rest's.
+    while (restStem && stems != nullptr && channel >= kStemVoices &&
+           played % outputs_ != kRestStem) {
       played += midi::kChannels;
     }
-    synthChannel_[static_cast<std::size_t>(channel)] = played;
+    synthChannel_[channel] = static_cast<int>(played);
   }
 }
 

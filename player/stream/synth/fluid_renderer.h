@@ -18,9 +18,12 @@
 
 namespace quirelle::stream {
 
-// The outputs of a synthesizer of stems: the four voices, and the rest of the song when it plays.
+// A synthesizer of stems: each voice (channels 0 to 3) in the output of its number, and the rest
+// of the song, when it plays, in the output after them.
+inline constexpr std::uint32_t kStemVoices = 4;
+inline constexpr std::uint32_t kRestStem = kStemVoices;
 constexpr std::uint32_t StemOutputs(bool rest) {
-  return rest ? 5 : 4;
+  return rest ? kStemVoices + 1 : kStemVoices;
 }
 
 class FluidRenderer final : public SynthRenderer {
