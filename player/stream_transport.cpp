@@ -265,8 +265,18 @@ int StreamTransport::GetPosition(stream::MMTIME* time) {
     return 0;
   }
   time->wType = stream::TIME_TICKS;
-  const stream::MMRESULT result =
-      stream::midiStreamPosition(stream_.load(), time, sizeof(stream::MMTIME));
+  return SongPosition(time,
+                      stream::midiStreamPosition(stream_.load(), time, sizeof(stream::MMTIME)));
+}
+
+int StreamTransport::GetHeardPosition(stream::MMTIME* time) {
+  if (time == nullptr) {
+    return 0;
+  }
+  return SongPosition(time, stream::StreamHeardPosition(stream_.load(), time));
+}
+
+int StreamTransport::SongPosition(stream::MMTIME* time, stream::MMRESULT result) {
   if (result != stream::MMSYSERR_NOERROR) {
     owner_.ReportError(result);
     return 0;

@@ -130,7 +130,7 @@ int MidiFile::ScanSongInfo() {
   if (pickup_ != 0) {
     timeSignatures_.SetPickup(pickup_, division_);
   }
-  const TrackScan tracks = ScanTracks(tracks_);
+  TrackScan tracks = ScanTracks(tracks_);
   std::vector<std::uint16_t> noteChannels;
   noteChannels.reserve(tracks.tracks.size());
   for (const TrackSummary& track : tracks.tracks) {
@@ -138,6 +138,12 @@ int MidiFile::ScanSongInfo() {
   }
   voiceMap_.Make(noteChannels);
   words_ = FindWords(tracks.tracks, voiceMap_);
+  voiceNotes_.clear();
+  for (const Voice& voice : voiceMap_.voices()) {
+    auto& byChannel = tracks.tracks[voice.track].notesByChannel;
+    voiceNotes_.emplace_back(byChannel.empty() ? std::vector<WrittenNote>{}
+                                               : std::move(byChannel[voice.channel]));
+  }
   NameChannels(named, tracks);
   lastEventTick_ = tracks.lastEventTick;
   return found ? 1 : 0;

@@ -15,6 +15,7 @@
 #include "smf/time_signature_map.h"
 #include "smf/track_cursor.h"
 #include "smf/voice_map.h"
+#include "smf/voice_notes.h"
 
 namespace quirelle::smf {
 
@@ -72,6 +73,8 @@ class MidiFile {
   const VoiceMap& voiceMap() const { return voiceMap_; }
   // Each voice's words, in the order of voiceMap().voices(), from the last scan.
   const std::vector<Words>& words() const { return words_; }
+  // Each voice's written notes, in the order of voiceMap().voices(), from the last scan.
+  const std::vector<VoiceNotes>& voiceNotes() const { return voiceNotes_; }
   // Tick of the song's last event other than end-of-track, from the last scan.
   std::uint32_t lastEventTick() const { return lastEventTick_; }
 
@@ -98,6 +101,7 @@ class MidiFile {
   std::uint32_t pickup_ = 0;
   VoiceMap voiceMap_;
   std::vector<Words> words_;
+  std::vector<VoiceNotes> voiceNotes_;
   std::uint32_t lastEventTick_ = 0;
 };
 
