@@ -131,6 +131,7 @@ bool CPlayerDlg::OnInitDialog() {
   AddTransportKeys();
   AddRecentFilesMenu();
   SetUpWordsLine();
+  SetUpNotesView();
   if (!m_strStartFile.empty()) {
     // Once the window is up, so that a message box about the file has a window to stand on.
     QTimer::singleShot(0, this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });
@@ -201,6 +202,8 @@ void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
   m_sliderTempo->SetPos(m_nTempo);
   m_strPosition = QString::asprintf("%lu", 0UL);
   ShowWords(std::nullopt);
+  MoveNotes(false);
+  ShowNotes();
   SetWindowText(g_strAppTitle + QStringLiteral(" playing: ") + fileTitle);
 }
 

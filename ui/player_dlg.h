@@ -28,6 +28,7 @@
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/slider_ctrl.h"
 #include "ui/framework/spin_ctrl.h"
+#include "ui/notes_view.h"
 #include "ui/player_messages.h"
 #include "ui/song_memory.h"
 
@@ -39,6 +40,8 @@ inline constexpr int StateRewound = 1;
 inline constexpr int StatePlaying = 2;
 inline constexpr int StatePaused = 3;
 inline constexpr int StateStopped = 4;
+// Stopped to go on from a bar of the notes view: the device's close starts the music again.
+inline constexpr int StateSeeking = 5;
 
 class CPlayerDlg : public framework::CDialog {
   Q_OBJECT
@@ -56,6 +59,7 @@ class CPlayerDlg : public framework::CDialog {
   int tempo() const { return m_nTempo; }
   const std::string& fileName() const { return m_strFileName; }
   player::CNotifyingPlayer& engine() { return m_player; }
+  NotesView& notesView() { return *m_viewNotes; }
 
   // Opens `path` once the window is up, as the command line asks.
   void OpenOnStart(const std::string& path) { m_strStartFile = path; }
@@ -75,6 +79,7 @@ class CPlayerDlg : public framework::CDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void OnPlay();
@@ -138,6 +143,18 @@ class CPlayerDlg : public framework::CDialog {
   void SetUpWordsLine();
   void FollowVoice(int voice);
 
+  // The notes view (player_dlg_notes.cpp), right of the controls; the window becomes resizable.
+  void SetUpNotesView();
+  void PlaceNotesView();
+  // The view's picture of the song held, as the window's settings are now; empty for none.
+  void ShowNotes();
+  // The voice the notes view and the words line follow, as an index of the voice map.
+  std::size_t FollowedVoiceIndex() const;
+  // The view keeps still (paused, stopped, waiting) at the heard position or the passage start.
+  void MoveNotes(bool moving);
+  void ChooseBars(int from, int to);
+  void PlayFromBar(int bar);
+
   // Remembering (player_dlg_memory.cpp).
   SongSettings CurrentSettings() const;
   void RememberSong();
@@ -193,6 +210,8 @@ class CPlayerDlg : public framework::CDialog {
   SongMemory m_memory;
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
   QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line
+  NotesView* m_viewNotes = nullptr;     // owned by the window
+  QSize m_sizeControls;                 // the dialog's controls: the template's size
   PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;

@@ -211,6 +211,7 @@ void CPlayerDlg::PracticeChanged() {
     SetRepeats(passage, m_bLoop, m_bCountIn);
     m_player.SetPassage(passage);
   }
+  ShowNotes();
   UpdateData(false);
 }
 

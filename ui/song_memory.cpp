@@ -156,6 +156,15 @@ void SongMemory::StoreRecentFiles(const std::vector<std::string>& files) {
   Save();
 }
 
+std::optional<QSize> SongMemory::WindowSize() const {
+  const QSize size = settings_.value(QStringLiteral("window/size")).toSize();
+  return size.isValid() && !size.isEmpty() ? std::optional<QSize>(size) : std::nullopt;
+}
+
+void SongMemory::RememberWindowSize(QSize size) {
+  settings_.setValue(QStringLiteral("window/size"), size);
+}
+
 void SongMemory::Save() {
   settings_.sync();
   saveFailed_ = saveFailed_ || settings_.status() != QSettings::NoError;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QSettings>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <optional>
@@ -52,6 +53,11 @@ class SongMemory {
   // Puts `path` first.
   void AddRecentFile(const std::string& path);
   void RemoveRecentFile(const std::string& path);
+
+  // The window's size as the user left it; none before they resized it. Written with the other
+  // settings' next save, or when the program ends.
+  std::optional<QSize> WindowSize() const;
+  void RememberWindowSize(QSize size);
 
   // The first time the settings could not be saved in this run, what to tell the user; nothing
   // otherwise, and nothing again.

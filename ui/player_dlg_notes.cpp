@@ -1,0 +1,149 @@
+// The player window's notes view: where it stands in the window, what it shows of the song held,
+// and what a click there does to the passage and the music.
+#include <QResizeEvent>
+
+#include "smf/lyrics.h"
+#include "ui/player_dlg.h"
+
+namespace quirelle::ui {
+namespace {
+
+// Wide enough for about four bars ahead of the playhead at a comfortable size.
+constexpr int kNotesViewWidth = 760;
+constexpr int kLeastNotesViewWidth = 240;
+
+std::optional<std::size_t> VoiceOnChannel(const smf::VoiceMap& map, std::uint8_t channel) {
+  const auto& voices = map.voices();
+  for (std::size_t i = 0; i < voices.size(); ++i) {
+    if (voices[i].playedOn == channel) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void CPlayerDlg::SetUpNotesView() {
+  m_sizeControls = size();
+  m_viewNotes = new NotesView(this);
+  m_viewNotes->SetHeardPosition([this]() -> std::optional<std::uint32_t> {
+    stream::MMTIME time{};
+    if (!m_player.playing() || m_player.GetHeardPosition(&time) == 0) {
+      return std::nullopt;
+    }
+    return time.u.ticks;
+  });
+  connect(m_viewNotes, &NotesView::BarsChosen, this, &CPlayerDlg::ChooseBars);
+  connect(m_viewNotes, &NotesView::PlayFromBar, this, &CPlayerDlg::PlayFromBar);
+  // The template fixes the controls' size; the view takes whatever the window has beside them.
+  setMinimumSize(m_sizeControls.width() + kLeastNotesViewWidth, m_sizeControls.height());
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  const QSize wanted(m_sizeControls.width() + kNotesViewWidth, m_sizeControls.height());
+  resize(m_memory.WindowSize().value_or(wanted).expandedTo(minimumSize()));
+  PlaceNotesView();
+}
+
+void CPlayerDlg::resizeEvent(QResizeEvent* event) {
+  framework::CDialog::resizeEvent(event);
+  if (m_viewNotes != nullptr) {
+    PlaceNotesView();
+    if (isVisible()) {
+      m_memory.RememberWindowSize(event->size());
+    }
+  }
+}
+
+void CPlayerDlg::PlaceNotesView() {
+  m_viewNotes->setGeometry(m_sizeControls.width(), 0, std::max(0, width() - m_sizeControls.width()),
+                           height());
+}
+
+std::size_t CPlayerDlg::FollowedVoiceIndex() const {
+  const smf::MidiFile& file = m_player.file();
+  if (m_nWordsVoice > 0) {
+    if (const auto voice =
+            VoiceOnChannel(file.voiceMap(), static_cast<std::uint8_t>(m_nWordsVoice - 1))) {
+      return *voice;
+    }
+  }
+  if (const auto channel = smf::FirstChannelWithWords(file.words(), file.voiceMap())) {
+    return VoiceOnChannel(file.voiceMap(), *channel).value_or(0);
+  }
+  return 0;
+}
+
+void CPlayerDlg::ShowNotes() {
+  if (m_strFileName.empty()) {
+    m_viewNotes->SetMoving(false);
+    m_viewNotes->SetScene({});
+    return;
+  }
+  const smf::MidiFile& file = m_player.file();
+  const auto& voices = file.voiceMap().voices();
+  SceneChoice choice;
+  choice.followed = FollowedVoiceIndex();
+  const bool anySoloed =
+      std::find(std::begin(m_bSolo), std::end(m_bSolo), true) != std::end(m_bSolo);
+  for (const smf::Voice& voice : voices) {
+    // Solo leaves the accompaniment on other channels playing.
+    const bool controlled = voice.playedOn < 4;
+    choice.silent.push_back(controlled &&
+                            (m_bMute[voice.playedOn] || (anySoloed && !m_bSolo[voice.playedOn])));
+  }
+  if (choice.followed < voices.size()) {
+    choice.words =
+        smf::WordsOnChannel(file.words(), file.voiceMap(), voices[choice.followed].playedOn);
+  }
+  const player::Passage passage = m_player.passage();
+  choice.passageFrom = passage.fromTick;
+  choice.passageEnd = passage.endTick;
+  choice.countIn = passage.countIn;
+  choice.transpose = m_nKey;
+  m_viewNotes->SetScene(MakeScene(file, choice));
+  if (!m_viewNotes->moving()) {
+    m_viewNotes->StandAt(passage.fromTick);
+  }
+}
+
+void CPlayerDlg::MoveNotes(bool moving) {
+  m_viewNotes->SetMoving(moving);
+  if (!moving && !m_player.playing()) {
+    m_viewNotes->StandAt(m_player.passage().fromTick);
+  }
+}
+
+void CPlayerDlg::ChooseBars(int from, int to) {
+  if (m_strFileName.empty() || m_player.playing()) {
+    return;  // paused: the passage is chosen in the fields, for the next load
+  }
+  m_nFromBar = from;
+  if (to != from || (m_nToBar != 0 && m_nToBar < from)) {
+    m_nToBar = to;
+  }
+  PracticeChanged();
+}
+
+void CPlayerDlg::PlayFromBar(int bar) {
+  const std::optional<std::uint32_t> tick = m_player.file().BarStartTick(bar);
+  if (m_strFileName.empty() || !m_player.playing() || !tick) {
+    return;
+  }
+  player::Passage passage = PracticePassage();
+  passage.fromTick = *tick;
+  passage.countIn = false;  // the music goes on at once
+  if (passage.endTick <= *tick) {
+    passage.endTick = player::Passage::kSongEnd;
+  }
+  m_nState = StateSeeking;
+  m_player.Stop();
+  m_player.SetPassage(passage);
+  const QString problem = LoadHeldFile();
+  if (!problem.isEmpty()) {
+    m_nState = StateStopped;
+    OnStop();
+    ReportLoadProblem(problem);
+  }
+}
+
+}  // namespace quirelle::ui
