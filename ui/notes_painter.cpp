@@ -2,6 +2,7 @@
 #include "ui/notes_painter.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <algorithm>
 #include <array>
@@ -19,7 +20,7 @@ constexpr std::array<QRgb, 8> kPalette = {0xFF0072B2, 0xFFD55E00, 0xFF009E73, 0x
 
 constexpr double kKeyGutter = 34;   // the C labels, left of the notes
 constexpr double kBarStrip = 18;    // the bar numbers, above
-constexpr double kWordsStrip = 22;  // the followed voice's words, below
+constexpr double kWordsStrip = 24;  // the followed voice's words, below
 constexpr int kMargin = 2;          // semitones above and below the voice's range
 constexpr int kLeastSpan = 12;
 
@@ -76,6 +77,14 @@ std::vector<SceneSyllable> Syllables(const smf::Words* words) {
   std::stable_sort(syllables.begin(), syllables.end(),
                    [](const auto& a, const auto& b) { return a.tick < b.tick; });
   return syllables;
+}
+
+// The desktop's font at `pixels`: the dialog's bitmap font has no bold face.
+QFont TextFont(int pixels, bool bold = false) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
 }
 
 QColor Faded(QColor colour, int alpha) {
@@ -210,6 +219,8 @@ void NotesPainter::Paint(QPainter& painter) const {
   PaintPassage(painter);
   PaintBars(painter);
   painter.setRenderHint(QPainter::Antialiasing, true);
+  // Notes outside the range stay out of the bars' and the words' strips.
+  painter.setClipRect(plot_);
   for (const SceneVoice& voice : scene_->voices) {
     if (voice.look != VoiceLook::kFollowed) {
       PaintVoice(painter, voice);
@@ -220,6 +231,7 @@ void NotesPainter::Paint(QPainter& painter) const {
       PaintVoice(painter, voice);
     }
   }
+  painter.setClipRect(plot_.adjusted(0, -kBarStrip, 0, kWordsStrip));
   PaintWords(painter);
   if (following_) {
     const double x = XOf(playhead_);
@@ -275,9 +287,7 @@ void NotesPainter::PaintBars(QPainter& painter) const {
   if (bar != bars.begin()) {
     --bar;
   }
-  QFont font = painter.font();
-  font.setPixelSize(11);
-  painter.setFont(font);
+  painter.setFont(TextFont(11));
   for (; bar != bars.end() && bar->tick < end; ++bar) {
     const double x = XOf(bar->tick);
     painter.setPen(QPen(kBarLine, 1));
@@ -323,10 +333,8 @@ void NotesPainter::PaintWords(QPainter& painter) const {
   if (words.empty()) {
     return;
   }
-  QFont plain = painter.font();
-  plain.setPixelSize(12);
-  QFont bold = plain;
-  bold.setBold(true);
+  const QFont plain = TextFont(13);
+  const QFont bold = TextFont(13, true);
   const QFontMetricsF metrics(bold);
   const std::uint32_t first = FirstTickInView();
   const std::uint32_t end = EndTickInView();
@@ -353,9 +361,7 @@ void NotesPainter::PaintWords(QPainter& painter) const {
 
 void NotesPainter::PaintKeyLabels(QPainter& painter) const {
   painter.fillRect(QRectF(0, 0, plot_.left(), size_.height()), kBackground);
-  QFont font = painter.font();
-  font.setPixelSize(11);
-  painter.setFont(font);
+  painter.setFont(TextFont(11));
   painter.setPen(kText);
   const double row = RowHeight();
   for (int key = scene_->range.low; key <= scene_->range.high; ++key) {

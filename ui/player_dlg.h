@@ -152,6 +152,8 @@ class CPlayerDlg : public framework::CDialog {
   std::size_t FollowedVoiceIndex() const;
   // The view keeps still (paused, stopped, waiting) at the heard position or the passage start.
   void MoveNotes(bool moving);
+  // Each voice row's name carries its voice's colour.
+  void MarkVoiceColours();
   void ChooseBars(int from, int to);
   void PlayFromBar(int bar);
 
@@ -212,6 +214,7 @@ class CPlayerDlg : public framework::CDialog {
   QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line
   NotesView* m_viewNotes = nullptr;     // owned by the window
   QSize m_sizeControls;                 // the dialog's controls: the template's size
+  QWidget* m_markVoice[4] = {};         // under each name: the colour of its notes
   PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;

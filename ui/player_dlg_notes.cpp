@@ -1,5 +1,7 @@
 // The player window's notes view: where it stands in the window, what it shows of the song held,
 // and what a click there does to the passage and the music.
+#include <QLineEdit>
+#include <QPalette>
 #include <QResizeEvent>
 
 #include "smf/lyrics.h"
@@ -34,6 +36,14 @@ void CPlayerDlg::SetUpNotesView() {
     }
     return time.u.ticks;
   });
+  const QLineEdit* names[] = {m_editName1, m_editName2, m_editName3, m_editName4};
+  for (int row = 0; row < 4; ++row) {
+    const QRect name = names[row]->geometry();
+    m_markVoice[row] = new QWidget(this);
+    m_markVoice[row]->setGeometry(name.left() + 2, name.bottom() + 1, 28, 3);
+    m_markVoice[row]->setAutoFillBackground(true);
+    m_markVoice[row]->hide();
+  }
   connect(m_viewNotes, &NotesView::BarsChosen, this, &CPlayerDlg::ChooseBars);
   connect(m_viewNotes, &NotesView::PlayFromBar, this, &CPlayerDlg::PlayFromBar);
   // The template fixes the controls' size; the view takes whatever the window has beside them.
@@ -73,7 +83,23 @@ std::size_t CPlayerDlg::FollowedVoiceIndex() const {
   return 0;
 }
 
+void CPlayerDlg::MarkVoiceColours() {
+  for (int row = 0; row < 4; ++row) {
+    const auto voice = m_strFileName.empty()
+                           ? std::nullopt
+                           : VoiceOnChannel(m_player.file().voiceMap(),
+                                            static_cast<std::uint8_t>(row));
+    if (voice) {
+      QPalette palette = m_markVoice[row]->palette();
+      palette.setColor(QPalette::Window, VoiceColour(*voice));
+      m_markVoice[row]->setPalette(palette);
+    }
+    m_markVoice[row]->setVisible(voice.has_value());
+  }
+}
+
 void CPlayerDlg::ShowNotes() {
+  MarkVoiceColours();
   if (m_strFileName.empty()) {
     m_viewNotes->SetMoving(false);
     m_viewNotes->SetScene({});
