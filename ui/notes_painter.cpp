@@ -168,6 +168,8 @@ NotesPainter NotesPainter::Sheet(const NotesScene& scene, QSizeF size, std::uint
                                  std::uint32_t to) {
   NotesPainter painter(scene, size);
   painter.originTick_ = from;
+  painter.sheetFrom_ = from;
+  painter.sheetEnd_ = to;
   painter.originX_ = painter.plot_.left();
   painter.pixelsPerTick_ = painter.plot_.width() / std::max<double>(1.0, double(to) - from);
   return painter;
@@ -203,10 +205,16 @@ double NotesPainter::WordsBaseline() const {
 }
 
 std::uint32_t NotesPainter::FirstTickInView() const {
+  if (!following_) {
+    return sheetFrom_;
+  }
   return static_cast<std::uint32_t>(std::clamp(TickAt(plot_.left()), 0.0, 4294967295.0));
 }
 
 std::uint32_t NotesPainter::EndTickInView() const {
+  if (!following_) {
+    return sheetEnd_;
+  }
   return static_cast<std::uint32_t>(
       std::clamp(std::ceil(TickAt(plot_.right())) + 1, 0.0, 4294967295.0));
 }
@@ -345,8 +353,8 @@ void NotesPainter::PaintWords(QPainter& painter) const {
   const auto* sung = following_ && sungAfter != words.begin() ? &*(sungAfter - 1) : nullptr;
   auto syllable = std::lower_bound(words.begin(), words.end(), first,
                                    [](const auto& s, std::uint32_t t) { return s.tick < t; });
-  // One syllable before the view, so that a word begun off the left edge still shows.
-  if (syllable != words.begin()) {
+  // Following, one syllable before the view, so that a word begun off the left edge still shows.
+  if (following_ && syllable != words.begin()) {
     --syllable;
   }
   painter.setPen(kText);

@@ -138,6 +138,8 @@ class NotesPainter {
   double pixelsPerTick_ = 1;
   bool following_ = false;
   std::uint32_t playhead_ = 0;
+  std::uint32_t sheetFrom_ = 0;  // a sheet shows exactly [from, end)
+  std::uint32_t sheetEnd_ = 0;
 };
 
 }  // namespace quirelle::ui

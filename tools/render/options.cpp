@@ -135,6 +135,7 @@ class CommandLine {
     DeclareSound(*app_.add_option_group("Sound", "Sound"));
     DeclarePassage(*app_.add_option_group("Passage", "Passage"));
     DeclarePractice(*app_.add_option_group("Practice", "Practice"));
+    DeclarePicture(*app_.add_option_group("Picture", "Picture"));
     app_.set_help_flag("--help", "print this help and exit");
     version_ = app_.add_flag("--version", options_.version, "print the version and exit");
     app_.add_option("FILE.mid", options_.midiPath)->required()->check(Named());
@@ -180,6 +181,12 @@ class CommandLine {
                     "of voices 1 to 4 a file named after it, where it sings at 100 % from\n"
                     "the centre and the other three at 30 %, and Tutti with all four at 100 %")
         ->type_name("DIR")
+        ->check(Named());
+    group
+        .add_option("--picture", options_.picturePath,
+                    "draw the passage as a part sheet into OUT (.svg or .png): the notes of\n"
+                    "every voice, those of --voice bright with their words, the bar numbers")
+        ->type_name("OUT")
         ->check(Named());
     group.add_flag("--events", options_.events,
                    "print one line per MIDI message: TIME_US TICK HEX...");
@@ -263,6 +270,16 @@ class CommandLine {
     group.add_flag("--minus", options_.minus,
                    "with --parts, also a track of each voice missing, NAME minus, where it\n"
                    "is silent and the others sing at 100 %");
+  }
+
+  void DeclarePicture(CLI::App& group) {
+    Number(group, "--voice", "V", options_.voice, 1, 16,
+           "the voice drawn bright by --picture (default: the first voice with words,\n"
+           "else voice 1)");
+    Number(group, "--width", "PIXELS", options_.pictureWidth, 200, 32000,
+           "the width of --picture (default: 200 a bar)");
+    Number(group, "--height", "PIXELS", options_.pictureHeight, 120, 8000,
+           "the height of --picture (default 360)");
   }
 
   // An option taking voice numbers 1 to 4, as V[,V...].

@@ -31,10 +31,14 @@ struct Options {
   std::array<bool, 4> soloed{};         // --solo
   std::uint32_t speedStep = 0;          // --speed-up STEP[:TARGET]: 0 is off
   std::uint32_t speedTarget = player::kDefaultSpeedTarget;
-  bool startingNotes = false;  // --starting-notes
-  bool minus = false;          // --minus: --parts also writes each voice missing
-  std::string outputPath;      // -o
-  std::string partsDir;        // --parts
+  bool startingNotes = false;       // --starting-notes
+  bool minus = false;               // --minus: --parts also writes each voice missing
+  std::string outputPath;           // -o
+  std::string partsDir;             // --parts
+  std::string picturePath;          // --picture: a part sheet, .svg or .png
+  std::uint32_t voice = 0;          // --voice: 0 is the voice whose words the window would follow
+  std::uint32_t pictureWidth = 0;   // --width in pixels; 0: as the passage's bars need
+  std::uint32_t pictureHeight = 0;  // --height; 0: the default
   // --format; without it the extension of -o when it names a format, else WAV.
   stream::AudioFileFormat format = stream::AudioFileFormat::kWav;
   bool events = false;   // --events
@@ -60,8 +64,9 @@ std::string HelpText();
 
 // What a wrong command line is answered with, after the error; --help begins with it.
 inline constexpr const char* kUsage =
-    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info | --bars | "
-    "--lyrics[=V]) FILE.mid\n"
+    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --picture OUT | --events | --info "
+    "|\n"
+    "                       --bars | --lyrics[=V]) FILE.mid\n"
     "  or:  quirelle-render --help | --version\n";
 
 }  // namespace quirelle::render

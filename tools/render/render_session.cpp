@@ -1,3 +1,6 @@
+#if QUIRELLE_HAVE_PICTURE
+#include "tools/render/part_picture.h"
+#endif
 #include "tools/render/render_session.h"
 
 #include <unistd.h>
@@ -199,6 +202,20 @@ int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
     return static_cast<bool>(out << bar << ' ' << tick << '\n');
   });
   return 0;
+}
+
+int DrawPicture(const Options& options, std::ostream& err) {
+#if QUIRELLE_HAVE_PICTURE
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
+    return 2;
+  }
+  return WritePicture(engine, options, err);
+#else
+  err << "quirelle-render: this build has no Qt to draw --picture with\n";
+  return 2;
+#endif
 }
 
 // The words of the song's voices and when the render reaches each tick.
@@ -545,6 +562,9 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   }
   if (options.lyrics) {
     return PrintLyrics(options, out, err);
+  }
+  if (!options.picturePath.empty()) {
+    return DrawPicture(options, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);
