@@ -30,7 +30,7 @@ NotesView::NotesView(QWidget* parent) : QWidget(parent) {
   // The window's keys (Space, Home) stay with the window.
   setFocusPolicy(Qt::NoFocus);
   frames_.setTimerType(Qt::PreciseTimer);
-  connect(&frames_, &QTimer::timeout, this, &NotesView::NextFrame);
+  connect(&frames_, &QTimer::timeout, this, &NotesView::FollowHeard);
 }
 
 void NotesView::SetScene(NotesScene scene) {
@@ -42,7 +42,7 @@ void NotesView::SetScene(NotesScene scene) {
 void NotesView::SetMoving(bool moving) {
   if (moving && !frames_.isActive()) {
     frames_.start(FrameMillis(*this));
-    NextFrame();
+    FollowHeard();
   } else if (!moving) {
     frames_.stop();
   }
@@ -55,7 +55,7 @@ void NotesView::StandAt(std::uint32_t tick) {
   }
 }
 
-void NotesView::NextFrame() {
+void NotesView::FollowHeard() {
   const std::optional<std::uint32_t> heard = heard_ ? heard_() : std::nullopt;
   if (heard) {
     StandAt(*heard);

@@ -35,6 +35,8 @@ class NotesView : public QWidget {
   bool moving() const { return frames_.isActive(); }
   void StandAt(std::uint32_t tick);
   std::uint32_t playhead() const { return playhead_; }
+  // Moves to the heard position now, as each frame does while moving.
+  void FollowHeard();
   double zoom() const { return zoom_; }
   // The painter of what the view shows now, for its geometry.
   NotesPainter Painter() const;
@@ -52,7 +54,6 @@ class NotesView : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
 
  private:
-  void NextFrame();
   std::optional<std::int32_t> BarUnder(double x) const;
 
   NotesScene scene_;

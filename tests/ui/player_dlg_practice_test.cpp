@@ -381,5 +381,47 @@ TEST_F(PlayerDlgTest, AClickOnAVoiceNameFollowsItsWordsRememberedWithTheSong) {
   EXPECT_EQ(Text(res::kIdcWords), "Sancta");
 }
 
+// The notes view on a music21 chorale: while it plays, its playhead stands in the bar the bar
+// display shows, and a click on a bar goes on from there; waiting for Play, a click on a bar number
+// chooses From bar and a drag across bar numbers From and To.
+TEST_F(PlayerDlgTest, NotesViewFollowsTheBarsAndChoosesThePassage) {
+  const std::string chorale =
+      std::string(QUIRELLE_CORPUS_DIR) + "/choir-exports/music21/bach_bwv256.mid";
+  OpenFile(chorale);
+  ui::NotesView& view = dialog->notesView();
+  auto barX = [&](int bar) {
+    return QPoint(
+        static_cast<int>(view.Painter().XOf(*dialog->engine().file().BarStartTick(bar)) + 6), 8);
+  };
+  ASSERT_EQ(view.scene().voices.size(), 4u);
+  EXPECT_EQ(view.scene().voices[0].look, ui::VoiceLook::kFollowed);  // the voice with words
+  Click(res::kIdcPlay);
+  EXPECT_TRUE(view.moving());
+  for (const std::uint64_t micros : {1'500'000, 4'000'000, 3'000'000}) {
+    PlayFor(micros);
+    view.FollowHeard();
+    const auto bar = dialog->engine().GetBarNumber(view.playhead());
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(Text(res::kIdcPosition), QStringLiteral("Bar:%1 ").arg(*bar)) << view.playhead();
+  }
+  QTest::mouseClick(&view, Qt::LeftButton, {}, barX(6));  // the music goes on from bar 6
+  Deliver();
+  ASSERT_TRUE(dialog->engine().playing());
+  PlayFor(100'000);
+  view.FollowHeard();
+  EXPECT_EQ(dialog->engine().GetBarNumber(view.playhead()), 6);
+  Click(res::kIdcPause);
+  EXPECT_FALSE(view.moving()) << "a pause stands still";
+  Click(res::kIdcStop);
+  OpenFile(chorale);
+  QTest::mouseClick(&view, Qt::LeftButton, {}, barX(2));
+  EXPECT_EQ(Spin(res::kIdcFromBar)->GetPos(), 2);
+  EXPECT_EQ(view.playhead(), *dialog->engine().file().BarStartTick(2)) << "Play starts there";
+  QTest::mousePress(&view, Qt::LeftButton, {}, barX(3));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, barX(4));
+  EXPECT_EQ(Spin(res::kIdcFromBar)->GetPos(), 3);
+  EXPECT_EQ(Spin(res::kIdcToBar)->GetPos(), 4);
+}
+
 }  // namespace
 }  // namespace quirelle::testing
