@@ -114,6 +114,8 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--events", "a.mid", "b.mid"}, "b.mid"},
       {{"--events", "-o", "x.wav", "a.mid"}, "-o,--parts,--events,--info"},
       {{"--info", "--events", "a.mid"}, "-o,--parts,--events,--info"},
+      {{"--picture", "x.svg", "--events", "a.mid"}, "--picture"},
+      {{"--voice", "17", "--picture", "x.svg", "a.mid"}, "--voice"},
       {{"--tempo", "19", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "501", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "1e2", "--events", "a.mid"}, "--tempo"},

@@ -182,12 +182,6 @@ class CommandLine {
                     "the centre and the other three at 30 %, and Tutti with all four at 100 %")
         ->type_name("DIR")
         ->check(Named());
-    group
-        .add_option("--picture", options_.picturePath,
-                    "draw the passage as a part sheet into OUT (.svg or .png): the notes of\n"
-                    "every voice, those of --voice bright with their words, the bar numbers")
-        ->type_name("OUT")
-        ->check(Named());
     group.add_flag("--events", options_.events,
                    "print one line per MIDI message: TIME_US TICK HEX...");
     group.add_flag("--info", options_.info,
@@ -204,6 +198,12 @@ class CommandLine {
                       "each track")
             ->type_name("[=V]")
             ->transform(WholeNumber(0, 16));
+    group
+        .add_option("--picture", options_.picturePath,
+                    "draw the passage as a part sheet into OUT (.svg or .png): the notes of\n"
+                    "every voice, those of --voice bright with their words, the bar numbers")
+        ->type_name("OUT")
+        ->check(Named());
   }
 
   void DeclareSound(CLI::App& group) {
