@@ -307,7 +307,7 @@ fs::path WriteLeftPannedSong(const fs::path& dir) {
     const auto on = static_cast<std::uint8_t>(0x90 | voice);
     const auto key = static_cast<std::uint8_t>(60 + 4 * voice);
     track.Text(0, 0x03, names[voice])
-        .Event(0, {static_cast<std::uint8_t>(0xC0 | voice), 19})
+        .Event(0, {static_cast<std::uint8_t>(0xC0 | voice), 52})
         .Event(0, {cc, 10, 0})
         .Event(voice * 288u, {on, key, 100})
         .Event(96, {on, key, 0})
