@@ -95,6 +95,8 @@ class StreamTransport {
   int SongPosition(stream::MMTIME* time, stream::MMRESULT result);
   void SendSoundingVolume(std::uint32_t channel);
   void SendVoiceVolumes();
+  // The song's voices, and which of them a solo silences.
+  void SetVoiceChannels();
   void CloseStream();
   void EndSongAfterLastBuffer();
   bool RefillAndQueue(StreamBuffer& buffer);

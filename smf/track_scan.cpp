@@ -19,6 +19,7 @@ struct OneTrack {
   std::string trackName;
   std::string instrumentName;
   std::uint16_t noteChannels = 0;  // bit c: channel c plays a note
+  std::array<std::int16_t, 16> programs{};
   std::uint32_t lastEventTick = 0;
   std::vector<TimedText> lyrics;
   std::vector<TimedText> texts;
@@ -40,6 +41,9 @@ void Note(OneTrack& track, const TrackEvent& event) {
   } else if (midi::IsChannelStatus(event.status)) {
     if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
       track.noteChannels |= static_cast<std::uint16_t>(1u << midi::ChannelOf(event.status));
+    } else if (midi::KindOf(event.status) == midi::kProgramChange &&
+               track.programs[midi::ChannelOf(event.status)] < 0) {
+      track.programs[midi::ChannelOf(event.status)] = static_cast<std::int16_t>(event.data1 & 0x7F);
     }
     track.notes.Message(event.time, event.status, event.data1, event.data2);
   }
@@ -50,6 +54,7 @@ void Note(OneTrack& track, const TrackEvent& event) {
 
 OneTrack ReadTrack(TrackCursor cursor) {
   OneTrack track;
+  track.programs.fill(-1);
   if (!PlaceOnFirstEvent(cursor)) {
     return track;
   }
@@ -70,7 +75,7 @@ TrackScan ScanTracks(const std::vector<TrackCursor>& tracks) {
     OneTrack track = ReadTrack(cursor);
     scan.lastEventTick = std::max(scan.lastEventTick, track.lastEventTick);
     const std::string& name = track.trackName.empty() ? track.instrumentName : track.trackName;
-    scan.tracks.push_back({name, track.noteChannels, std::move(track.lyrics),
+    scan.tracks.push_back({name, track.noteChannels, track.programs, std::move(track.lyrics),
                            std::move(track.texts),
                            track.noteChannels != 0 ? track.notes.Finish(track.lastEventTick)
                                                    : std::vector<std::vector<WrittenNote>>{}});

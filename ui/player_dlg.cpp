@@ -191,13 +191,16 @@ void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
   }
   const auto& names = m_player.channelNames();
   auto name = [&](int channel) {
-    return QString::fromStdString(smf::DisplayText(names[static_cast<std::size_t>(channel)]));
+    const QString text =
+        QString::fromStdString(smf::DisplayText(names[static_cast<std::size_t>(channel)]));
+    return Accompanies(static_cast<std::size_t>(channel)) ? text + tr(" (accompaniment)") : text;
   };
   m_editName1->setText(name(0));
   m_editName2->setText(name(1));
   m_editName3->setText(name(2));
   m_editName4->setText(name(3));
   NameVoiceToggles();
+  ShowMoreRows();
   m_sliderTempo->SetRange(20, 500);
   m_sliderTempo->SetPos(m_nTempo);
   m_strPosition = QString::asprintf("%lu", 0UL);

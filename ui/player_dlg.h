@@ -31,6 +31,7 @@
 #include "ui/notes_view.h"
 #include "ui/player_messages.h"
 #include "ui/song_memory.h"
+#include "ui/voice_rows.h"
 
 namespace quirelle::ui {
 
@@ -115,6 +116,13 @@ class CPlayerDlg : public framework::CDialog {
   void LeaveOnlyOpenEnabled();
   void SetButtons(bool open, bool rewind, bool play, bool pause, bool stop);
   void SendVolumes();
+  // The channel each voice row controls (the first four: channels 1 to 4), and whether it is
+  // accompaniment.
+  std::vector<std::uint8_t> RowChannels() const;
+  bool Accompanies(std::size_t row) const;
+  // The rows past the fourth for the song held, and the window's height for them.
+  void ShowMoreRows();
+  void PlaceMoreRows();
   framework::CSliderCtrl* VolumeSlider(int channel) const;
 
   // The practice row (player_dlg_practice.cpp).
@@ -166,7 +174,7 @@ class CPlayerDlg : public framework::CDialog {
   void ShowRecentFiles(const QPoint& globalPosition);
 
   // In the order their construction and destruction need.
-  int m_nVolume[4] = {0, 0, 0, 0};
+  int m_nVolume[kVoiceRowsMost] = {};  // by voice row
   int m_nState = StateLoaded;
   QLineEdit* m_editName4 = nullptr;
   QLineEdit* m_editName3 = nullptr;
@@ -195,7 +203,7 @@ class CPlayerDlg : public framework::CDialog {
   int m_nFromBar = 0;  // 0: from the song's start
   int m_nToBar = 0;    // 0: to the song's end
   int m_nPickup = 0;   // beats before bar 1 the file does not write; 0: none
-  // 1 to 4: the voice whose words are shown; 0: the first with words.
+  // 1 to 16: the channel of the voice whose words are shown; 0: the first with words.
   int m_nWordsVoice = 0;
   bool m_bLoop = false;
   bool m_bCountIn = false;
@@ -205,8 +213,8 @@ class CPlayerDlg : public framework::CDialog {
   int m_nKey = 0;      // semitones
   int m_nSpeedUp = 0;  // points of the written tempo faster each repeat; 0: off
   bool m_bStartingNotes = false;
-  bool m_bMute[4] = {false, false, false, false};
-  bool m_bSolo[4] = {false, false, false, false};
+  bool m_bMute[kVoiceRowsMost] = {};
+  bool m_bSolo[kVoiceRowsMost] = {};
   framework::CSpinCtrl* m_spinKey = nullptr;
   framework::CSpinCtrl* m_spinSpeedUp = nullptr;
   SongMemory m_memory;
@@ -215,6 +223,7 @@ class CPlayerDlg : public framework::CDialog {
   NotesView* m_viewNotes = nullptr;     // owned by the window
   QSize m_sizeControls;                 // the dialog's controls: the template's size
   QWidget* m_markVoice[4] = {};         // under each name: the colour of its notes
+  VoiceRows* m_rowsMore = nullptr;      // voice rows past the fourth, under the controls
   PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;

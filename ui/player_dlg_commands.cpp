@@ -168,8 +168,9 @@ void CPlayerDlg::LeaveOnlyOpenEnabled() {
 }
 
 void CPlayerDlg::SendVolumes() {
-  for (std::uint32_t channel = 0; channel < 4; ++channel) {
-    m_player.SetChannelVolume(channel, static_cast<std::uint32_t>(m_nVolume[channel]));
+  const std::vector<std::uint8_t> channels = RowChannels();
+  for (std::size_t row = 0; row < channels.size() && row < kVoiceRowsMost; ++row) {
+    m_player.SetChannelVolume(channels[row], static_cast<std::uint32_t>(m_nVolume[row]));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QResizeEvent>
 
 #include "smf/lyrics.h"
+#include "smf/text.h"
 #include "ui/player_dlg.h"
 
 namespace quirelle::ui {
@@ -44,6 +45,31 @@ void CPlayerDlg::SetUpNotesView() {
     m_markVoice[row]->setAutoFillBackground(true);
     m_markVoice[row]->hide();
   }
+  m_rowsMore = new VoiceRows(this);
+  connect(m_rowsMore, &VoiceRows::VolumeChanged, this, [this](int row, int percent) {
+    const std::vector<std::uint8_t> channels = RowChannels();
+    const auto at = static_cast<std::size_t>(row) + 4;
+    if (at < channels.size()) {
+      m_nVolume[at] = percent;
+      m_player.SetChannelVolume(channels[at], static_cast<std::uint32_t>(percent));
+      RememberSong();
+    }
+  });
+  connect(m_rowsMore, &VoiceRows::MuteToggled, this, [this](int row, bool on) {
+    m_bMute[row + 4] = on;
+    PracticeToolChanged();
+  });
+  connect(m_rowsMore, &VoiceRows::SoloToggled, this, [this](int row, bool on) {
+    m_bSolo[row + 4] = on;
+    PracticeToolChanged();
+  });
+  connect(m_rowsMore, &VoiceRows::NameClicked, this, [this](int row) {
+    const std::vector<std::uint8_t> channels = RowChannels();
+    const auto at = static_cast<std::size_t>(row) + 4;
+    if (at < channels.size()) {
+      FollowVoice(channels[at] + 1);
+    }
+  });
   connect(m_viewNotes, &NotesView::BarsChosen, this, &CPlayerDlg::ChooseBars);
   connect(m_viewNotes, &NotesView::PlayFromBar, this, &CPlayerDlg::PlayFromBar);
   // The template fixes the controls' size; the view takes whatever the window has beside them.
@@ -67,6 +93,51 @@ void CPlayerDlg::resizeEvent(QResizeEvent* event) {
 void CPlayerDlg::PlaceNotesView() {
   m_viewNotes->setGeometry(m_sizeControls.width(), 0, std::max(0, width() - m_sizeControls.width()),
                            height());
+  PlaceMoreRows();
+}
+
+void CPlayerDlg::PlaceMoreRows() {
+  // Right under the controls, where the four rows' mute and solo boxes lead the eye.
+  m_rowsMore->setGeometry(0, m_sizeControls.height(), m_sizeControls.width(),
+                          std::max(0, height() - m_sizeControls.height()));
+}
+
+std::vector<std::uint8_t> CPlayerDlg::RowChannels() const {
+  if (m_strFileName.empty()) {
+    return {0, 1, 2, 3};
+  }
+  return m_player.file().voiceMap().voiceChannels();
+}
+
+bool CPlayerDlg::Accompanies(std::size_t row) const {
+  const std::vector<smf::VoiceRole>& roles = m_player.file().roles();
+  return !m_strFileName.empty() && row < roles.size() &&
+         roles[row] == smf::VoiceRole::kAccompaniment;
+}
+
+void CPlayerDlg::ShowMoreRows() {
+  const std::vector<std::uint8_t> channels = RowChannels();
+  std::vector<VoiceRow> rows;
+  for (std::size_t row = 4; row < channels.size() && row < kVoiceRowsMost; ++row) {
+    VoiceRow shown;
+    shown.name = QString::fromStdString(smf::DisplayText(m_player.channelNames()[channels[row]]));
+    if (const auto voice = VoiceOnChannel(m_player.file().voiceMap(), channels[row])) {
+      shown.colour = VoiceColour(*voice);
+    }
+    shown.accompaniment = Accompanies(row);
+    shown.volume = m_nVolume[row];
+    shown.muted = m_bMute[row];
+    shown.soloed = m_bSolo[row];
+    rows.push_back(shown);
+  }
+  m_rowsMore->SetRows(rows);
+  // The window grows to show up to eight rows; the list scrolls beyond.
+  const int wanted = m_sizeControls.height() + m_rowsMore->WantedHeight();
+  setMinimumHeight(wanted);
+  if (height() < wanted) {
+    resize(width(), wanted);
+  }
+  PlaceMoreRows();
 }
 
 std::size_t CPlayerDlg::FollowedVoiceIndex() const {
@@ -85,10 +156,9 @@ std::size_t CPlayerDlg::FollowedVoiceIndex() const {
 
 void CPlayerDlg::MarkVoiceColours() {
   for (int row = 0; row < 4; ++row) {
-    const auto voice = m_strFileName.empty()
-                           ? std::nullopt
-                           : VoiceOnChannel(m_player.file().voiceMap(),
-                                            static_cast<std::uint8_t>(row));
+    const auto voice = m_strFileName.empty() ? std::nullopt
+                                             : VoiceOnChannel(m_player.file().voiceMap(),
+                                                              static_cast<std::uint8_t>(row));
     if (voice) {
       QPalette palette = m_markVoice[row]->palette();
       palette.setColor(QPalette::Window, VoiceColour(*voice));
@@ -109,13 +179,16 @@ void CPlayerDlg::ShowNotes() {
   const auto& voices = file.voiceMap().voices();
   SceneChoice choice;
   choice.followed = FollowedVoiceIndex();
+  const std::vector<std::uint8_t> channels = RowChannels();
   const bool anySoloed =
       std::find(std::begin(m_bSolo), std::end(m_bSolo), true) != std::end(m_bSolo);
   for (const smf::Voice& voice : voices) {
-    // Solo leaves the accompaniment on other channels playing.
-    const bool controlled = voice.playedOn < 4;
+    // Solo leaves the accompaniment playing.
+    const auto row = static_cast<std::size_t>(
+        std::find(channels.begin(), channels.end(), voice.playedOn) - channels.begin());
+    const bool controlled = row < channels.size() && row < kVoiceRowsMost;
     choice.silent.push_back(controlled &&
-                            (m_bMute[voice.playedOn] || (anySoloed && !m_bSolo[voice.playedOn])));
+                            (m_bMute[row] || (anySoloed && !Accompanies(row) && !m_bSolo[row])));
   }
   if (choice.followed < voices.size()) {
     choice.words =

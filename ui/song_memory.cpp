@@ -77,7 +77,7 @@ std::optional<SongSettings> SongMemory::Recall(const std::string& path) const {
   song.loop = settings_.value(group + QStringLiteral("loop"), false).toBool();
   song.countIn = settings_.value(group + QStringLiteral("countIn"), false).toBool();
   song.pickup = ReadInt(settings_, group + QStringLiteral("pickup"), 0, 0, 255);
-  song.wordsVoice = ReadInt(settings_, group + QStringLiteral("wordsVoice"), 0, 0, 4);
+  song.wordsVoice = ReadInt(settings_, group + QStringLiteral("wordsVoice"), 0, 0, 16);
   song.tempo = ReadInt(settings_, group + QStringLiteral("tempo"), 100, 20, 500);
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = ReadInt(settings_, group + VolumeKey(channel), 100, 0, 100);

@@ -178,15 +178,16 @@ class CommandLine {
     group
         .add_option("--parts", options_.partsDir,
                     "render rehearsal tracks into the folder DIR (made if missing): for each\n"
-                    "of voices 1 to 4 a file named after it, where it sings at 100 % from\n"
-                    "the centre and the other three at 30 %, and Tutti with all four at 100 %")
+                    "sung voice a file named after it, where it sings at 100 % from the\n"
+                    "centre, the other sung voices at 30 % and the accompaniment as it is,\n"
+                    "and Tutti with every voice at 100 %")
         ->type_name("DIR")
         ->check(Named());
     group.add_flag("--events", options_.events,
                    "print one line per MIDI message: TIME_US TICK HEX...");
     group.add_flag("--info", options_.info,
-                   "print the title, the names of voices 1 to 4, the bars and the seconds\n"
-                   "the song lasts at its written tempo");
+                   "print the title, the names of the voices (an accompaniment marked so),\n"
+                   "the bars and the seconds the song lasts at its written tempo");
     group.add_flag("--bars", options_.bars,
                    "print one line per bar: BAR TICK, the bar's number as the score counts\n"
                    "it and its first tick");
@@ -215,13 +216,13 @@ class CommandLine {
         ->check(FormatName());
     Number(group, "--tempo", "PERCENT", options_.tempoPercent, 20, 500,
            "the tempo, 20 to 500 % of the written one (default 100)");
-    Number(group, "--volumes", "V1,V2,V3,V4", volumes_, 0, 100,
-           "the volumes of voices 1 to 4, 0 to 100 % each\n"
-           "(default 100,100,100,100; not with --parts)")
+    Number(group, "--volumes", "V1,V2,...", volumes_, 0, 100,
+           "the volumes of voices 1, 2, ..., 0 to 100 % each; voices left out stay\n"
+           "at 100 (not with --parts)")
         ->delimiter(',')
-        ->expected(static_cast<int>(options_.volumes.size()))
-        ->multi_option_policy(CLI::MultiOptionPolicy::Throw)  // never four of five values
-        ->allow_extra_args(false);  // the MIDI file that follows is not a fifth
+        ->expected(1, static_cast<int>(options_.volumes.size()))
+        ->multi_option_policy(CLI::MultiOptionPolicy::Throw)  // never some of too many values
+        ->allow_extra_args(false);  // the MIDI file that follows is not a volume
     group
         .add_option("--soundfont", options_.soundFont,
                     "the SoundFont to play with (default: the General MIDI SoundFont)")
@@ -253,7 +254,7 @@ class CommandLine {
                     "move every note but the drums' by N semitones, -12 to 12")
         ->type_name("N")
         ->transform(SignedNumber(12));
-    Voices(group, "--mute", mute_, "silence voices V (1 to 4; not with --parts)");
+    Voices(group, "--mute", mute_, "silence voices V (as --info numbers them; not with --parts)");
     Voices(group, "--solo", solo_,
            "hear voices V and silence the other voices (a muted one stays silent;\n"
            "not with --parts)");
@@ -282,12 +283,13 @@ class CommandLine {
            "the height of --picture (default 360)");
   }
 
-  // An option taking voice numbers 1 to 4, as V[,V...].
+  // An option taking voice numbers, as V[,V...].
   static CLI::Option* Voices(CLI::App& group, const std::string& name,
                              std::vector<std::uint32_t>& voices, const std::string& text) {
-    return Number(group, name, "V[,V...]", voices, 1, 4, text)
+    constexpr auto kMost = static_cast<std::uint32_t>(kMostVoices);
+    return Number(group, name, "V[,V...]", voices, 1, kMost, text)
         ->delimiter(',')
-        ->expected(1, 4)
+        ->expected(1, static_cast<int>(kMost))
         ->allow_extra_args(false);  // the MIDI file that follows is not a voice
   }
 
@@ -306,9 +308,8 @@ class CommandLine {
     Options settings = options_;
     settings.lyrics = lyrics_->count() > 0;
     settings.lyricsVoice = settings.lyrics ? lyricsVoice_ : 0;
-    if (volumes_.size() == settings.volumes.size()) {
-      std::copy(volumes_.begin(), volumes_.end(), settings.volumes.begin());
-    }
+    std::copy_n(volumes_.begin(), std::min(volumes_.size(), settings.volumes.size()),
+                settings.volumes.begin());
     for (const std::uint32_t voice : mute_) {
       settings.muted[voice - 1] = true;
     }

@@ -14,22 +14,26 @@ namespace quirelle::render {
 
 // The most times --loop plays a passage: a render, unlike the window, has to end.
 inline constexpr std::uint32_t kMostPlays = 1000;
+// The most voices a song has: one for each channel but the drums'.
+inline constexpr std::size_t kMostVoices = 15;
 
 struct Options {
   std::uint32_t tempoPercent = 100;
-  std::array<std::uint32_t, 4> volumes{100, 100, 100, 100};
+  // By voice number, as --info numbers the voices.
+  std::array<std::uint32_t, kMostVoices> volumes{100, 100, 100, 100, 100, 100, 100, 100,
+                                                 100, 100, 100, 100, 100, 100, 100};
   std::string soundFont;  // empty: the default General MIDI SoundFont
   std::uint32_t sampleRate = 44100;
-  std::uint32_t fromTick = 0;           // --from-tick: where playback starts, in the song's ticks
-  std::optional<std::int32_t> fromBar;  // --from-bar: the passage starts with this bar
-  std::optional<std::int32_t> toBar;    // --to-bar: and ends with this one
-  bool countIn = false;                 // --count-in
-  std::uint32_t pickup = 0;             // --pickup: beats before bar 1 the file does not write
-  std::uint32_t plays = 1;              // --loop: how many times the passage plays
-  int transpose = 0;                    // --transpose: semitones
-  std::array<bool, 4> muted{};          // --mute: voices 1 to 4
-  std::array<bool, 4> soloed{};         // --solo
-  std::uint32_t speedStep = 0;          // --speed-up STEP[:TARGET]: 0 is off
+  std::uint32_t fromTick = 0;             // --from-tick: where playback starts, in the song's ticks
+  std::optional<std::int32_t> fromBar;    // --from-bar: the passage starts with this bar
+  std::optional<std::int32_t> toBar;      // --to-bar: and ends with this one
+  bool countIn = false;                   // --count-in
+  std::uint32_t pickup = 0;               // --pickup: beats before bar 1 the file does not write
+  std::uint32_t plays = 1;                // --loop: how many times the passage plays
+  int transpose = 0;                      // --transpose: semitones
+  std::array<bool, kMostVoices> muted{};  // --mute
+  std::array<bool, kMostVoices> soloed{};  // --solo
+  std::uint32_t speedStep = 0;             // --speed-up STEP[:TARGET]: 0 is off
   std::uint32_t speedTarget = player::kDefaultSpeedTarget;
   bool startingNotes = false;       // --starting-notes
   bool minus = false;               // --minus: --parts also writes each voice missing

@@ -21,12 +21,13 @@ constexpr int kMostDefaultWidth = 16000;
 constexpr int kDefaultHeight = 360;
 constexpr int kGutter = 40;  // the key labels
 
-// The voice map's voice that voice row `row` (1-based, as the window counts) shows: the voice on
-// its channel, else the row-th voice.
+// The voice map's voice that voice row `row` (1-based, as the window counts) shows: the first
+// voice on its channel, else the row-th voice.
 std::size_t VoiceOfRow(const smf::VoiceMap& map, std::uint32_t row) {
   const auto& voices = map.voices();
-  for (std::size_t i = 0; i < voices.size(); ++i) {
-    if (voices[i].playedOn + 1u == row) {
+  const auto& channels = map.voiceChannels();
+  for (std::size_t i = 0; row <= channels.size() && i < voices.size(); ++i) {
+    if (voices[i].playedOn == channels[row - 1]) {
       return i;
     }
   }
@@ -36,7 +37,9 @@ std::size_t VoiceOfRow(const smf::VoiceMap& map, std::uint32_t row) {
 // The voice the words line would follow: the first with words, else voice 1.
 std::uint32_t DefaultRow(const smf::MidiFile& file) {
   const auto channel = smf::FirstChannelWithWords(file.words(), file.voiceMap());
-  return channel ? *channel + 1u : 1u;
+  const auto& channels = file.voiceMap().voiceChannels();
+  const auto row = channel ? std::find(channels.begin(), channels.end(), *channel) : channels.end();
+  return row != channels.end() ? static_cast<std::uint32_t>(row - channels.begin()) + 1u : 1u;
 }
 
 bool EndsWith(const std::string& text, std::string_view end) {
