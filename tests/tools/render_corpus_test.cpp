@@ -363,14 +363,16 @@ TEST(RenderCorpus, InfoShowsTheNamesOfTheVoiceTracks) {
       {"debian-openttd-openmsx/games__openttd__baseset__openmsx__run_for_your_life.mid",
        "voice 1: ELIOT\nvoice 2: FREDRIK\nvoice 3: TOBIAS\nvoice 4: LUCAS\n"},
       {"debian-timidity/doc__timidity__examples__test_sample.mid",
-       "voice 1: Bass\nvoice 2: Piano\nvoice 3: Jazz Guitar\nvoice 4: Channel 4\n"},
+       "voice 1: Bass\nvoice 2: Piano (accompaniment)\nvoice 3: Jazz Guitar (accompaniment)\n"
+       "voice 4: Channel 4\n"},
       {"lilypond/satb_lily3_two_staves.midi",
        "voice 1: women:sop\nvoice 2: men:ten\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
       {"debian-playmidi/doc__playmidi__examples__bach-invention-01.mid",
        "voice 1: one\nvoice 2: two\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
-      // Every part on channel 1, one track each: the voices are the tracks.
+      // Every part on channel 1, one track each: the voices are the tracks, the horn among them.
       {"choir-exports/music21/bach_bwv1_6.mid",
-       "voice 1: Horn 2\nvoice 2: Soprano\nvoice 3: Alto\nvoice 4: Tenor\n"},
+       "voice 1: Horn 2 (accompaniment)\nvoice 2: Soprano\nvoice 3: Alto\nvoice 4: Tenor\n"
+       "voice 5: Bass\n"},
       {"choir-exports/lilypond/bach_bwv24_6.mid",
        "voice 1: :PartPOneVoiceOne\nvoice 2: :PartPTwoVoiceOne\nvoice 3: :PartPThreeVoiceOne\n"},
   };
