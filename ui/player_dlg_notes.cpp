@@ -7,6 +7,7 @@
 #include "smf/lyrics.h"
 #include "smf/text.h"
 #include "ui/player_dlg.h"
+#include "ui/res/resource_ids.h"
 
 namespace quirelle::ui {
 namespace {
@@ -46,6 +47,13 @@ void CPlayerDlg::SetUpNotesView() {
     m_markVoice[row]->hide();
   }
   m_rowsMore = new VoiceRows(this);
+  // The rows past the fourth line up with the first.
+  const QRect percent = GetDlgItem(res::kIdcVolumeText1)->geometry();
+  const QRect slider = m_sliderVolume1->geometry();
+  const QRect name = m_editName1->geometry();
+  m_rowsMore->SetColumns({percent.left(), percent.width() + 4, slider.left(), slider.width(),
+                          name.left(), name.width(), GetDlgItem(res::kIdcMute1)->geometry().left(),
+                          GetDlgItem(res::kIdcSolo1)->geometry().left()});
   connect(m_rowsMore, &VoiceRows::VolumeChanged, this, [this](int row, int percent) {
     const std::vector<std::uint8_t> channels = RowChannels();
     const auto at = static_cast<std::size_t>(row) + 4;

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -27,24 +26,22 @@ void VoiceRows::SetRows(const std::vector<VoiceRow>& rows) {
   }
   widgets_.clear();
   list_ = new QWidget;  // the old list goes with setWidget
-  auto* grid = new QGridLayout(list_);
-  grid->setContentsMargins(6, 0, 6, 0);
-  grid->setVerticalSpacing(0);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(2, 1);
+  const Columns& at = columns_;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const VoiceRow& row = rows[i];
-    const int at = static_cast<int>(i);
+    const int top = static_cast<int>(i) * kRowHeight;
     Widgets w;
-    w.percent = new QLabel(QStringLiteral("%1%").arg(row.volume), list_);
-    w.percent->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
+    w.percent = new QLabel(QStringLiteral("%1 %").arg(row.volume), list_);
+    w.percent->setGeometry(at.percent, top, at.percentWidth, kRowHeight);
     w.slider = new QSlider(Qt::Horizontal, list_);
     w.slider->setRange(0, 100);
     w.slider->setPageStep(10);
     w.slider->setValue(row.volume);
+    w.slider->setGeometry(at.slider, top, at.sliderWidth, kRowHeight);
     const QString name = row.name + (row.accompaniment ? tr(" (accompaniment)") : QString());
     w.slider->setAccessibleName(tr("Volume %1").arg(name));
     auto* nameBox = new QWidget(list_);
+    nameBox->setGeometry(at.name, top + 3, at.nameWidth, kRowHeight - 3);
     auto* nameColumn = new QVBoxLayout(nameBox);
     nameColumn->setContentsMargins(0, 0, 0, 0);
     nameColumn->setSpacing(1);
@@ -52,6 +49,10 @@ void VoiceRows::SetRows(const std::vector<VoiceRow>& rows) {
     w.name->setToolTip(tr("Follow %1").arg(row.name));
     w.name->setCursor(Qt::PointingHandCursor);
     w.name->installEventFilter(this);
+    // Greyed as the first four rows' names are.
+    QPalette greyed = w.name->palette();
+    greyed.setColor(QPalette::WindowText, greyed.color(QPalette::Disabled, QPalette::Text));
+    w.name->setPalette(greyed);
     w.mark = new QWidget(nameBox);
     w.mark->setFixedSize(28, 3);
     w.mark->setAutoFillBackground(true);
@@ -72,21 +73,20 @@ void VoiceRows::SetRows(const std::vector<VoiceRow>& rows) {
     w.solo->setChecked(row.soloed);
     w.solo->setAccessibleName(tr("Solo %1").arg(row.name));
     w.solo->setToolTip(tr("Solo %1").arg(row.name));
-    grid->addWidget(w.percent, at, 0);
-    grid->addWidget(w.slider, at, 1);
-    grid->addWidget(nameBox, at, 2);
-    grid->addWidget(w.mute, at, 3);
-    grid->addWidget(w.solo, at, 4);
-    grid->setRowMinimumHeight(at, kRowHeight);
-    connect(w.slider, &QSlider::valueChanged, this, [this, at, label = w.percent](int value) {
-      label->setText(QStringLiteral("%1%").arg(value));
-      emit VolumeChanged(at, value);
+    w.mute->setGeometry(at.mute, top, at.solo - at.mute, kRowHeight);
+    w.solo->setGeometry(at.solo, top, at.solo - at.mute, kRowHeight);
+    const int index = static_cast<int>(i);
+    connect(w.slider, &QSlider::valueChanged, this, [this, index, label = w.percent](int value) {
+      label->setText(QStringLiteral("%1 %").arg(value));
+      emit VolumeChanged(index, value);
     });
-    connect(w.mute, &QCheckBox::toggled, this, [this, at](bool on) { emit MuteToggled(at, on); });
-    connect(w.solo, &QCheckBox::toggled, this, [this, at](bool on) { emit SoloToggled(at, on); });
+    connect(w.mute, &QCheckBox::toggled, this,
+            [this, index](bool on) { emit MuteToggled(index, on); });
+    connect(w.solo, &QCheckBox::toggled, this,
+            [this, index](bool on) { emit SoloToggled(index, on); });
     widgets_.push_back(w);
   }
-  grid->setRowStretch(static_cast<int>(rows.size()), 1);
+  list_->setFixedSize(at.solo + (at.solo - at.mute), static_cast<int>(rows.size()) * kRowHeight);
   setWidget(list_);
   setVisible(!rows.empty());
 }
@@ -99,7 +99,7 @@ void VoiceRows::Update(const std::vector<VoiceRow>& rows) {
     const QSignalBlocker quietMute(w.mute);
     const QSignalBlocker quietSolo(w.solo);
     w.slider->setValue(row.volume);
-    w.percent->setText(QStringLiteral("%1%").arg(row.volume));
+    w.percent->setText(QStringLiteral("%1 %").arg(row.volume));
     w.name->setText(row.name + (row.accompaniment ? tr(" (accompaniment)") : QString()));
     w.name->setToolTip(tr("Follow %1").arg(row.name));
     w.mute->setChecked(row.muted);

@@ -30,7 +30,20 @@ class VoiceRows : public QScrollArea {
   static constexpr int kRowHeight = 26;
   static constexpr int kRowsShown = 4;  // beyond these the list scrolls
 
+  // Where the first four rows, the dialog's, put their parts: the rows here take the same columns.
+  struct Columns {
+    int percent = 6;
+    int percentWidth = 30;
+    int slider = 44;
+    int sliderWidth = 120;
+    int name = 170;
+    int nameWidth = 100;
+    int mute = 270;
+    int solo = 310;
+  };
+
   explicit VoiceRows(QWidget* parent);
+  void SetColumns(const Columns& columns) { columns_ = columns; }
   // The rows of a song; none hides the list.
   void SetRows(const std::vector<VoiceRow>& rows);
   int rowCount() const { return static_cast<int>(widgets_.size()); }
@@ -61,6 +74,7 @@ class VoiceRows : public QScrollArea {
   };
   void Update(const std::vector<VoiceRow>& rows);
 
+  Columns columns_;
   QWidget* list_ = nullptr;
   std::vector<Widgets> widgets_;
 };
