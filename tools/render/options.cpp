@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kDescription =
     "Plays a MIDI file through the Quirelle engine into an audio file, a set of rehearsal tracks,\n"
-    "a list of the MIDI messages it sends, or a description of the song.\n";
+    "a list of the MIDI messages it sends, or a description of the song, or judges a sung take.\n";
 
 // A whole decimal number from low to high, read as written: CLI11 alone would also take 0x20 as
 // hexadecimal and 010 as octal, which nobody typing a tempo or a bar means.
@@ -144,6 +144,9 @@ class CommandLine {
     app_.get_option("--format")->excludes(app_.get_option("--info"));
     app_.get_option("--format")->excludes(app_.get_option("--bars"));
     app_.get_option("--format")->excludes(app_.get_option("--lyrics"));
+    app_.get_option("--format")->excludes(app_.get_option("--judge"));
+    app_.get_option("--voice")->needs(app_.get_option("--judge"));
+    app_.get_option("--tolerance")->needs(app_.get_option("--judge"));
     app_.get_option("--speed-up")->needs(app_.get_option("--loop"));
     app_.get_option("--minus")->needs(app_.get_option("--parts"));
     app_.get_option("--mute")->excludes(app_.get_option("--parts"));
@@ -197,6 +200,12 @@ class CommandLine {
                       "each track")
             ->type_name("[=V]")
             ->transform(WholeNumber(0, 16));
+    group
+        .add_option("--judge", options_.takePath,
+                    "judge TAKE, an audio file of the singer singing along with the render:\n"
+                    "per note of --voice TIME_S BAR NOTE CENTS VERDICT, then a summary")
+        ->type_name("TAKE")
+        ->check(Named());
   }
 
   void DeclareSound(CLI::App& group) {
@@ -263,6 +272,11 @@ class CommandLine {
     group.add_flag("--minus", options_.minus,
                    "with --parts, also a track of each voice missing, NAME minus, where it\n"
                    "is silent and the others sing at 100 %");
+    Number(group, "--voice", "V", options_.judgedVoice, 1, 16,
+           "with --judge, the voice sung (default: the one with words, else 1)");
+    Number(group, "--tolerance", "CENTS", options_.tolerance, 25, 50,
+           "with --judge, how far from the note is in tune: 50 (default) or 25")
+        ->check(CLI::IsMember({25, 50}).description(""));
   }
 
   // An option taking voice numbers 1 to 4, as V[,V...].

@@ -46,6 +46,9 @@ struct Options {
   // --lyrics[=V]: the words of voice V, or with no V (0) of the first voice with words.
   bool lyrics = false;
   std::uint32_t lyricsVoice = 0;
+  std::string takePath;           // --judge TAKE
+  std::uint32_t judgedVoice = 0;  // --voice: 0 is the voice with words, else voice 1
+  std::uint32_t tolerance = 50;   // --tolerance: cents either way that are in tune
 };
 
 struct ParseResult {
@@ -61,7 +64,7 @@ std::string HelpText();
 // What a wrong command line is answered with, after the error; --help begins with it.
 inline constexpr const char* kUsage =
     "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --events | --info | --bars | "
-    "--lyrics[=V]) FILE.mid\n"
+    "--lyrics[=V] | --judge TAKE) FILE.mid\n"
     "  or:  quirelle-render --help | --version\n";
 
 }  // namespace quirelle::render
