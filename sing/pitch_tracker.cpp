@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cstdlib>
 
 namespace quirelle::sing {
 namespace {
 
-const char* const kMethod = std::getenv("QM") ? std::getenv("QM") : "yinfast";
-const float kLeastConfidence = std::getenv("QC") ? std::atof(std::getenv("QC")) : 0.7f;
+// YIN computed through the FFT. aubio's yinfft, its default, cannot serve: in aubio 0.4.9 its
+// confidence is 0 for every period longer than 35 samples (all of singing), and on low voices it
+// takes the fifth harmonic for the note.
+constexpr const char* kMethod = "yinfast";
 constexpr double kWindowSeconds = 0.040;  // at least two periods of a low bass note
 constexpr std::uint32_t kHopsPerWindow = 8;
 constexpr float kLowestKey = 24;   // C1: lower is rumble, not singing

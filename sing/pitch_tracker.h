@@ -1,4 +1,4 @@
-// The sung pitch, frame by frame: aubio's yinfft on mono samples, a window of about 43 ms (2048
+// The sung pitch, frame by frame: aubio's YIN (yinfast) on mono samples, a window of about 43 ms (2048
 // samples at 44.1 and 48 kHz) moved on by an eighth of it (256 samples there). A frame counts as
 // voiced only past aubio's two gates: its silence gate (the hop's level) and its confidence.
 // Used live on the microphone's samples and offline on a whole take.
@@ -20,10 +20,8 @@ struct PitchFrame {
 
 // Below this level (dBFS) a hop is silence; the live default, as a take's own level is unknown.
 inline constexpr float kDefaultSilenceDb = -50.0f;
-// aubio's confidence gate: a frame whose best period leaves more of the window unexplained than
-// this (yin's normalised difference, 0 to 1) is not voiced. aubio's own confidence value cannot
-// serve: its yinfft gives 0 for every period longer than 35 samples (all of singing).
-inline constexpr float kTolerance = 0.3f;
+// aubio's confidence gate: frames it is less sure of are not voiced.
+inline constexpr float kLeastConfidence = 0.6f;
 
 class PitchTracker {
  public:

@@ -122,7 +122,7 @@ TEST_P(JudgeTakes, GiveEachNoteItsVerdictAndFindTheOffset) {
     }
   }
   EXPECT_EQ(verdicts, c.verdicts);
-  EXPECT_NEAR(judged.offset * 1000, c.offsetMs, 15);
+  EXPECT_NEAR(judged.offset * 1000, c.offsetMs, 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(Takes, JudgeTakes, ::testing::ValuesIn(kCases),
