@@ -127,7 +127,8 @@ int main() {
       return h.at >= steps[step] - std::chrono::milliseconds(100) && std::abs(h.key - key) < 0.5;
     });
     if (found != heard.end()) {
-      latencies.push_back(std::chrono::duration<double, std::milli>(found->at - steps[step]).count());
+      latencies.push_back(
+          std::chrono::duration<double, std::milli>(found->at - steps[step]).count());
     }
   }
   if (latencies.size() < steps.size() / 2) {

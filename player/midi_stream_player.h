@@ -94,7 +94,9 @@ class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
   void SetPickup(std::uint32_t beats) { file_.SetPickup(beats); }
   int GetPosition(stream::MMTIME* time) { return transport_.GetPosition(time); }
   // The song's tick of a stream position just played, through repeats, as GetPosition counts it.
-  std::uint32_t SongTickAt(std::uint32_t streamTick) const { return builder_.SongTickAt(streamTick); }
+  std::uint32_t SongTickAt(std::uint32_t streamTick) const {
+    return builder_.SongTickAt(streamTick);
+  }
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
 

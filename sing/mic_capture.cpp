@@ -69,10 +69,9 @@ void MicCapture::Run(const Heard& heard) {
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.fragsize = fragment * sizeof(float);
   int error = 0;
-  std::unique_ptr<pa_simple, SimpleCloser> stream(
-      pa_simple_new(nullptr, "Quirelle", PA_STREAM_RECORD,
-                    source_.empty() ? nullptr : source_.c_str(), "Sing", &spec, nullptr, &attr,
-                    &error));
+  std::unique_ptr<pa_simple, SimpleCloser> stream(pa_simple_new(
+      nullptr, "Quirelle", PA_STREAM_RECORD, source_.empty() ? nullptr : source_.c_str(), "Sing",
+      &spec, nullptr, &attr, &error));
   if (!stream) {
     Fail(State::kNone, std::string("no microphone: ") + pa_strerror(error));
     return;

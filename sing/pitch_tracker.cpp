@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kMethod = "yinfast";
 constexpr double kWindowSeconds = 0.040;  // at least two periods of a low bass note
 constexpr std::uint32_t kHopsPerWindow = 8;
-constexpr float kLowestKey = 24;   // C1: lower is rumble, not singing
+constexpr float kLowestKey = 24;    // C1: lower is rumble, not singing
 constexpr float kHighestKey = 108;  // C8
 
 std::uint32_t WindowFor(std::uint32_t rate) {

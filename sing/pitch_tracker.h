@@ -1,6 +1,6 @@
-// The sung pitch, frame by frame: aubio's YIN (yinfast) on mono samples, a window of about 43 ms (2048
-// samples at 44.1 and 48 kHz) moved on by an eighth of it (256 samples there). A frame counts as
-// voiced only past aubio's two gates: its silence gate (the hop's level) and its confidence.
+// The sung pitch, frame by frame: aubio's YIN (yinfast) on mono samples, a window of about 43 ms
+// (2048 samples at 44.1 and 48 kHz) moved on by an eighth of it (256 samples there). A frame counts
+// as voiced only past aubio's two gates: its silence gate (the hop's level) and its confidence.
 // Used live on the microphone's samples and offline on a whole take.
 #pragma once
 

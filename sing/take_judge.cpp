@@ -24,7 +24,9 @@ double FoldedCents(double key, int written) {
 
 double Weight(double cents) {
   const double off = std::abs(cents);
-  return off <= kFullWithin ? 1.0 : off >= kNoneFrom ? 0.0 : (kNoneFrom - off) / (kNoneFrom - kFullWithin);
+  return off <= kFullWithin ? 1.0
+         : off >= kNoneFrom ? 0.0
+                            : (kNoneFrom - off) / (kNoneFrom - kFullWithin);
 }
 
 }  // namespace
@@ -50,7 +52,9 @@ NoteJudgement JudgeNote(const WrittenNote& note, std::span<const PitchFrame> fra
   const double release = std::min(kRelease, length / 5);
   const double from = note.start + attack + offset;
   const double to = note.end - release + offset;
-  const auto byTime = [](const PitchFrame& frame, double seconds) { return frame.seconds < seconds; };
+  const auto byTime = [](const PitchFrame& frame, double seconds) {
+    return frame.seconds < seconds;
+  };
   auto first = std::lower_bound(frames.begin(), frames.end(), from, byTime);
   auto last = std::lower_bound(first, frames.end(), to, byTime);
   if (first == last) {

@@ -18,7 +18,7 @@ namespace quirelle::sing {
 struct WrittenNote {
   double start = 0;
   double end = 0;
-  int key = 60;                    // C4 = 60
+  int key = 60;                     // C4 = 60
   std::optional<std::int32_t> bar;  // as the score prints it
 };
 

@@ -41,9 +41,9 @@ bool Play(const std::vector<float>& samples) {
   if (out == nullptr) {
     return false;
   }
-  const bool played = pa_simple_write(out, samples.data(), samples.size() * sizeof(float),
-                                      &error) == 0 &&
-                      pa_simple_drain(out, &error) == 0;
+  const bool played =
+      pa_simple_write(out, samples.data(), samples.size() * sizeof(float), &error) == 0 &&
+      pa_simple_drain(out, &error) == 0;
   pa_simple_free(out);
   return played;
 }

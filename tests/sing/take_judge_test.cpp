@@ -22,8 +22,8 @@ using quirelle::testing::TakeRecipe;
 
 // A line of 16 notes, long and short, with a rest, and the three voices under it.
 std::vector<SungNote> Line(int below = 0) {
-  const double lengths[] = {0.6, 0.3, 0.3, 0.9, 0.15, 0.15, 0.3, 0.6,
-                            0.45, 0.15, 0.6, 0.3, 0.3, 0.6, 0.3, 1.2};
+  const double lengths[] = {0.6,  0.3,  0.3, 0.9, 0.15, 0.15, 0.3, 0.6,
+                            0.45, 0.15, 0.6, 0.3, 0.3,  0.6,  0.3, 1.2};
   const int keys[] = {67, 69, 71, 72, 74, 72, 71, 69, 67, 66, 67, 64, 62, 64, 66, 67};
   std::vector<SungNote> line;
   double at = 0.5;
@@ -77,21 +77,44 @@ TakeRecipe Recipe(double lead = 0, int octaves = 0, double noiseDb = -200, bool 
 
 const Case kCases[] = {
     {"InTune", Recipe(), {}, {}, {}, 50, "iiiiiiiiiiiiiiii", 0},
-    {"Detuned", Recipe(), {{0, 73}, {3, -120}, {5, 80}, {8, -40}, {12, 150}}, {}, {}, 50,
-     "siifisiiiiiisiii", 0},
-    {"NarrowTolerance", Recipe(), {{0, 35}, {3, -30}, {8, 20}}, {}, {}, 25, "siifiiiiiiiiiiii",
+    {"Detuned",
+     Recipe(),
+     {{0, 73}, {3, -120}, {5, 80}, {8, -40}, {12, 150}},
+     {},
+     {},
+     50,
+     "siifisiiiiiisiii",
      0},
+    {"NarrowTolerance", Recipe(), {{0, 35}, {3, -30}, {8, 20}}, {}, {}, 25, "siifiiiiiiiiiiii", 0},
     {"LeftOut", Recipe(), {}, {1, 5, 9, 15}, {}, 50, "imiiimiiimiiiiim", 0},
-    {"OnsetsEarlyAndLate", Recipe(), {}, {}, {{0, 0.03}, {2, -0.03}, {4, 0.03}, {11, -0.03}}, 50,
-     "iiiiiiiiiiiiiiii", 0},
+    {"OnsetsEarlyAndLate",
+     Recipe(),
+     {},
+     {},
+     {{0, 0.03}, {2, -0.03}, {4, 0.03}, {11, -0.03}},
+     50,
+     "iiiiiiiiiiiiiiii",
+     0},
     {"LeadingSilence", Recipe(0.8), {{3, -90}}, {}, {}, 50, "iiifiiiiiiiiiiii", 800},
     {"StartedLate", Recipe(-0.9), {}, {}, {}, 50, "miiiiiiiiiiiiiii", -900},
     {"OctaveBelow", Recipe(0.3, -1), {{5, 70}}, {}, {}, 50, "iiiiisiiiiiiiiii", 300},
     {"Noise", Recipe(0.5, 0, -20), {{3, 90}}, {7}, {}, 50, "iiisiiimiiiiiiii", 500},
-    {"OthersBleedingIn", Recipe(0.2, 0, -200, true), {{2, -100}}, {1, 10}, {}, 50,
-     "imfiiiiiiimiiiii", 200},
-    {"EightKilohertz", Recipe(0.4, 0, -200, false, 8000), {{3, 75}}, {6}, {}, 50,
-     "iiisiimiiiiiiiii", 400},
+    {"OthersBleedingIn",
+     Recipe(0.2, 0, -200, true),
+     {{2, -100}},
+     {1, 10},
+     {},
+     50,
+     "imfiiiiiiimiiiii",
+     200},
+    {"EightKilohertz",
+     Recipe(0.4, 0, -200, false, 8000),
+     {{3, 75}},
+     {6},
+     {},
+     50,
+     "iiisiimiiiiiiiii",
+     400},
 };
 
 class JudgeTakes : public ::testing::TestWithParam<Case> {};

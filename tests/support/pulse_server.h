@@ -31,8 +31,7 @@ class PulseServer {
     std::filesystem::create_directories(dir_);
     socket_ = (dir_ / "native").string();
     std::ofstream(dir_ / "server.pa")
-        << "load-module module-null-sink sink_name=" << sink << " rate=" << rate
-        << " channels=1\n"
+        << "load-module module-null-sink sink_name=" << sink << " rate=" << rate << " channels=1\n"
         << "set-default-sink " << sink << "\n"
         << "set-default-source " << sink << ".monitor\n"
         << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket_ << "\n";
@@ -41,11 +40,16 @@ class PulseServer {
     }
     ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
     const std::string script = (dir_ / "server.pa").string();
-    std::vector<std::string> argv = {"pulseaudio",          "-n",
-                                     "-F",                  script,
-                                     "--daemonize=no",      "--exit-idle-time=-1",
-                                     "--use-pid-file=no",   "--system=no",
-                                     "--realtime=no",       "--disallow-exit"};
+    std::vector<std::string> argv = {"pulseaudio",
+                                     "-n",
+                                     "-F",
+                                     script,
+                                     "--daemonize=no",
+                                     "--exit-idle-time=-1",
+                                     "--use-pid-file=no",
+                                     "--system=no",
+                                     "--realtime=no",
+                                     "--disallow-exit"};
     std::vector<char*> args;
     for (std::string& arg : argv) {
       args.push_back(arg.data());

@@ -22,8 +22,8 @@ void AddNote(std::vector<float>& out, const SungNote& note, double lead, int oct
   const double end = note.end + lead;
   const double f0 = 440.0 * std::pow(2.0, (note.key + 12 * octaves - 69 + note.cents / 100) / 12);
   const auto first = static_cast<std::int64_t>(std::max(0.0, start) * rate);
-  const auto last = std::min(static_cast<std::int64_t>(end * rate),
-                             static_cast<std::int64_t>(out.size()));
+  const auto last =
+      std::min(static_cast<std::int64_t>(end * rate), static_cast<std::int64_t>(out.size()));
   double phase = 0;
   for (std::int64_t i = first; i < last; ++i) {
     const double t = static_cast<double>(i) / rate - start;

@@ -19,9 +19,9 @@ struct SungNote {
 
 struct TakeRecipe {
   std::uint32_t rate = 44100;
-  double lead = 0;        // the take starts this long before the render (negative: after)
-  int octaves = 0;        // sung this many octaves off the line
-  double noiseDb = -200;  // white noise, against the voice's level
+  double lead = 0;              // the take starts this long before the render (negative: after)
+  int octaves = 0;              // sung this many octaves off the line
+  double noiseDb = -200;        // white noise, against the voice's level
   std::vector<SungNote> bleed;  // other voices heard in the microphone
   double bleedDb = -24;
   double tail = 0.5;  // silence after the last note

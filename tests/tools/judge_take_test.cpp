@@ -49,6 +49,7 @@ struct Heard {
 };
 
 struct Case {
+  const char* name;
   const char* args;
   double beat;  // seconds
   double lead;  // the take starts this early
@@ -78,10 +79,11 @@ std::vector<Heard> Twice(std::vector<Heard> notes, double length) {
 }
 
 const Case kCases[] = {
-    {"", 0.5, 0.6, Line(0, 0.5, 1, 0, 0, 8, "iisiimif")},
-    {"--count-in --from-bar 2", 0.5, 0, Line(2, 0.5, 1, 0, 4, 8, "fiii")},
-    {"--tempo 200 --transpose 2 --voice 2", 0.25, 0.3, Line(0, 0.25, 1, 2, 0, 8, "iiiimiii")},
-    {"--from-bar 2 --to-bar 2 --loop 2 --speed-up 0", 0.5, -0.2,
+    {"WholeSong", "", 0.5, 0.6, Line(0, 0.5, 1, 0, 0, 8, "iisiimif")},
+    {"CountInAndPassage", "--count-in --from-bar 2", 0.5, 0, Line(2, 0.5, 1, 0, 4, 8, "fiii")},
+    {"TempoAndKey", "--tempo 200 --transpose 2 --voice 2", 0.25, 0.3,
+     Line(0, 0.25, 1, 2, 0, 8, "iiiimiii")},
+    {"Loop", "--from-bar 2 --to-bar 2 --loop 2 --speed-up 0", 0.5, -0.2,
      Twice(Line(0, 0.5, 1, 0, 4, 8, "iiii"), 2)},
 };
 
@@ -140,12 +142,17 @@ TEST_P(JudgeTake, EveryNoteOfThePassageComesWithItsTimeBarAndVerdict) {
   std::string summary;
   std::getline(lines >> std::ws, summary);
   int offset = 0;
-  ASSERT_EQ(std::sscanf(summary.c_str(), "judge: notes=%*d in_tune=%*d sharp=%*d flat=%*d "
-                                         "missed=%*d offset_ms=%d", &offset), 1) << summary;
+  ASSERT_EQ(std::sscanf(summary.c_str(),
+                        "judge: notes=%*d in_tune=%*d sharp=%*d flat=%*d "
+                        "missed=%*d offset_ms=%d",
+                        &offset),
+            1)
+      << summary;
   EXPECT_NEAR(offset, c.lead * 1000, 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, JudgeTake, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Options, JudgeTake, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(JudgeTake, WhatIsNoTakeIsRefusedAndWhatIsTooLittleMissesEveryNote) {
   struct Row {

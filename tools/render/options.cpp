@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kDescription =
     "Plays a MIDI file through the Quirelle engine into an audio file, a set of rehearsal tracks,\n"
-    "a list of the MIDI messages it sends, or a description of the song, or judges a sung take.\n";
+    "a list of the MIDI messages it sends or a description of the song; or judges a sung take.\n";
 
 // A whole decimal number from low to high, read as written: CLI11 alone would also take 0x20 as
 // hexadecimal and 010 as octal, which nobody typing a tempo or a bar means.

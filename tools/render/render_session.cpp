@@ -323,8 +323,8 @@ int JudgeTake(const Options& options, std::ostream& out, std::ostream& err) {
   double hopSeconds = 0;
   const std::vector<sing::PitchFrame> frames =
       sing::TrackTake(take.take.samples, take.take.sampleRate, &hopSeconds);
-  out << JudgeLines(notes, sing::JudgeTake(notes, frames, hopSeconds,
-                                           static_cast<int>(options.tolerance)));
+  out << JudgeLines(
+      notes, sing::JudgeTake(notes, frames, hopSeconds, static_cast<int>(options.tolerance)));
   return 0;
 }
 

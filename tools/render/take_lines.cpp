@@ -21,7 +21,8 @@ void SoundedLine::Hear(std::uint32_t message, double seconds, std::uint32_t tick
     down_.push_back({{seconds, seconds, key, bar}, tick});
   } else if (kind == midi::kNoteOff || kind == midi::kNoteOn) {
     Release(key, seconds, tick);
-  } else if (kind == midi::kControlChange && (key == midi::kAllNotesOff || key == midi::kAllSoundOff)) {
+  } else if (kind == midi::kControlChange &&
+             (key == midi::kAllNotesOff || key == midi::kAllSoundOff)) {
     while (!down_.empty()) {
       Release(down_.front().note.key, seconds, tick);
     }
@@ -30,7 +31,7 @@ void SoundedLine::Hear(std::uint32_t message, double seconds, std::uint32_t tick
 
 void SoundedLine::Release(int key, double seconds, std::uint32_t tick) {
   const auto found = std::find_if(down_.begin(), down_.end(),
-                                   [key](const Down& down) { return down.note.key == key; });
+                                  [key](const Down& down) { return down.note.key == key; });
   if (found == down_.end()) {
     return;
   }
@@ -70,11 +71,12 @@ std::string JudgeLines(const std::vector<sing::WrittenNote>& notes,
     const sing::WrittenNote& note = notes[i];
     const sing::NoteJudgement& verdict = judged.notes[i];
     const std::string bar = note.bar ? std::to_string(*note.bar) : "-";
-    const std::string cents =
-        verdict.verdict == sing::Verdict::kMissed
-            ? "-"
-            : (verdict.cents > 0 ? "+" : verdict.cents < 0 ? "-" : "") +
-                  std::to_string(std::abs(verdict.cents));
+    const std::string cents = verdict.verdict == sing::Verdict::kMissed
+                                  ? "-"
+                                  : (verdict.cents > 0   ? "+"
+                                     : verdict.cents < 0 ? "-"
+                                                         : "") +
+                                        std::to_string(std::abs(verdict.cents));
     std::snprintf(line, sizeof line, "%.3f %s %s %s %s\n", note.start, bar.c_str(),
                   KeyName(note.key).c_str(), cents.c_str(), sing::VerdictName(verdict.verdict));
     text += line;
