@@ -5,7 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,8 +17,6 @@
 #include <system_error>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace quirelle::testing {
 
@@ -55,13 +53,16 @@ class PulseServer {
       args.push_back(arg.data());
     }
     args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
-      pid_ = -1;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // The daemon ends with the test, even one that crashes, and holds none of its output.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::execvp(args[0], args.data());
+      ::_exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
     for (int i = 0; i < 100 && pid_ > 0 && !std::filesystem::exists(socket_); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
