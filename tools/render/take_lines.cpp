@@ -60,7 +60,9 @@ std::vector<sing::WrittenNote> SoundedLine::Finish(double seconds) {
 std::string KeyName(int key) {
   static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
                                            "F#", "G",  "G#", "A",  "A#", "B"};
-  return kNames[((key % 12) + 12) % 12] + std::to_string(key / 12 - 1);
+  char name[16];
+  std::snprintf(name, sizeof name, "%s%d", kNames[((key % 12) + 12) % 12], key / 12 - 1);
+  return name;
 }
 
 std::string JudgeLines(const std::vector<sing::WrittenNote>& notes,
@@ -71,14 +73,12 @@ std::string JudgeLines(const std::vector<sing::WrittenNote>& notes,
     const sing::WrittenNote& note = notes[i];
     const sing::NoteJudgement& verdict = judged.notes[i];
     const std::string bar = note.bar ? std::to_string(*note.bar) : "-";
-    const std::string cents = verdict.verdict == sing::Verdict::kMissed
-                                  ? "-"
-                                  : (verdict.cents > 0   ? "+"
-                                     : verdict.cents < 0 ? "-"
-                                                         : "") +
-                                        std::to_string(std::abs(verdict.cents));
+    char cents[16] = "-";
+    if (verdict.verdict != sing::Verdict::kMissed) {
+      std::snprintf(cents, sizeof cents, verdict.cents == 0 ? "%d" : "%+d", verdict.cents);
+    }
     std::snprintf(line, sizeof line, "%.3f %s %s %s %s\n", note.start, bar.c_str(),
-                  KeyName(note.key).c_str(), cents.c_str(), sing::VerdictName(verdict.verdict));
+                  KeyName(note.key).c_str(), cents, sing::VerdictName(verdict.verdict));
     text += line;
   }
   std::snprintf(line, sizeof line,
