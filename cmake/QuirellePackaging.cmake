@@ -14,8 +14,11 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The sound of the embedded synthesizer; the window says so when no SoundFont is found.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fluid-soundfont-gm)
+# Pitch tracking of the singer; dpkg-shlibdeps finds it too, named here as the take judging needs it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libaubio5, libpulse0")
+# The sound of the embedded synthesizer; the window says so when no SoundFont is found. The
+# microphone is heard through a PulseAudio server (PipeWire's counts).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm, pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "MIDI file player for singers who rehearse their parts
  Quirelle plays Standard MIDI Files. While a song plays, the singer changes its
@@ -25,6 +28,6 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
  the desktop's media controls work the window (MPRIS).
  .
  quirelle-render plays a song into audio files and makes rehearsal tracks, one
- per voice.")
+ per voice, and judges a sung take note by note against the voice's line.")
 
 include(CPack)

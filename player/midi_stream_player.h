@@ -96,6 +96,10 @@ class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
   // Where the sound being heard stands: the position less what the device holds ahead of the
   // listener (the live synthesizer's audio buffer).
   int GetHeardPosition(stream::MMTIME* time) { return transport_.GetHeardPosition(time); }
+  // The song's tick of a stream position just played, through repeats, as GetPosition counts it.
+  std::uint32_t SongTickAt(std::uint32_t streamTick) const {
+    return builder_.SongTickAt(streamTick);
+  }
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
 

@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kDescription =
     "Plays a MIDI file through the Quirelle engine into an audio file, a set of rehearsal tracks,\n"
-    "a list of the MIDI messages it sends, or a description of the song.\n";
+    "a list of the MIDI messages it sends or a description of the song; or judges a sung take.\n";
 
 // A whole decimal number from low to high, read as written: CLI11 alone would also take 0x20 as
 // hexadecimal and 010 as octal, which nobody typing a tempo or a bar means.
@@ -145,6 +145,8 @@ class CommandLine {
     app_.get_option("--format")->excludes(app_.get_option("--info"));
     app_.get_option("--format")->excludes(app_.get_option("--bars"));
     app_.get_option("--format")->excludes(app_.get_option("--lyrics"));
+    app_.get_option("--format")->excludes(app_.get_option("--judge"));
+    app_.get_option("--tolerance")->needs(app_.get_option("--judge"));
     app_.get_option("--speed-up")->needs(app_.get_option("--loop"));
     app_.get_option("--minus")->needs(app_.get_option("--parts"));
     app_.get_option("--mute")->excludes(app_.get_option("--parts"));
@@ -204,6 +206,12 @@ class CommandLine {
                     "draw the passage as a part sheet into OUT (.svg or .png): the notes of\n"
                     "every voice, those of --voice bright with their words, the bar numbers")
         ->type_name("OUT")
+        ->check(Named());
+    group
+        .add_option("--judge", options_.takePath,
+                    "judge TAKE, an audio file of the singer singing along with the render:\n"
+                    "per note of --voice TIME_S BAR NOTE CENTS VERDICT, then a summary")
+        ->type_name("TAKE")
         ->check(Named());
   }
 
@@ -271,12 +279,15 @@ class CommandLine {
     group.add_flag("--minus", options_.minus,
                    "with --parts, also a track of each voice missing, NAME minus, where it\n"
                    "is silent and the others sing at 100 %");
+    Number(group, "--voice", "V", options_.voice, 1, static_cast<std::uint32_t>(kMostVoices),
+           "the voice --judge listens to and --picture draws bright, as --info numbers\n"
+           "them (default: the first voice with words, else voice 1)");
+    Number(group, "--tolerance", "CENTS", options_.tolerance, 25, 50,
+           "with --judge, how far from the note is in tune: 50 (default) or 25")
+        ->check(CLI::IsMember({25, 50}).description(""));
   }
 
   void DeclarePicture(CLI::App& group) {
-    Number(group, "--voice", "V", options_.voice, 1, 16,
-           "the voice drawn bright by --picture (default: the first voice with words,\n"
-           "else voice 1)");
     Number(group, "--width", "PIXELS", options_.pictureWidth, 200, 32000,
            "the width of --picture (default: 200 a bar)");
     Number(group, "--height", "PIXELS", options_.pictureHeight, 120, 8000,

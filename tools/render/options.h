@@ -54,6 +54,8 @@ struct Options {
   // --lyrics[=V]: the words of voice V, or with no V (0) of the first voice with words.
   bool lyrics = false;
   std::uint32_t lyricsVoice = 0;
+  std::string takePath;           // --judge TAKE
+  std::uint32_t tolerance = 50;   // --tolerance: cents either way that are in tune
 };
 
 struct ParseResult {
@@ -68,9 +70,8 @@ std::string HelpText();
 
 // What a wrong command line is answered with, after the error; --help begins with it.
 inline constexpr const char* kUsage =
-    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --picture OUT | --events | --info "
-    "|\n"
-    "                       --bars | --lyrics[=V]) FILE.mid\n"
+    "Usage: quirelle-render [OPTION...] (-o OUT | --parts DIR | --picture OUT | --judge TAKE |\n"
+    "                       --events | --info | --bars | --lyrics[=V]) FILE.mid\n"
     "  or:  quirelle-render --help | --version\n";
 
 }  // namespace quirelle::render

@@ -23,12 +23,14 @@
 #include "player/notifying_player.h"
 #include "player/passage.h"
 #include "player/stream/virtual/virtual_device.h"
+#include "sing/take_file.h"
 #include "smf/text.h"
 #include "tools/render/event_line.h"
 #include "tools/render/lyrics_file.h"
 #include "tools/render/part_files.h"
 #include "tools/render/progress_bar.h"
 #include "tools/render/song_info_lines.h"
+#include "tools/render/take_lines.h"
 #include "tools/render/volume_keeper.h"
 #if QUIRELLE_HAVE_SYNTH
 #include "player/stream/synth/audio_file_writer.h"
@@ -302,6 +304,71 @@ int PrintLyrics(const Options& options, std::ostream& out, std::ostream& err) {
     return 2;
   }
   out << LrcText(*words, found.moments, found.fromTick);
+  return 0;
+}
+
+// The channel --judge listens to: voice V's, as --info numbers the voices; without --voice, the
+// voice with words, else voice 1. Nothing, with the reason told, when the song has no such voice.
+std::optional<std::uint8_t> JudgedChannel(const player::CMidiStreamPlayer& engine,
+                                          const Options& options, std::ostream& err) {
+  const smf::VoiceMap& voices = engine.file().voiceMap();
+  if (options.voice == 0) {
+    return smf::FirstChannelWithWords(engine.file().words(), voices).value_or(0);
+  }
+  const std::vector<std::uint8_t>& channels = voices.voiceChannels();
+  if (options.voice <= channels.size()) {
+    const std::uint8_t channel = channels[options.voice - 1];
+    for (const smf::Voice& voice : voices.voices()) {
+      if (voice.playedOn == channel) {
+        return channel;
+      }
+    }
+  }
+  err << "quirelle-render: " << options.midiPath << " has no voice " << options.voice << "\n";
+  return std::nullopt;
+}
+
+// The voice's notes as the render sounds them (every option that moves time or key applies; mute
+// and solo only silence), then the take judged against them.
+int JudgeTake(const Options& options, std::ostream& out, std::ostream& err) {
+  Options heard = options;
+  heard.muted.fill(false);
+  heard.soloed.fill(false);
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  const player::CMidiStreamPlayer* engine = nullptr;
+  std::optional<std::uint8_t> channel;
+  std::optional<SoundedLine> line;
+  double lastSeconds = 0;
+  const auto loaded = [&](const player::CMidiStreamPlayer& played) {
+    engine = &played;
+    channel = JudgedChannel(played, options, err);
+    line.emplace(channel.value_or(0));
+  };
+  const auto hear = [&](stream::VirtualDriver& played) {
+    for (const stream::RecordedMessage& message : played.TakeMessages()) {
+      const double seconds = static_cast<double>(message.micros) * 1e-6 +
+                             static_cast<double>(message.fraction) * 1e-6 /
+                                 static_cast<double>(message.fractionDenominator);
+      const std::uint32_t tick = engine->SongTickAt(message.tick);
+      line->Hear(message.message, seconds, tick, engine->GetBarNumber(tick));
+      lastSeconds = std::max(lastSeconds, seconds);
+    }
+  };
+  if (!PlayOnVirtualDevice(heard, driver, err, hear, loaded) || !channel) {
+    return 2;
+  }
+  const std::vector<sing::WrittenNote> notes = line->Finish(lastSeconds);
+  const double longest = (notes.empty() ? 0 : notes.back().end) + 2 * sing::kLongestOffset + 1;
+  const sing::TakeResult take = sing::ReadTake(options.takePath, longest);
+  if (!take.error.empty()) {
+    err << "quirelle-render: " << take.error << "\n";
+    return 2;
+  }
+  double hopSeconds = 0;
+  const std::vector<sing::PitchFrame> frames =
+      sing::TrackTake(take.take.samples, take.take.sampleRate, &hopSeconds);
+  out << JudgeLines(
+      notes, sing::JudgeTake(notes, frames, hopSeconds, static_cast<int>(options.tolerance)));
   return 0;
 }
 
@@ -606,6 +673,9 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   }
   if (!options.picturePath.empty()) {
     return DrawPicture(options, err);
+  }
+  if (!options.takePath.empty()) {
+    return JudgeTake(options, out, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);
