@@ -31,6 +31,21 @@ const QColor kBarLine(0x9A, 0x9A, 0x94);
 const QColor kPassage(0xFF, 0xF4, 0xD0);
 const QColor kText(0x30, 0x30, 0x30);
 const QColor kPlayhead(0xC0, 0x20, 0x20);
+// The singer's marks: in tune, off, missed; told apart from each other by lightness as well.
+const QColor kInTune(0x00, 0x9E, 0x73);
+const QColor kOffPitch(0xD5, 0x5E, 0x00);
+const QColor kMissed(0x99, 0x99, 0x99);
+
+QColor MarkColour(SungMark mark) {
+  switch (mark) {
+    case SungMark::kInTune:
+      return kInTune;
+    case SungMark::kOff:
+      return kOffPitch;
+    default:
+      return kMissed;
+  }
+}
 
 bool IsBlackKey(int key) {
   const int pitchClass = ((key % 12) + 12) % 12;
@@ -152,8 +167,9 @@ NotesPainter::NotesPainter(const NotesScene& scene, QSizeF size)
             std::max(1.0, size.height() - kBarStrip - kWordsStrip)) {}
 
 NotesPainter NotesPainter::Following(const NotesScene& scene, QSizeF size, std::uint32_t playhead,
-                                     double zoom) {
+                                     double zoom, const SungOverlay* sung) {
   NotesPainter painter(scene, size);
+  painter.sung_ = sung;
   painter.following_ = true;
   painter.playhead_ = playhead;
   painter.originTick_ = playhead;
@@ -239,6 +255,7 @@ void NotesPainter::Paint(QPainter& painter) const {
       PaintVoice(painter, voice);
     }
   }
+  PaintTrace(painter);
   painter.setClipRect(plot_.adjusted(0, -kBarStrip, 0, kWordsStrip));
   PaintWords(painter);
   if (following_) {
@@ -318,7 +335,13 @@ void NotesPainter::PaintVoice(QPainter& painter, const SceneVoice& voice) const 
     const QRectF rect = NoteRect(note).adjusted(0, thin, 0, -thin);
     const bool lit = following_ && note.start <= playhead_ && playhead_ < note.end;
     QColor fill = voice.colour;
-    if (lit) {
+    const auto index = static_cast<std::size_t>(&note - voice.notes->notes().data());
+    const SungMark mark = followed && sung_ != nullptr && index < sung_->notes.size()
+                              ? sung_->notes[index]
+                              : SungMark::kNone;
+    if (mark != SungMark::kNone) {
+      fill = MarkColour(mark);  // a note passed takes its verdict's colour
+    } else if (lit) {
       fill = fill.lighter(135);
     } else if (!followed) {
       fill = Faded(fill, 110);
@@ -334,6 +357,27 @@ void NotesPainter::PaintVoice(QPainter& painter, const SceneVoice& voice) const 
     const double radius = std::min(3.0, rect.height() / 2);
     painter.drawRoundedRect(rect, radius, radius);
   });
+}
+
+void NotesPainter::PaintTrace(QPainter& painter) const {
+  if (sung_ == nullptr || sung_->trace.empty()) {
+    return;
+  }
+  const double row = RowHeight();
+  const double first = TickAt(plot_.left());
+  const double last = TickAt(plot_.right());
+  painter.setPen(Qt::NoPen);
+  // A pass's trace runs forward in the song: only the stretch in view is drawn.
+  const auto& trace = sung_->trace;
+  auto from = std::lower_bound(trace.begin(), trace.end(), first,
+                               [](const SungPoint& p, double tick) { return p.tick < tick; });
+  for (auto point = from; point != trace.end() && point->tick <= last; ++point) {
+    const double y = plot_.top() + (scene_->range.high - point->key + 0.5) * row;
+    painter.setBrush(point->mark == SungMark::kInTune ? kInTune.darker(130)
+                     : point->mark == SungMark::kOff  ? kOffPitch
+                                                      : kMissed);
+    painter.drawEllipse(QPointF(XOf(point->tick), y), 2.5, 2.5);
+  }
 }
 
 void NotesPainter::PaintWords(QPainter& painter) const {

@@ -75,6 +75,24 @@ struct NotesScene {
   KeyRange range;
 };
 
+// What the singer sang of the followed voice: the pitch heard as a trace on the song's ticks, and
+// each written note's verdict once it has passed.
+enum class SungMark : std::uint8_t {
+  kNone,  // not judged (yet), or sung where nothing is written
+  kInTune,
+  kOff,  // sharp or flat
+  kMissed,
+};
+struct SungPoint {
+  std::uint32_t tick = 0;
+  float key = 0;  // with its fraction
+  SungMark mark = SungMark::kNone;
+};
+struct SungOverlay {
+  std::vector<SungPoint> trace;  // in the order sung
+  std::vector<SungMark> notes;   // by the followed voice's note, as VoiceNotes::notes() orders them
+};
+
 // The scene of a loaded song: its bars and voices (`followed` solid, `silent` outlined, both by
 // voice index), the followed voice's words, the passage and count-in, the key.
 struct SceneChoice {
@@ -93,7 +111,7 @@ class NotesPainter {
   // Following: `playhead` (a tick of the song) at a quarter of the width, `zoom` times the
   // normal scale (four bars after the playhead).
   static NotesPainter Following(const NotesScene& scene, QSizeF size, std::uint32_t playhead,
-                                double zoom);
+                                double zoom, const SungOverlay* sung = nullptr);
   // A sheet: ticks [from, to) across the width.
   static NotesPainter Sheet(const NotesScene& scene, QSizeF size, std::uint32_t from,
                             std::uint32_t to);
@@ -125,12 +143,14 @@ class NotesPainter {
   void PaintBars(QPainter& painter) const;
   void PaintVoice(QPainter& painter, const SceneVoice& voice) const;
   void PaintWords(QPainter& painter) const;
+  void PaintTrace(QPainter& painter) const;
   void PaintKeyLabels(QPainter& painter) const;
   // The ticks in view, for the index.
   std::uint32_t FirstTickInView() const;
   std::uint32_t EndTickInView() const;
 
   const NotesScene* scene_;
+  const SungOverlay* sung_ = nullptr;
   QSizeF size_;
   QRectF plot_;
   double originX_ = 0;

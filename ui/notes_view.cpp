@@ -59,11 +59,12 @@ void NotesView::FollowHeard() {
   const std::optional<std::uint32_t> heard = heard_ ? heard_() : std::nullopt;
   if (heard) {
     StandAt(*heard);
+    emit Heard(*heard);
   }
 }
 
 NotesPainter NotesView::Painter() const {
-  return NotesPainter::Following(scene_, QSizeF(size()), playhead_, zoom_);
+  return NotesPainter::Following(scene_, QSizeF(size()), playhead_, zoom_, sung_);
 }
 
 void NotesView::paintEvent(QPaintEvent* /*event*/) {

@@ -38,10 +38,17 @@ class NotesView : public QWidget {
   // Moves to the heard position now, as each frame does while moving.
   void FollowHeard();
   double zoom() const { return zoom_; }
+  // What the singer sang, drawn over the followed voice; null for nothing. Not owned.
+  void SetSung(const SungOverlay* sung) {
+    sung_ = sung;
+    update();
+  }
   // The painter of what the view shows now, for its geometry.
   NotesPainter Painter() const;
 
  signals:
+  // The heard position was read (each frame while moving).
+  void Heard(std::uint32_t tick);
   // Not moving: a click chose bar `from`, a drag bars `from` to `to` (from <= to).
   void BarsChosen(int from, int to);
   // Moving: a click asked for the music to go on from `bar`.
@@ -61,6 +68,7 @@ class NotesView : public QWidget {
   std::function<std::optional<std::uint32_t>()> heard_;
   QTimer frames_;
   std::uint32_t playhead_ = 0;
+  const SungOverlay* sung_ = nullptr;
   double zoom_ = 1.0;
   std::optional<std::int32_t> pressedBar_;  // a click or drag on bars begun here
 };

@@ -131,6 +131,7 @@ bool CPlayerDlg::OnInitDialog() {
   AddTransportKeys();
   AddRecentFilesMenu();
   SetUpWordsLine();
+  SetUpSingRow();
   SetUpNotesView();
   if (!m_strStartFile.empty()) {
     // Once the window is up, so that a message box about the file has a window to stand on.

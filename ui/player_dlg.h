@@ -6,12 +6,16 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -23,6 +27,7 @@
 #include "player/notifying_player.h"
 #include "player/passage.h"
 #include "player/stream/midi_stream.h"
+#include "sing/live_pitch.h"
 #include "ui/framework/bitmap_button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/file_chooser.h"
@@ -31,6 +36,7 @@
 #include "ui/notes_view.h"
 #include "ui/player_messages.h"
 #include "ui/song_memory.h"
+#include "ui/sung_line.h"
 #include "ui/voice_rows.h"
 
 namespace quirelle::ui {
@@ -165,6 +171,20 @@ class CPlayerDlg : public framework::CDialog {
   void ChooseBars(int from, int to);
   void PlayFromBar(int bar);
 
+  // Singing (player_dlg_sing.cpp): the Sing row under the practice rows, the microphone, the
+  // followed voice judged as it is sung.
+  void SetUpSingRow();
+  void OnSing(bool on);
+  // The microphone's news, the pitches sung and the notes passed, a few times a frame.
+  void ListenToSinger();
+  // The song, voice or key sung against changed: the pass starts over.
+  void ResetSungLine();
+  // The pass has ended (a loop's restart, the song's end): its line, shown.
+  void ShowSungSummary();
+  // The voice row of the followed voice, or -1.
+  int FollowedRow() const;
+  bool Singing() const { return m_sing != nullptr; }
+
   // Remembering (player_dlg_memory.cpp).
   SongSettings CurrentSettings() const;
   void RememberSong();
@@ -221,10 +241,20 @@ class CPlayerDlg : public framework::CDialog {
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
   QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line
   NotesView* m_viewNotes = nullptr;     // owned by the window
-  QSize m_sizeControls;                 // the dialog's controls: the template's size
-  QWidget* m_markVoice[4] = {};         // under each name: the colour of its notes
-  VoiceRows* m_rowsMore = nullptr;      // voice rows past the fourth, under the controls
-  PostingListener m_listener;           // outlives the engine's last callback
+  QCheckBox* m_checkSing = nullptr;     // the Sing row, owned by the window
+  QSpinBox* m_spinMicDelay = nullptr;
+  QComboBox* m_comboTolerance = nullptr;
+  QLabel* m_labelSing = nullptr;  // the pass's line, or what became of the microphone
+  QTimer* m_timerSing = nullptr;
+  std::unique_ptr<sing::LivePitch> m_sing;  // while the Sing box is on
+  SungLine m_sungLine;
+  int m_nSingMutedRow = -1;  // the row the Sing box muted, to unmute when it goes off
+  const smf::VoiceNotes* m_pSungNotes = nullptr;  // what m_sungLine judges against
+  int m_nSungKey = 0;
+  QSize m_sizeControls;             // the dialog's controls: the template's size
+  QWidget* m_markVoice[4] = {};     // under each name: the colour of its notes
+  VoiceRows* m_rowsMore = nullptr;  // voice rows past the fourth, under the controls
+  PostingListener m_listener;       // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;
   std::string m_strFileName;   // the file held for Rewind; empty: Open asks for one

@@ -285,6 +285,10 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
 std::intptr_t CPlayerDlg::OnPlayedOff(std::uintptr_t, std::intptr_t) {
   if (m_nState != StateSeeking) {
     MoveNotes(false);
+    if (Singing()) {
+      m_sungLine.EndPass();  // the song's end, or Stop: the pass is summed up
+      ShowSungSummary();
+    }
   }
   switch (m_nState) {
     case StateSeeking:  // the song loaded at the bar chosen plays on

@@ -78,6 +78,11 @@ void CPlayerDlg::SetUpNotesView() {
       FollowVoice(channels[at] + 1);
     }
   });
+  connect(m_viewNotes, &NotesView::Heard, this, [this](std::uint32_t tick) {
+    if (Singing()) {
+      m_sungLine.Heard(SungLine::Clock::now(), tick);
+    }
+  });
   connect(m_viewNotes, &NotesView::BarsChosen, this, &CPlayerDlg::ChooseBars);
   connect(m_viewNotes, &NotesView::PlayFromBar, this, &CPlayerDlg::PlayFromBar);
   // The template fixes the controls' size; the view takes whatever the window has beside them.
@@ -208,6 +213,11 @@ void CPlayerDlg::ShowNotes() {
   choice.countIn = passage.countIn;
   choice.transpose = m_nKey;
   m_viewNotes->SetScene(MakeScene(file, choice));
+  const smf::VoiceNotes* sungAgainst =
+      choice.followed < file.voiceNotes().size() ? &file.voiceNotes()[choice.followed] : nullptr;
+  if (Singing() && (sungAgainst != m_pSungNotes || m_nKey != m_nSungKey)) {
+    ResetSungLine();
+  }
   if (!m_viewNotes->moving()) {
     m_viewNotes->StandAt(passage.fromTick);
   }

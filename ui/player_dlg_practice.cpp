@@ -74,6 +74,7 @@ void CPlayerDlg::RangeBarFields() {
     EnableDlgItem(res::kIdcMute1 + channel, true);
     EnableDlgItem(res::kIdcSolo1 + channel, true);
   }
+  m_checkSing->setEnabled(true);
 }
 
 void CPlayerDlg::ClearPracticeRow() {
@@ -101,6 +102,8 @@ void CPlayerDlg::ClearPracticeRow() {
   for (int id : {res::kIdcKey, res::kIdcSpeedUp, res::kIdcStartingNotes}) {
     EnableDlgItem(id, false);
   }
+  m_checkSing->setChecked(false);  // the microphone closes with the song
+  m_checkSing->setEnabled(false);
   SendPracticeTools();
 }
 

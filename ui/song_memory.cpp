@@ -165,6 +165,24 @@ void SongMemory::RememberWindowSize(QSize size) {
   settings_.setValue(QStringLiteral("window/size"), size);
 }
 
+int SongMemory::MicDelay(int fallback) const {
+  return settings_.value(QStringLiteral("sing/micDelay"), fallback).toInt();
+}
+
+void SongMemory::RememberMicDelay(int millis) {
+  settings_.setValue(QStringLiteral("sing/micDelay"), millis);
+  Save();
+}
+
+int SongMemory::Tolerance(int fallback) const {
+  return settings_.value(QStringLiteral("sing/tolerance"), fallback).toInt();
+}
+
+void SongMemory::RememberTolerance(int cents) {
+  settings_.setValue(QStringLiteral("sing/tolerance"), cents);
+  Save();
+}
+
 void SongMemory::Save() {
   settings_.sync();
   saveFailed_ = saveFailed_ || settings_.status() != QSettings::NoError;

@@ -62,6 +62,11 @@ class SongMemory {
   // settings' next save, or when the program ends.
   std::optional<QSize> WindowSize() const;
   void RememberWindowSize(QSize size);
+  // Singing: the mic delay (ms) and the tolerance (cents) last set; `fallback` before that.
+  int MicDelay(int fallback) const;
+  void RememberMicDelay(int millis);
+  int Tolerance(int fallback) const;
+  void RememberTolerance(int cents);
 
   // The first time the settings could not be saved in this run, what to tell the user; nothing
   // otherwise, and nothing again.
