@@ -28,7 +28,7 @@ using namespace quirelle;
 class FixedFileChooser final : public framework::FileChooser {
  public:
   explicit FixedFileChooser(QString path) : path_(std::move(path)) {}
-  std::optional<QString> ChooseFileToOpen(QWidget*) override { return path_; }
+  std::optional<QString> ChooseFileToOpen(QWidget*, const QString&) override { return path_; }
 
  private:
   QString path_;
