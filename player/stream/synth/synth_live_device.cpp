@@ -271,6 +271,13 @@ void LiveSynthDevice::Send(const SentMessage& message) {
   output_->WantSound();
 }
 
+MMRESULT LiveSynthDevice::Admit(StreamOperation operation) {
+  if (operation == StreamOperation::kRestart && tails_ != nullptr && !started_.exchange(true)) {
+    tails_->EndAll();
+  }
+  return MMSYSERR_NOERROR;
+}
+
 void LiveSynthDevice::KeepHeldNotes(std::uint32_t word) {
   const std::uint8_t status = midi::StatusOf(word);
   const std::uint8_t channel = midi::ChannelOf(status);

@@ -8,7 +8,8 @@
 // when a note is still held; when every note has been let go (the song's end) it only lets the
 // releases ring out. At the close the output plays on, with no events, until the release has died
 // away (a block under -60 dBFS) or for kLongestTailSeconds at most (then faded), and is stopped by
-// the LiveTails the device was opened with. The next stream ends a running tail at once (faded).
+// the LiveTails the device was opened with. Opening the next stream leaves the tail ringing (the
+// window reloads the song at its end); that stream's first start ends it at once (faded).
 #pragma once
 
 #include <array>
@@ -130,6 +131,8 @@ class LiveSynthDevice final : public StreamDevice {
   std::uint64_t UnitsPerSecond() const override { return sampleRate_; }
   std::uint64_t Now() const override { return output_->Position(); }
   void Send(const SentMessage& message) override;
+  // Before the first restart (Play): the last stream's release gives way to this one.
+  MMRESULT Admit(StreamOperation operation) override;
   void Start(StreamCore& core) override { output_->Attach(&core); }
   void Shutdown() override;
 
@@ -150,6 +153,7 @@ class LiveSynthDevice final : public StreamDevice {
   // The keys sounding on each channel, from the messages played (Send is serialised by the core).
   std::array<std::bitset<128>, midi::kChannels> held_{};
   std::atomic<bool> shutDown_{false};
+  std::atomic<bool> started_{false};  // restarted once: the tails before it are ended
   std::string audioSystem_;
 };
 

@@ -50,8 +50,9 @@ class LiveSynthDriver final : public SynthDriver {
                           if (!MakeFluidSetup(options_, &setup, failure)) {
                             return nullptr;
                           }
-                          // The last song's release gives way to the new one (faded).
-                          tails_.EndAll();
+                          // The last song's release rings on until this stream starts (the
+                          // window reloads a song at its end); meanwhile the stream gets a
+                          // synthesizer of its own.
                           std::unique_ptr<FluidLease> lease = synth_.Lease(setup, failure);
                           if (!lease) {
                             return nullptr;
