@@ -141,6 +141,8 @@ class LiveSynthDevice final : public StreamDevice {
     output_->Render(left, right, frames);
   }
   const std::string& audioSystem() const { return audioSystem_; }
+  // Empty when the output's threads run in real time, else why they do not.
+  const std::string& notRealtime() const { return notRealtime_; }
 
  private:
   static int AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
@@ -155,6 +157,7 @@ class LiveSynthDevice final : public StreamDevice {
   std::atomic<bool> shutDown_{false};
   std::atomic<bool> started_{false};  // restarted once: the tails before it are ended
   std::string audioSystem_;
+  std::string notRealtime_;
 };
 
 }  // namespace quirelle::stream
