@@ -93,6 +93,9 @@ class CMidiStreamPlayer : private ParseErrorListener, private TransportOwner {
   // Beats of a pickup the songs loaded from now on begin with, where the file writes none.
   void SetPickup(std::uint32_t beats) { file_.SetPickup(beats); }
   int GetPosition(stream::MMTIME* time) { return transport_.GetPosition(time); }
+  // Where the sound being heard stands: the position less what the device holds ahead of the
+  // listener (the live synthesizer's audio buffer).
+  int GetHeardPosition(stream::MMTIME* time) { return transport_.GetHeardPosition(time); }
   static void StreamCallback(stream::HMIDISTRM stream, std::uint32_t message,
                              std::uintptr_t instance, std::uintptr_t param1, std::uintptr_t param2);
 

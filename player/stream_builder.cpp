@@ -160,7 +160,7 @@ int StreamBuilder::FillBuffer(bool first, StreamBuffer& buffer) {
     // Found once: the starting notes may be asked for at any repeat.
     firstNotes_ = startNotes_;
     for (const std::uint32_t word :
-         merger_.FirstNotesOfVoices(endTick_.load(), VoiceVolumes::kVoices)) {
+         merger_.FirstNotesOfVoices(endTick_.load(), volumes_.sungChannels())) {
       const auto voice = midi::ChannelOf(midi::StatusOf(word));
       if (std::none_of(startNotes_.begin(), startNotes_.end(), [&](std::uint32_t start) {
             return midi::ChannelOf(midi::StatusOf(start)) == voice;

@@ -17,6 +17,7 @@ int StreamTransport::OpenStream(stream::MidiStreamCallback callback, std::uintpt
   }
   // Every song starts at the device's own default tempo and volumes, not at the last song's.
   volumes_.ResetSong();
+  SetVoiceChannels();
   builder_.StartSong();
   failedOpenStep_ = OpenStep::kNone;
 
@@ -243,10 +244,27 @@ void StreamTransport::SetVoiceSoloed(std::uint32_t channel, bool soloed) {
   SendVoiceVolumes();  // a solo silences the other voices too
 }
 
+void StreamTransport::SetVoiceChannels() {
+  std::uint32_t voices = 0;
+  std::uint32_t sung = 0;
+  const std::vector<std::uint8_t>& channels = file_.voiceMap().voiceChannels();
+  const std::vector<smf::VoiceRole>& roles = file_.roles();
+  for (std::size_t row = 0; row < channels.size(); ++row) {
+    voices |= 1U << channels[row];
+    if (row >= roles.size() || roles[row] == smf::VoiceRole::kSung) {
+      sung |= 1U << channels[row];
+    }
+  }
+  volumes_.SetVoiceChannels(voices, sung);
+}
+
 void StreamTransport::SendVoiceVolumes() {
-  for (std::uint32_t channel = 0; channel < VoiceVolumes::kVoices && playing_.load() != 0;
+  const std::uint32_t voices = volumes_.voiceChannels();
+  for (std::uint32_t channel = 0; channel < VoiceVolumes::kChannels && playing_.load() != 0;
        ++channel) {
-    SendSoundingVolume(channel);
+    if ((voices >> channel & 1U) != 0) {
+      SendSoundingVolume(channel);
+    }
   }
 }
 
@@ -265,8 +283,18 @@ int StreamTransport::GetPosition(stream::MMTIME* time) {
     return 0;
   }
   time->wType = stream::TIME_TICKS;
-  const stream::MMRESULT result =
-      stream::midiStreamPosition(stream_.load(), time, sizeof(stream::MMTIME));
+  return SongPosition(time,
+                      stream::midiStreamPosition(stream_.load(), time, sizeof(stream::MMTIME)));
+}
+
+int StreamTransport::GetHeardPosition(stream::MMTIME* time) {
+  if (time == nullptr) {
+    return 0;
+  }
+  return SongPosition(time, stream::StreamHeardPosition(stream_.load(), time));
+}
+
+int StreamTransport::SongPosition(stream::MMTIME* time, stream::MMRESULT result) {
   if (result != stream::MMSYSERR_NOERROR) {
     owner_.ReportError(result);
     return 0;

@@ -67,6 +67,8 @@ class StreamTransport {
   void SetVoiceMuted(std::uint32_t channel, bool muted);
   void SetVoiceSoloed(std::uint32_t channel, bool soloed);
   int GetPosition(stream::MMTIME* time);
+  // The song's tick of the sound heard now (the device's lag taken off). 1 / 0.
+  int GetHeardPosition(stream::MMTIME* time);
   // A buffer came back (MOM_DONE): refill and queue it, or end the song.
   void OnDone(stream::MIDIHDR* header);
   // A flagged volume controller is playing (MOM_POSITIONCB).
@@ -89,8 +91,12 @@ class StreamTransport {
   OpenStep failedOpenStep() const { return failedOpenStep_; }
 
  private:
+  // A device position, read with `result`, as the song's tick through repeats. 1 / 0.
+  int SongPosition(stream::MMTIME* time, stream::MMRESULT result);
   void SendSoundingVolume(std::uint32_t channel);
   void SendVoiceVolumes();
+  // The song's voices, and which of them a solo silences.
+  void SetVoiceChannels();
   void CloseStream();
   void EndSongAfterLastBuffer();
   bool RefillAndQueue(StreamBuffer& buffer);

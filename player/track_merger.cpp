@@ -1,6 +1,8 @@
 #include "player/track_merger.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "midi/vocabulary.h"
 #include "smf/event_reader.h"
@@ -95,24 +97,26 @@ bool TrackMerger::PlaceOnVoiceChannel(smf::TrackEvent& event) const {
 }
 
 std::vector<std::uint32_t> TrackMerger::FirstNotesOfVoices(std::uint32_t endTick,
-                                                           std::size_t voices) {
+                                                           std::uint32_t voices) {
   constexpr std::uint32_t kNone = 0xFFFFFFFF;
   const std::vector<smf::TrackCursor> start = cursors();
   std::vector<std::uint32_t> notes;
-  std::vector<std::uint32_t> firstTick(voices, kNone);
+  std::array<std::uint32_t, midi::kChannels> firstTick;
+  firstTick.fill(kNone);
+  const auto wanted = static_cast<std::size_t>(std::popcount(voices & 0xFFFFU));
   std::size_t found = 0;
   std::uint32_t latestFirst = 0;
   smf::TrackEvent event;
   // Until every voice has begun and the tick of the last to begin has been read through.
   while (TakeEarliestTrack() && smallestTime_ < endTick &&
-         (found < voices || smallestTime_ <= latestFirst)) {
+         (found < wanted || smallestTime_ <= latestFirst)) {
     smf::TrackCursor& track = file_.tracks()[static_cast<std::size_t>(trackTaken_)];
     if (smf::ReadEvent(track, event) == 0) {
       break;
     }
     if (PlaceOnVoiceChannel(event) && midi::IsChannelStatus(event.status) &&
         midi::KindOf(event.status) == midi::kNoteOn && event.data2 != 0 &&
-        midi::ChannelOf(event.status) < voices) {
+        (voices >> midi::ChannelOf(event.status) & 1U) != 0) {
       std::uint32_t& first = firstTick[midi::ChannelOf(event.status)];
       if (first == kNone) {
         first = event.time;

@@ -43,10 +43,10 @@ class TrackMerger {
   // (of notes begun earlier, which never sound) nowhere. False on bad input.
   bool ChaseTo(std::uint32_t tick, ChaseState& chase, std::vector<std::uint32_t>& notesAtTick);
 
-  // The note-ons of each voice's first notes (channels 0 to `voices` - 1, all those at its first
-  // note's tick) from where reading stands up to `endTick`, excluded; reading stays where it was.
-  // Bad input ends the look quietly: playback reports it when it gets there.
-  std::vector<std::uint32_t> FirstNotesOfVoices(std::uint32_t endTick, std::size_t voices);
+  // The note-ons of each voice's first notes (the channels of `voices`, bit c for channel c, all
+  // those at its first note's tick) from where reading stands up to `endTick`, excluded; reading
+  // stays where it was. Bad input ends the look quietly: playback reports it when it gets there.
+  std::vector<std::uint32_t> FirstNotesOfVoices(std::uint32_t endTick, std::uint32_t voices);
 
   // Where reading stands, to come back to later (the cursors point into the held image).
   const std::vector<smf::TrackCursor>& cursors() const { return file_.tracks(); }

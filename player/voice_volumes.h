@@ -17,7 +17,8 @@ class VoiceVolumes {
   static constexpr std::size_t kChannels = midi::kChannels;
   // What a channel's volume controller is before the song sets it (the General MIDI default).
   static constexpr std::uint32_t kDefaultSongVolume = 100;
-  static constexpr std::size_t kVoices = 4;
+  // Until a song says otherwise, the voices are channels 0 to 3, all sung.
+  static constexpr std::uint32_t kFirstFourChannels = 0x000F;
 
   VoiceVolumes() {
     for (auto& p : percent_) {
@@ -45,18 +46,25 @@ class VoiceVolumes {
   void SetSongVolume(std::size_t channel, std::uint32_t value) {
     song_[channel].store(value & 0x7F, std::memory_order_relaxed);
   }
-  // Mute and solo leave the percentage as it is. Only the voices (channels 0 to 3) take part in
-  // a solo: the accompaniment on other channels goes on under it.
-  void SetMuted(std::size_t channel, bool muted) { SetBit(muted_, channel, muted); }
-  void SetSoloed(std::size_t channel, bool soloed) {
-    SetBit(soloed_, channel < kVoices ? channel : kChannels, soloed);
+  // The song's voices (bit c: channel c is one the singer controls) and which of them are sung.
+  // Only sung voices take part in a solo: the accompaniment and channels of no voice go on under
+  // it. Solos and mutes stay as they are.
+  void SetVoiceChannels(std::uint32_t voices, std::uint32_t sung) {
+    voiceChannels_.store(voices & 0xFFFF, std::memory_order_relaxed);
+    sungChannels_.store(sung & voices & 0xFFFF, std::memory_order_relaxed);
   }
+  std::uint32_t voiceChannels() const { return voiceChannels_.load(std::memory_order_relaxed); }
+  std::uint32_t sungChannels() const { return sungChannels_.load(std::memory_order_relaxed); }
+  // Mute and solo leave the percentage as it is. A soloed accompaniment is heard with the other
+  // accompaniment, the sung voices silent.
+  void SetMuted(std::size_t channel, bool muted) { SetBit(muted_, channel, muted); }
+  void SetSoloed(std::size_t channel, bool soloed) { SetBit(soloed_, channel, soloed); }
   bool muted(std::size_t channel) const { return TestBit(muted_, channel); }
   bool soloed(std::size_t channel) const { return TestBit(soloed_, channel); }
-  // Muted, or a voice while another is soloed: mute wins over solo.
+  // Muted, or a sung voice while another voice is soloed: mute wins over solo.
   bool Silenced(std::size_t channel) const {
     const std::uint32_t solos = soloed_.load(std::memory_order_relaxed);
-    return muted(channel) || (channel < kVoices && solos != 0 && !soloed(channel));
+    return muted(channel) || (TestBit(sungChannels_, channel) && solos != 0 && !soloed(channel));
   }
   // The controller value for the song's `value` at the channel's percentage now.
   std::uint32_t Scaled(std::size_t channel, std::uint32_t value) const {
@@ -84,6 +92,8 @@ class VoiceVolumes {
   std::array<std::atomic<std::uint32_t>, kChannels> percent_;
   std::atomic<std::uint32_t> muted_{0};
   std::atomic<std::uint32_t> soloed_{0};
+  std::atomic<std::uint32_t> voiceChannels_{kFirstFourChannels};
+  std::atomic<std::uint32_t> sungChannels_{kFirstFourChannels};
   std::array<std::atomic<std::uint32_t>, kChannels> song_;
 };
 

@@ -130,7 +130,7 @@ int MidiFile::ScanSongInfo() {
   if (pickup_ != 0) {
     timeSignatures_.SetPickup(pickup_, division_);
   }
-  const TrackScan tracks = ScanTracks(tracks_);
+  TrackScan tracks = ScanTracks(tracks_);
   std::vector<std::uint16_t> noteChannels;
   noteChannels.reserve(tracks.tracks.size());
   for (const TrackSummary& track : tracks.tracks) {
@@ -138,30 +138,68 @@ int MidiFile::ScanSongInfo() {
   }
   voiceMap_.Make(noteChannels);
   words_ = FindWords(tracks.tracks, voiceMap_);
-  NameChannels(named, tracks);
+  voiceNotes_.clear();
+  for (const Voice& voice : voiceMap_.voices()) {
+    auto& byChannel = tracks.tracks[voice.track].notesByChannel;
+    voiceNotes_.emplace_back(byChannel.empty() ? std::vector<WrittenNote>{}
+                                               : std::move(byChannel[voice.channel]));
+  }
+  FindRoles(NameChannels(named, tracks), tracks);
   lastEventTick_ = tracks.lastEventTick;
   return found ? 1 : 0;
 }
 
-void MidiFile::NameChannels(const std::array<std::string, 16>& namedInFirstTrack,
-                            const TrackScan& tracks) {
+std::array<std::string, 16> MidiFile::NameChannels(
+    const std::array<std::string, 16>& namedInFirstTrack, const TrackScan& tracks) {
+  std::array<std::string, 16> given;
   if (voiceMap_.asWritten()) {
-    for (std::size_t i = 0; i < channelNames_.size(); ++i) {
-      const std::string& name =
-          namedInFirstTrack[i].empty() ? tracks.voiceNames[i] : namedInFirstTrack[i];
-      if (!name.empty()) {
-        channelNames_[i] = name;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+      given[i] = namedInFirstTrack[i].empty() ? tracks.voiceNames[i] : namedInFirstTrack[i];
+    }
+  } else {
+    std::array<bool, 16> named{};
+    for (const Voice& voice : voiceMap_.voices()) {
+      const std::string& name = tracks.tracks[voice.track].name;
+      if (!named[voice.playedOn] && !name.empty()) {
+        given[voice.playedOn] = name;
+      }
+      named[voice.playedOn] = true;
+    }
+  }
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    if (!given[i].empty()) {
+      channelNames_[i] = given[i];
+    }
+  }
+  return given;
+}
+
+void MidiFile::FindRoles(const std::array<std::string, 16>& givenNames, const TrackScan& tracks) {
+  // A channel several voices share is known by its name and its first voice's program.
+  const std::vector<std::uint8_t>& channels = voiceMap_.voiceChannels();
+  std::vector<RoleClues> clues;
+  std::vector<std::size_t> rowOfClue;
+  for (std::size_t row = 0; row < channels.size(); ++row) {
+    std::optional<std::uint8_t> program;
+    bool played = false;
+    for (const Voice& voice : voiceMap_.voices()) {
+      if (voice.playedOn == channels[row]) {
+        played = true;
+        const std::int16_t given = tracks.tracks[voice.track].programs[voice.channel];
+        if (!program && given >= 0) {
+          program = static_cast<std::uint8_t>(given);
+        }
       }
     }
-    return;
-  }
-  std::array<bool, 16> named{};
-  for (const Voice& voice : voiceMap_.voices()) {
-    const std::string& name = tracks.tracks[voice.track].name;
-    if (!named[voice.playedOn] && !name.empty()) {
-      channelNames_[voice.playedOn] = name;
+    if (played) {  // a channel no voice plays stays a sung row, as the window always showed it
+      clues.push_back({givenNames[channels[row]], program});
+      rowOfClue.push_back(row);
     }
-    named[voice.playedOn] = true;
+  }
+  roles_.assign(channels.size(), VoiceRole::kSung);
+  const std::vector<VoiceRole> found = VoiceRoles(clues);
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    roles_[rowOfClue[i]] = found[i];
   }
 }
 

@@ -15,6 +15,8 @@
 #include "smf/time_signature_map.h"
 #include "smf/track_cursor.h"
 #include "smf/voice_map.h"
+#include "smf/voice_notes.h"
+#include "smf/voice_roles.h"
 
 namespace quirelle::smf {
 
@@ -72,14 +74,20 @@ class MidiFile {
   const VoiceMap& voiceMap() const { return voiceMap_; }
   // Each voice's words, in the order of voiceMap().voices(), from the last scan.
   const std::vector<Words>& words() const { return words_; }
+  // Each voice's written notes, in the order of voiceMap().voices(), from the last scan.
+  const std::vector<VoiceNotes>& voiceNotes() const { return voiceNotes_; }
+  // Whether each of voiceMap().voiceChannels() is sung or accompaniment, from the last scan.
+  const std::vector<VoiceRole>& roles() const { return roles_; }
   // Tick of the song's last event other than end-of-track, from the last scan.
   std::uint32_t lastEventTick() const { return lastEventTick_; }
 
  private:
   void SetDefaultChannelNames();
   // Each channel a voice plays on bears that voice's name; with the voices as written, a name
-  // the first track gives a channel comes first.
-  void NameChannels(const std::array<std::string, 16>& namedInFirstTrack, const TrackScan& tracks);
+  // the first track gives a channel comes first. Returns the names the file gives (empty: none).
+  std::array<std::string, 16> NameChannels(const std::array<std::string, 16>& namedInFirstTrack,
+                                           const TrackScan& tracks);
+  void FindRoles(const std::array<std::string, 16>& givenNames, const TrackScan& tracks);
   // Builds one cursor per announced track chunk; false when a chunk header does not fit or a
   // first delta time is cut short.
   bool BuildTrackTable(const std::uint8_t* image, std::uint32_t imageLength);
@@ -98,6 +106,8 @@ class MidiFile {
   std::uint32_t pickup_ = 0;
   VoiceMap voiceMap_;
   std::vector<Words> words_;
+  std::vector<VoiceNotes> voiceNotes_;
+  std::vector<VoiceRole> roles_ = std::vector<VoiceRole>(4, VoiceRole::kSung);
   std::uint32_t lastEventTick_ = 0;
 };
 

@@ -19,9 +19,11 @@ struct OneTrack {
   std::string trackName;
   std::string instrumentName;
   std::uint16_t noteChannels = 0;  // bit c: channel c plays a note
+  std::array<std::int16_t, 16> programs{};
   std::uint32_t lastEventTick = 0;
   std::vector<TimedText> lyrics;
   std::vector<TimedText> texts;
+  NotePairer notes;
 };
 
 void Note(OneTrack& track, const TrackEvent& event) {
@@ -36,8 +38,14 @@ void Note(OneTrack& track, const TrackEvent& event) {
           .push_back({event.time,
                       std::string(reinterpret_cast<const char*>(event.data.get()), event.length)});
     }
-  } else if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
-    track.noteChannels |= static_cast<std::uint16_t>(1u << midi::ChannelOf(event.status));
+  } else if (midi::IsChannelStatus(event.status)) {
+    if (midi::KindOf(event.status) == midi::kNoteOn && event.data2 > 0) {
+      track.noteChannels |= static_cast<std::uint16_t>(1u << midi::ChannelOf(event.status));
+    } else if (midi::KindOf(event.status) == midi::kProgramChange &&
+               track.programs[midi::ChannelOf(event.status)] < 0) {
+      track.programs[midi::ChannelOf(event.status)] = static_cast<std::int16_t>(event.data1 & 0x7F);
+    }
+    track.notes.Message(event.time, event.status, event.data1, event.data2);
   }
   if (!event.IsEndOfTrack()) {
     track.lastEventTick = event.time;
@@ -46,6 +54,7 @@ void Note(OneTrack& track, const TrackEvent& event) {
 
 OneTrack ReadTrack(TrackCursor cursor) {
   OneTrack track;
+  track.programs.fill(-1);
   if (!PlaceOnFirstEvent(cursor)) {
     return track;
   }
@@ -66,8 +75,10 @@ TrackScan ScanTracks(const std::vector<TrackCursor>& tracks) {
     OneTrack track = ReadTrack(cursor);
     scan.lastEventTick = std::max(scan.lastEventTick, track.lastEventTick);
     const std::string& name = track.trackName.empty() ? track.instrumentName : track.trackName;
-    scan.tracks.push_back(
-        {name, track.noteChannels, std::move(track.lyrics), std::move(track.texts)});
+    scan.tracks.push_back({name, track.noteChannels, track.programs, std::move(track.lyrics),
+                           std::move(track.texts),
+                           track.noteChannels != 0 ? track.notes.Finish(track.lastEventTick)
+                                                   : std::vector<std::vector<WrittenNote>>{}});
     for (unsigned channel = 0; channel < scan.voiceNames.size(); ++channel) {
       const auto bit = static_cast<std::uint16_t>(1u << channel);
       if ((track.noteChannels & bit) != 0 && (claimed & bit) == 0) {

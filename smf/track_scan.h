@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "smf/track_cursor.h"
+#include "smf/voice_notes.h"
 
 namespace quirelle::smf {
 
@@ -19,12 +20,16 @@ struct TimedText {
 
 // One track: its first non-blank track name, else its first non-blank instrument name, trimmed
 // bytes as the file has them; and bit c set when a note-on (velocity above 0) uses channel c.
-// Its text (0x01) and lyric (0x05) events hold the words.
+// Its text (0x01) and lyric (0x05) events hold the words; its notes, by channel, the lines; its
+// first program change on each channel, what the channel is given to play (-1: none).
 struct TrackSummary {
   std::string name;
   std::uint16_t noteChannels = 0;
+  std::array<std::int16_t, 16> programs = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                           -1, -1, -1, -1, -1, -1, -1, -1};
   std::vector<TimedText> lyrics;
   std::vector<TimedText> texts;
+  std::vector<std::vector<WrittenNote>> notesByChannel;  // 16, or empty for a track of no notes
 };
 
 struct TrackScan {

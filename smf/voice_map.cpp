@@ -27,9 +27,25 @@ void VoiceMap::Make(const std::vector<std::uint16_t>& noteChannelsOfTracks) {
     for (Voice& voice : voices_) {
       voice.playedOn = voice.channel;
     }
-    return;
+  } else {
+    MakeTable(noteChannelsOfTracks.size());
   }
-  MakeTable(noteChannelsOfTracks.size());
+  ListVoiceChannels();
+}
+
+void VoiceMap::ListVoiceChannels() {
+  voiceChannels_.clear();
+  std::bitset<16> listed;
+  for (std::uint8_t channel = 0; channel < kSungVoices; ++channel) {
+    voiceChannels_.push_back(channel);
+    listed.set(channel);
+  }
+  for (const Voice& voice : voices_) {
+    if (!listed.test(voice.playedOn)) {
+      listed.set(voice.playedOn);
+      voiceChannels_.push_back(voice.playedOn);
+    }
+  }
 }
 
 bool VoiceMap::FitsAsWritten(const std::vector<std::uint16_t>& noteChannelsOfTracks) const {

@@ -2,10 +2,12 @@
 //
 // A voice is one track's notes on one channel: a (track, channel) pair with a note-on of velocity
 // above 0, never on channel 10, ordered by track in file order and, within a track, by channel.
-// Voices 1 to 4 are what the singer controls (volumes, names, rehearsal tracks), and the rest of
-// the program reaches them as channels 1 to 4. Files that put voice k on channel k already are
-// played as written; any other file (every part on one channel, staves past the channels a
-// lyrics track took) is played with voice k moved to channel k.
+// Files that put voice k on channel k already are played as written; any other file (every part on
+// one channel, staves past the channels a lyrics track took) is played with voice k moved to
+// channel k for the first four, and each further voice onto a channel of its own where one is
+// free. What the singer controls (volumes, names, rehearsal tracks) is a channel: channels 1 to 4,
+// then each further channel voices play on; voices left on one channel (a piano's two staves)
+// share it.
 #pragma once
 
 #include <array>
@@ -32,6 +34,9 @@ class VoiceMap {
   // True when every channel message plays where the file writes it.
   bool asWritten() const { return moved_.empty(); }
   const std::vector<Voice>& voices() const { return voices_; }
+  // The channels the singer controls, numbered as the window and the tool number voices: 0 to 3,
+  // then each further channel a voice plays on, in voice order. At most 15 (never channel 10).
+  const std::vector<std::uint8_t>& voiceChannels() const { return voiceChannels_; }
   // The channel a message of `track` written on `channel` plays on, or kLeftOut.
   std::uint8_t ChannelFor(std::uint32_t track, std::uint8_t channel) const {
     return moved_.empty() || track >= moved_.size() ? channel : moved_[track][channel];
@@ -42,8 +47,10 @@ class VoiceMap {
   // Voice k on channel k, further voices off channels 1 to 4; false when no channel is free.
   bool PlaceVoices();
   void MakeTable(std::size_t trackCount);
+  void ListVoiceChannels();
 
   std::vector<Voice> voices_;
+  std::vector<std::uint8_t> voiceChannels_ = {0, 1, 2, 3};
   std::vector<std::array<std::uint8_t, 16>> moved_;  // by track; empty when as written
 };
 

@@ -174,6 +174,7 @@ bool CPlayerDlg::OnInitDialog() {
   AddTransportKeys();
   AddRecentFilesMenu();
   SetUpWordsLine();
+  SetUpNotesView();
   if (!m_strStartFile.empty()) {
     // Once the window is up and painted, so that a message box about the file has a window to
     // stand on, and the window is seen while the song's load waits for the SoundFont.
@@ -236,17 +237,22 @@ void CPlayerDlg::ShowSongInControls(const QString& fileTitle) {
   }
   const auto& names = m_player.channelNames();
   auto name = [&](int channel) {
-    return QString::fromStdString(smf::DisplayText(names[static_cast<std::size_t>(channel)]));
+    const QString text =
+        QString::fromStdString(smf::DisplayText(names[static_cast<std::size_t>(channel)]));
+    return Accompanies(static_cast<std::size_t>(channel)) ? text + tr(" (accompaniment)") : text;
   };
   m_editName1->setText(name(0));
   m_editName2->setText(name(1));
   m_editName3->setText(name(2));
   m_editName4->setText(name(3));
   NameVoiceToggles();
+  ShowMoreRows();
   m_sliderTempo->SetRange(20, 500);
   m_sliderTempo->SetPos(m_nTempo);
   m_strPosition = QString::asprintf("%lu", 0UL);
   ShowWords(std::nullopt);
+  MoveNotes(false);
+  ShowNotes();
   SetWindowText(g_strAppTitle + QStringLiteral(" playing: ") + fileTitle);
 }
 

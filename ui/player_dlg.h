@@ -28,8 +28,10 @@
 #include "ui/framework/file_chooser.h"
 #include "ui/framework/slider_ctrl.h"
 #include "ui/framework/spin_ctrl.h"
+#include "ui/notes_view.h"
 #include "ui/player_messages.h"
 #include "ui/song_memory.h"
+#include "ui/voice_rows.h"
 
 namespace quirelle::ui {
 
@@ -39,6 +41,8 @@ inline constexpr int StateRewound = 1;
 inline constexpr int StatePlaying = 2;
 inline constexpr int StatePaused = 3;
 inline constexpr int StateStopped = 4;
+// Stopped to go on from a bar of the notes view: the device's close starts the music again.
+inline constexpr int StateSeeking = 5;
 
 class CPlayerDlg : public framework::CDialog {
   Q_OBJECT
@@ -56,6 +60,7 @@ class CPlayerDlg : public framework::CDialog {
   int tempo() const { return m_nTempo; }
   const std::string& fileName() const { return m_strFileName; }
   player::CNotifyingPlayer& engine() { return m_player; }
+  NotesView& notesView() { return *m_viewNotes; }
 
   // Opens `path` once the window is up, as the command line asks.
   void OpenOnStart(const std::string& path) { m_strStartFile = path; }
@@ -75,6 +80,7 @@ class CPlayerDlg : public framework::CDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void OnPlay();
@@ -110,6 +116,13 @@ class CPlayerDlg : public framework::CDialog {
   void LeaveOnlyOpenEnabled();
   void SetButtons(bool open, bool rewind, bool play, bool pause, bool stop);
   void SendVolumes();
+  // The channel each voice row controls (the first four: channels 1 to 4), and whether it is
+  // accompaniment.
+  std::vector<std::uint8_t> RowChannels() const;
+  bool Accompanies(std::size_t row) const;
+  // The rows past the fourth for the song held, and the window's height for them.
+  void ShowMoreRows();
+  void PlaceMoreRows();
   framework::CSliderCtrl* VolumeSlider(int channel) const;
 
   // The practice row (player_dlg_practice.cpp).
@@ -138,6 +151,20 @@ class CPlayerDlg : public framework::CDialog {
   void SetUpWordsLine();
   void FollowVoice(int voice);
 
+  // The notes view (player_dlg_notes.cpp), right of the controls; the window becomes resizable.
+  void SetUpNotesView();
+  void PlaceNotesView();
+  // The view's picture of the song held, as the window's settings are now; empty for none.
+  void ShowNotes();
+  // The voice the notes view and the words line follow, as an index of the voice map.
+  std::size_t FollowedVoiceIndex() const;
+  // The view keeps still (paused, stopped, waiting) at the heard position or the passage start.
+  void MoveNotes(bool moving);
+  // Each voice row's name carries its voice's colour.
+  void MarkVoiceColours();
+  void ChooseBars(int from, int to);
+  void PlayFromBar(int bar);
+
   // Remembering (player_dlg_memory.cpp).
   SongSettings CurrentSettings() const;
   void RememberSong();
@@ -147,7 +174,7 @@ class CPlayerDlg : public framework::CDialog {
   void ShowRecentFiles(const QPoint& globalPosition);
 
   // In the order their construction and destruction need.
-  int m_nVolume[4] = {0, 0, 0, 0};
+  int m_nVolume[kVoiceRowsMost] = {};  // by voice row
   int m_nState = StateLoaded;
   QLineEdit* m_editName4 = nullptr;
   QLineEdit* m_editName3 = nullptr;
@@ -176,7 +203,7 @@ class CPlayerDlg : public framework::CDialog {
   int m_nFromBar = 0;  // 0: from the song's start
   int m_nToBar = 0;    // 0: to the song's end
   int m_nPickup = 0;   // beats before bar 1 the file does not write; 0: none
-  // 1 to 4: the voice whose words are shown; 0: the first with words.
+  // 1 to 16: the channel of the voice whose words are shown; 0: the first with words.
   int m_nWordsVoice = 0;
   bool m_bLoop = false;
   bool m_bCountIn = false;
@@ -186,13 +213,17 @@ class CPlayerDlg : public framework::CDialog {
   int m_nKey = 0;      // semitones
   int m_nSpeedUp = 0;  // points of the written tempo faster each repeat; 0: off
   bool m_bStartingNotes = false;
-  bool m_bMute[4] = {false, false, false, false};
-  bool m_bSolo[4] = {false, false, false, false};
+  bool m_bMute[kVoiceRowsMost] = {};
+  bool m_bSolo[kVoiceRowsMost] = {};
   framework::CSpinCtrl* m_spinKey = nullptr;
   framework::CSpinCtrl* m_spinSpeedUp = nullptr;
   SongMemory m_memory;
   std::unique_ptr<QMenu> m_menuRecent;  // the Open button's recent files
   QTimer* m_timerWords = nullptr;       // while playing: the position, for the words line
+  NotesView* m_viewNotes = nullptr;     // owned by the window
+  QSize m_sizeControls;                 // the dialog's controls: the template's size
+  QWidget* m_markVoice[4] = {};         // under each name: the colour of its notes
+  VoiceRows* m_rowsMore = nullptr;      // voice rows past the fourth, under the controls
   PostingListener m_listener;           // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;

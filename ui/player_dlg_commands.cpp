@@ -174,8 +174,9 @@ void CPlayerDlg::LeaveOnlyOpenEnabled() {
 }
 
 void CPlayerDlg::SendVolumes() {
-  for (std::uint32_t channel = 0; channel < 4; ++channel) {
-    m_player.SetChannelVolume(channel, static_cast<std::uint32_t>(m_nVolume[channel]));
+  const std::vector<std::uint8_t> channels = RowChannels();
+  for (std::size_t row = 0; row < channels.size() && row < kVoiceRowsMost; ++row) {
+    m_player.SetChannelVolume(channels[row], static_cast<std::uint32_t>(m_nVolume[row]));
   }
 }
 
@@ -186,6 +187,7 @@ void CPlayerDlg::OnPlay() {
   }
   m_player.Play(m_bAutoReplay);
   m_timerWords->start();
+  MoveNotes(true);
   SendVolumes();
   m_player.SetTempoPercent(static_cast<std::uint32_t>(m_nTempo));
   SetButtons(false, false, false, true, true);
@@ -196,9 +198,11 @@ void CPlayerDlg::OnPause() {
   if (m_player.paused()) {
     m_player.Resume();
     m_btnRewind->setEnabled(false);
+    MoveNotes(true);
   } else {
     m_player.Pause();
     m_btnRewind->setEnabled(true);
+    MoveNotes(false);
   }
   m_btnPlay->setEnabled(false);
   m_btnPause->setEnabled(true);
@@ -217,6 +221,7 @@ void CPlayerDlg::OnStop() {
   m_player.title().clear();
   ClearPracticeRow();
   ShowWords(std::nullopt);
+  ShowNotes();
   SetWindowText(g_strAppTitle);
   UpdateData(false);
 }
@@ -284,7 +289,13 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
 }
 
 std::intptr_t CPlayerDlg::OnPlayedOff(std::uintptr_t, std::intptr_t) {
+  if (m_nState != StateSeeking) {
+    MoveNotes(false);
+  }
   switch (m_nState) {
+    case StateSeeking:  // the song loaded at the bar chosen plays on
+      OnPlay();
+      break;
     case StateStopped:
       LeaveOnlyOpenEnabled();
       break;

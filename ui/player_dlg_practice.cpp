@@ -106,9 +106,9 @@ void CPlayerDlg::ClearPracticeRow() {
   m_nKey = 0;
   m_nSpeedUp = 0;
   m_bStartingNotes = false;
+  std::fill(std::begin(m_bMute), std::end(m_bMute), false);
+  std::fill(std::begin(m_bSolo), std::end(m_bSolo), false);
   for (int channel = 0; channel < 4; ++channel) {
-    m_bMute[channel] = false;
-    m_bSolo[channel] = false;
     EnableDlgItem(res::kIdcMute1 + channel, false);
     EnableDlgItem(res::kIdcSolo1 + channel, false);
   }
@@ -179,9 +179,10 @@ void CPlayerDlg::SendPracticeTools() {
   m_player.SetTranspose(m_nKey);
   m_player.SetSpeedUp(static_cast<std::uint32_t>(m_nSpeedUp), player::kDefaultSpeedTarget);
   m_player.SetStartingNotes(m_bStartingNotes);
-  for (int channel = 0; channel < 4; ++channel) {
-    m_player.SetVoiceMuted(static_cast<std::uint32_t>(channel), m_bMute[channel]);
-    m_player.SetVoiceSoloed(static_cast<std::uint32_t>(channel), m_bSolo[channel]);
+  const std::vector<std::uint8_t> channels = RowChannels();
+  for (std::size_t row = 0; row < channels.size() && row < kVoiceRowsMost; ++row) {
+    m_player.SetVoiceMuted(channels[row], m_bMute[row]);
+    m_player.SetVoiceSoloed(channels[row], m_bSolo[row]);
   }
 }
 
@@ -225,6 +226,7 @@ void CPlayerDlg::PracticeChanged() {
     SetRepeats(passage, m_bLoop, m_bCountIn);
     m_player.SetPassage(passage);
   }
+  ShowNotes();
   UpdateData(false);
 }
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 
 #include "smf/lyrics.h"
 #include "ui/player_dlg.h"
@@ -142,13 +143,20 @@ bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CPlayerDlg::FollowVoice(int voice) {
   const smf::MidiFile& file = m_player.file();
-  if (m_strFileName.empty() ||
-      smf::WordsOnChannel(file.words(), file.voiceMap(), static_cast<std::uint8_t>(voice - 1)) ==
-          nullptr) {
-    return;  // a voice without words leaves the line as it is
+  const auto channel = static_cast<std::uint8_t>(voice - 1);
+  const auto& voices = file.voiceMap().voices();
+  const bool sings = std::any_of(voices.begin(), voices.end(),
+                                 [&](const smf::Voice& v) { return v.playedOn == channel; });
+  // In a song with words a voice without them leaves the line as it is; in a song without, any
+  // voice can be followed in the notes view.
+  const bool hasWords = smf::WordsOnChannel(file.words(), file.voiceMap(), channel) != nullptr;
+  const bool songHasWords = smf::FirstChannelWithWords(file.words(), file.voiceMap()).has_value();
+  if (m_strFileName.empty() || !sings || (songHasWords && !hasWords)) {
+    return;
   }
   m_nWordsVoice = voice;
   RememberSong();
+  ShowNotes();
   stream::MMTIME time{};
   time.wType = stream::TIME_TICKS;
   const bool known = m_player.playing() && m_player.GetPosition(&time) != 0;

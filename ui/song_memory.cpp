@@ -77,7 +77,7 @@ std::optional<SongSettings> SongMemory::Recall(const std::string& path) const {
   song.loop = settings_.value(group + QStringLiteral("loop"), false).toBool();
   song.countIn = settings_.value(group + QStringLiteral("countIn"), false).toBool();
   song.pickup = ReadInt(settings_, group + QStringLiteral("pickup"), 0, 0, 255);
-  song.wordsVoice = ReadInt(settings_, group + QStringLiteral("wordsVoice"), 0, 0, 4);
+  song.wordsVoice = ReadInt(settings_, group + QStringLiteral("wordsVoice"), 0, 0, 16);
   song.tempo = ReadInt(settings_, group + QStringLiteral("tempo"), 100, 20, 500);
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = ReadInt(settings_, group + VolumeKey(channel), 100, 0, 100);
@@ -154,6 +154,15 @@ void SongMemory::StoreRecentFiles(const std::vector<std::string>& files) {
   }
   settings_.setValue(kRecentKey, stored);
   Save();
+}
+
+std::optional<QSize> SongMemory::WindowSize() const {
+  const QSize size = settings_.value(QStringLiteral("window/size")).toSize();
+  return size.isValid() && !size.isEmpty() ? std::optional<QSize>(size) : std::nullopt;
+}
+
+void SongMemory::RememberWindowSize(QSize size) {
+  settings_.setValue(QStringLiteral("window/size"), size);
 }
 
 void SongMemory::Save() {

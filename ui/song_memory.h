@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QSettings>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <optional>
@@ -16,6 +17,8 @@
 namespace quirelle::ui {
 
 inline constexpr int kRecentFilesKept = 8;
+// The most voice rows a song has: one for each channel but the drums'.
+inline constexpr std::size_t kVoiceRowsMost = 15;
 // The organisation and application name of the settings.
 inline constexpr char kSettingsName[] = "quirelle";
 
@@ -26,14 +29,16 @@ struct SongSettings {
   bool countIn = false;
   int pickup = 0;   // beats before bar 1 the file does not write
   int tempo = 100;  // percent of the written tempo
-  // The voice (1 to 4) whose words the window shows; 0: the first with words.
+  // The channel (1 to 16) of the voice whose words the window shows; 0: the first with words.
   int wordsVoice = 0;
-  std::array<int, 4> volumes{100, 100, 100, 100};
+  // By voice row.
+  std::array<int, kVoiceRowsMost> volumes{100, 100, 100, 100, 100, 100, 100, 100,
+                                          100, 100, 100, 100, 100, 100, 100};
   int key = 0;      // semitones, -12 to 12
   int speedUp = 0;  // points faster each repeat; 0: off
   bool startingNotes = false;
-  std::array<bool, 4> muted{};
-  std::array<bool, 4> soloed{};
+  std::array<bool, kVoiceRowsMost> muted{};
+  std::array<bool, kVoiceRowsMost> soloed{};
 
   bool operator==(const SongSettings&) const = default;
 };
@@ -52,6 +57,11 @@ class SongMemory {
   // Puts `path` first.
   void AddRecentFile(const std::string& path);
   void RemoveRecentFile(const std::string& path);
+
+  // The window's size as the user left it; none before they resized it. Written with the other
+  // settings' next save, or when the program ends.
+  std::optional<QSize> WindowSize() const;
+  void RememberWindowSize(QSize size);
 
   // The first time the settings could not be saved in this run, what to tell the user; nothing
   // otherwise, and nothing again.

@@ -58,6 +58,10 @@ MMRESULT midiStreamPosition(HMIDISTRM stream, MMTIME* time, std::uint32_t timeSi
   return OnStream(stream, [&](StreamCore& core) { return core.Position(time, timeSize); });
 }
 
+MMRESULT StreamHeardPosition(HMIDISTRM stream, MMTIME* time) {
+  return OnStream(stream, [&](StreamCore& core) { return core.HeardPosition(time); });
+}
+
 MMRESULT midiOutShortMsg(HMIDISTRM stream, std::uint32_t message) {
   return OnStream(stream, [&](StreamCore& core) { return core.ShortMsg(message); });
 }

@@ -47,6 +47,9 @@ MMRESULT midiOutReset(HMIDISTRM stream);
 MMRESULT midiStreamClose(HMIDISTRM stream);
 MMRESULT midiStreamPosition(HMIDISTRM stream, MMTIME* time, std::uint32_t timeSize);
 MMRESULT midiOutShortMsg(HMIDISTRM stream, std::uint32_t message);
+// The position in ticks of the sound heard now, which trails midiStreamPosition by what the
+// device has rendered ahead.
+MMRESULT StreamHeardPosition(HMIDISTRM stream, MMTIME* time);
 
 // The default device: the embedded synthesizer when a SoundFont and an audio output can be had,
 // else the first ALSA synthesizer port.

@@ -238,6 +238,19 @@ MMRESULT StreamCore::Position(MMTIME* time, std::uint32_t timeSize) {
   });
 }
 
+MMRESULT StreamCore::HeardPosition(MMTIME* time) {
+  const auto check = [&] { return time == nullptr ? MMSYSERR_INVALPARAM : MMSYSERR_NOERROR; };
+  return Operate(StreamOperation::kPosition, Wake::kNo, check, [&] {
+    const std::uint64_t now = device_->Now();
+    const std::uint64_t position = timeline_->PositionAt(now);
+    // At the tempo now: a tempo change within the lag (a few blocks) shifts it by a tick or two.
+    const std::uint64_t lag = timeline_->clock().TicksUntil(Stamp{}, device_->HeardLag(now));
+    time->wType = TIME_TICKS;
+    time->u.ticks = static_cast<std::uint32_t>(position > lag ? position - lag : 0);
+    return MMSYSERR_NOERROR;
+  });
+}
+
 MMRESULT StreamCore::ShortMsg(std::uint32_t message) {
   return Operate(StreamOperation::kShortMsg, Wake::kNo, NoCheck, [&] {
     SendNow(SentMessage::Kind::kShortMsg, message & 0xFFFFFFu, device_->Now());

@@ -122,6 +122,9 @@ class StreamDevice {
   virtual void Shutdown() {}
   // Called on the callback thread just before the callback receives `message`.
   virtual void OnDeliver(std::uint32_t /*message*/) {}
+  // How far the sound heard now trails `now` (a Now() just read), in device units: audio rendered
+  // ahead and still in the output's buffers.
+  virtual std::uint64_t HeardLag(std::uint64_t /*now*/) const { return 0; }
 };
 
 enum class CallbackPolicy {
@@ -170,6 +173,8 @@ class StreamCore {
   MMRESULT Reset();
   MMRESULT Close();
   MMRESULT Position(MMTIME* time, std::uint32_t timeSize);
+  // The position, in ticks, of what is heard now: Position less the device's lag.
+  MMRESULT HeardPosition(MMTIME* time);
   MMRESULT ShortMsg(std::uint32_t message);
 
   // Device side: play what is due at or before (PlayUntil) or strictly before (PlayBefore)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -188,6 +189,59 @@ TEST(Transport, AVolumeWrittenBeforeAPercentChangeIsMendedWhenItPlays) {
   EXPECT_EQ(rig.Recorded(Kind::kShortMsg).size(), count);
   rig.engine.Stop();
 }
+
+// A madrigal's five voices on channels 1 to 5 and a piano on channel 6, each at the song's
+// volume 100: a mute or solo while playing sends each voice's channel what it now sounds at.
+struct SilenceCase {
+  const char* name;
+  std::uint32_t channel;  // 0-based
+  bool solo;
+  std::array<std::uint32_t, 6> sent;  // channels 1 to 6; 0xFF: nothing sent
+};
+
+class FivePartsAndPiano : public ::testing::TestWithParam<SilenceCase> {};
+
+TEST_P(FivePartsAndPiano, MuteAndSoloReachEveryVoicesChannel) {
+  const SilenceCase& c = GetParam();
+  std::vector<TrackData> tracks;
+  const char* names[] = {"Canto", "Quinto", "Alto", "Tenore", "Basso", "Piano"};
+  for (std::uint8_t channel = 0; channel < 6; ++channel) {
+    TrackData track;
+    track.Text(0, 0x03, names[channel]).Event(0, {static_cast<std::uint8_t>(0xC0 | channel), 0});
+    track.Event(0, {static_cast<std::uint8_t>(0x90 | channel), 60, 100})
+        .Event(1920, {static_cast<std::uint8_t>(0x80 | channel), 60, 0})
+        .End();
+    tracks.push_back(track);
+  }
+  TransportRig rig;
+  ASSERT_EQ(rig.Load(MidiImage(1, 480, tracks)), 1);
+  ASSERT_EQ(rig.engine.Play(false), 1);
+  rig.driver.Advance(kSecond / 10);
+  rig.driver.WaitIdle();
+  if (c.solo) {
+    rig.engine.SetVoiceSoloed(c.channel, true);
+  } else {
+    rig.engine.SetVoiceMuted(c.channel, true);
+  }
+  std::array<std::uint32_t, 6> sent;
+  sent.fill(0xFF);
+  for (const auto& message : rig.Recorded(Kind::kShortMsg)) {
+    ASSERT_EQ(message.message & 0xFFF0, 0x07B0u);
+    ASSERT_LT(message.message & 0x0F, 6u);
+    sent[message.message & 0x0F] = message.message >> 16;
+  }
+  EXPECT_EQ(sent, c.sent);
+  rig.engine.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FivePartsAndPiano,
+    ::testing::Values(SilenceCase{"MutingTheFifth", 4, false, {100, 100, 100, 100, 0, 100}},
+                      SilenceCase{"SoloingTheFifthLeavesThePiano", 4, true, {0, 0, 0, 0, 100, 100}},
+                      SilenceCase{"SoloingTheFirst", 0, true, {100, 0, 0, 0, 0, 100}},
+                      SilenceCase{
+                          "SoloingThePianoSilencesTheSingers", 5, true, {0, 0, 0, 0, 0, 100}}),
+    [](const ::testing::TestParamInfo<SilenceCase>& info) { return std::string(info.param.name); });
 
 // Runs Stop while the device clock moves on in steps of 50 ms.
 int StopWhileTimePasses(TransportRig& rig, std::uint64_t* waitedMicros) {

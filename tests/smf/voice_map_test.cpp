@@ -33,6 +33,7 @@ struct VoiceCase {
   bool asWritten;
   std::vector<std::tuple<std::uint32_t, int, int>> voices;  // track, channel, played on (1-based)
   std::vector<Routed> routes = {};
+  std::vector<int> rows = {1, 2, 3, 4};  // the channels the singer controls, 1-based
 };
 
 const VoiceCase kVoiceCases[] = {
@@ -41,6 +42,30 @@ const VoiceCase kVoiceCases[] = {
      true,
      {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}},
      {{0, 1, 1}, {3, 7, 7}}},
+    {"MuseScoreFiveParts",
+     {0, Ch({1}), Ch({2}), Ch({3}), Ch({4}), Ch({5})},
+     true,
+     {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}, {5, 5, 5}},
+     {{5, 5, 5}},
+     {1, 2, 3, 4, 5}},
+    {"Music21FivePartsOnChannelOne",
+     {0, Ch({1}), Ch({1}), Ch({1}), Ch({1}), Ch({1})},
+     false,
+     {{1, 1, 1}, {2, 1, 2}, {3, 1, 3}, {4, 1, 4}, {5, 1, 5}},
+     {{5, 1, 5}, {0, 5, kOut}},
+     {1, 2, 3, 4, 5}},
+    {"ChoirSoloAndPianoStavesSharingAChannel",
+     {0, Ch({1}), Ch({2}), Ch({3}), Ch({4}), Ch({5}), Ch({6}), Ch({6})},
+     true,
+     {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}, {5, 5, 5}, {6, 6, 6}, {7, 6, 6}},
+     {{7, 6, 6}},
+     {1, 2, 3, 4, 5, 6}},
+    {"LilyPondChoirSoloAndPianoPastALyricsTrack",
+     {0, 0, Ch({2}), Ch({3}), Ch({4}), Ch({5}), Ch({6}), Ch({7}), Ch({7})},
+     false,
+     {{2, 2, 1}, {3, 3, 2}, {4, 4, 3}, {5, 5, 4}, {6, 6, 6}, {7, 7, 7}, {8, 7, 7}},
+     {{6, 6, 6}, {8, 7, 7}},
+     {1, 2, 3, 4, 6, 7}},
     {"Music21FourTracksOnChannelOne",
      {0, Ch({1}), Ch({1}), Ch({1}), Ch({1})},
      false,
@@ -69,7 +94,8 @@ const VoiceCase kVoiceCases[] = {
      {Ch({1}), Ch({2}), Ch({3}), Ch({4}), Ch({2})},
      false,
      {{0, 1, 1}, {1, 2, 2}, {2, 3, 3}, {3, 4, 4}, {4, 2, 5}},
-     {{4, 2, 5}, {1, 2, 2}, {0, 2, 2}}},
+     {{4, 2, 5}, {1, 2, 2}, {0, 2, 2}},
+     {1, 2, 3, 4, 5}},
     {"DrumsOnTenAreNoVoice",
      {Ch({1, 10}), Ch({1}), Ch({10})},
      false,
@@ -100,7 +126,8 @@ const VoiceCase kVoiceCases[] = {
       {14, 15, 15},
       {15, 16, 16},
       {16, 2, 2}},
-     {{1, 1, 1}}},
+     {{1, 1, 1}},
+     {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16}},
 };
 
 class VoiceTable : public ::testing::TestWithParam<VoiceCase> {};
@@ -115,6 +142,11 @@ TEST_P(VoiceTable, FindsTheVoicesAndRoutesEveryChannelMessage) {
     voices.emplace_back(voice.track, voice.channel + 1, voice.playedOn + 1);
   }
   EXPECT_EQ(voices, c.voices);
+  std::vector<int> rows;
+  for (const std::uint8_t channel : map.voiceChannels()) {
+    rows.push_back(channel + 1);
+  }
+  EXPECT_EQ(rows, c.rows);
   for (const Routed& route : c.routes) {
     const std::uint8_t on =
         map.ChannelFor(route.track, static_cast<std::uint8_t>(route.channel - 1));

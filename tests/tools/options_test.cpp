@@ -10,17 +10,19 @@ namespace quirelle::render {
 namespace {
 
 TEST(RenderOptions, AcceptsEveryOption) {
-  const auto parsed = ParseOptions({"--tempo",     "150",        "--volumes", "100,80,0,50",
+  const auto parsed = ParseOptions({"--tempo",     "150",        "--volumes", "100,80,0,50,7",
                                     "--soundfont", "gm.sf2",     "--rate",    "48000",
                                     "--from-bar",  "3",          "--to-bar",  "012",
                                     "--count-in",  "--loop",     "4",         "--format",
                                     "FLAC",        "-o",         "out.wav",   "--transpose",
-                                    "-03",         "--mute",     "2",         "--solo",
+                                    "-03",         "--mute",     "2,15",      "--solo",
                                     "1,3",         "--speed-up", "10:090",    "--starting-notes",
                                     "song.mid"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->tempoPercent, 150u);
-  EXPECT_EQ(parsed.options->volumes, (std::array<std::uint32_t, 4>{100, 80, 0, 50}));
+  EXPECT_EQ(parsed.options->volumes,
+            (std::array<std::uint32_t, kMostVoices>{100, 80, 0, 50, 7, 100, 100, 100, 100, 100, 100,
+                                                    100, 100, 100, 100}));
   EXPECT_EQ(parsed.options->soundFont, "gm.sf2");
   EXPECT_EQ(parsed.options->sampleRate, 48000u);
   EXPECT_EQ(parsed.options->fromBar, 3);
@@ -34,8 +36,11 @@ TEST(RenderOptions, AcceptsEveryOption) {
   EXPECT_FALSE(parsed.options->help || parsed.options->version);
   EXPECT_EQ(parsed.options->midiPath, "song.mid");
   EXPECT_EQ(parsed.options->transpose, -3);
-  EXPECT_EQ(parsed.options->muted, (std::array<bool, 4>{false, true, false, false}));
-  EXPECT_EQ(parsed.options->soloed, (std::array<bool, 4>{true, false, true, false}));
+  EXPECT_EQ(parsed.options->muted,
+            (std::array<bool, kMostVoices>{false, true, false, false, false, false, false, false,
+                                           false, false, false, false, false, false, true}));
+  EXPECT_EQ(parsed.options->soloed,
+            (std::array<bool, kMostVoices>{true, false, true, false, false}));
   EXPECT_EQ(parsed.options->speedStep, 10u);
   EXPECT_EQ(parsed.options->speedTarget, 90u);
   EXPECT_TRUE(parsed.options->startingNotes);
@@ -132,7 +137,9 @@ TEST(RenderOptions, DefaultsAndEvents) {
   ASSERT_TRUE(parsed.options);
   EXPECT_TRUE(parsed.options->events);
   EXPECT_EQ(parsed.options->tempoPercent, 100u);
-  EXPECT_EQ(parsed.options->volumes, (std::array<std::uint32_t, 4>{100, 100, 100, 100}));
+  std::array<std::uint32_t, kMostVoices> full;
+  full.fill(100);
+  EXPECT_EQ(parsed.options->volumes, full);
   EXPECT_EQ(parsed.options->sampleRate, 44100u);
   const auto info = ParseOptions({"--info", "a.mid"});
   ASSERT_TRUE(info.options);
@@ -155,15 +162,16 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--events", "a.mid", "b.mid"}, "b.mid"},
       {{"--events", "-o", "x.wav", "a.mid"}, "-o,--parts,--events,--info"},
       {{"--info", "--events", "a.mid"}, "-o,--parts,--events,--info"},
+      {{"--picture", "x.svg", "--events", "a.mid"}, "--picture"},
+      {{"--voice", "17", "--picture", "x.svg", "a.mid"}, "--voice"},
       {{"--tempo", "19", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "501", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "1e2", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "0x20", "--events", "a.mid"}, "--tempo"},
       {{"--tempo", "--events", "a.mid"}, "--tempo"},
-      {{"--volumes", "100,100,100", "--events", "a.mid"}, "--volumes"},
       {{"--volumes", "100,100,100,101", "--events", "a.mid"}, "--volumes"},
-      {{"--volumes", "100,100,100,100,100", "--events", "a.mid"}, "--volumes"},
-      {{"--volumes", "1,2,,4", "--events", "a.mid"}, "--volumes"},
+      {{"--volumes", "1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1", "--events", "a.mid"}, "--volumes"},
+      {{"--mute", "16", "--events", "a.mid"}, "--mute"},
       {{"--rate", "0", "--events", "a.mid"}, "--rate"},
       {{"--loud", "--events", "a.mid"}, "--loud"},
       {{"--events", "a.mid", "-o"}, "-o"},
@@ -188,8 +196,6 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--lyrics", "--events", "a.mid"}, "-o,--parts,--events,--info"},
       {{"--transpose", "13", "--events", "a.mid"}, "--transpose"},
       {{"--transpose", "-1-", "--events", "a.mid"}, "--transpose"},
-      {{"--mute", "5", "--events", "a.mid"}, "--mute"},
-      {{"--mute", "1,2,3,4,1", "--events", "a.mid"}, "--mute"},
       {{"--mute", "", "--events", "a.mid"}, "--mute"},
       {{"--events", "--mute", "2", "3", "a.mid"}, "a.mid"},  // 3 is the file: a.mid one too many
       {{"--solo", "1,0", "--events", "a.mid"}, "--solo"},
@@ -235,8 +241,28 @@ TEST(RenderPartFiles, VoiceNamesBecomeFileNames) {
   }
 }
 
+std::vector<SungVoice> Sung(const std::vector<std::string>& names,
+                            const std::vector<std::uint32_t>& channels = {0, 1, 2, 3}) {
+  std::vector<SungVoice> sung;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    sung.push_back({names[i], static_cast<std::uint32_t>(i + 1), channels[i]});
+  }
+  return sung;
+}
+
+// `volumes` as "c:v" for each channel not at 100.
+std::string NotFull(const std::array<std::uint32_t, 16>& volumes) {
+  std::string text;
+  for (std::size_t channel = 0; channel < volumes.size(); ++channel) {
+    if (volumes[channel] != 100) {
+      text += std::to_string(channel + 1) + ":" + std::to_string(volumes[channel]) + " ";
+    }
+  }
+  return text;
+}
+
 TEST(RenderPartFiles, EachVoiceOverTheOthersThenTuttiWithDistinctNames) {
-  const std::vector<std::pair<std::array<std::string, 4>, std::vector<std::string>>> rows = {
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> rows = {
       {{"Soprano", "Alto", "Tenor", "Bass"},
        {"Soprano.ogg", "Alto.ogg", "Tenor.ogg", "Bass.ogg", "Tutti.ogg"}},
       {{"choir aahs", "choir aahs", "Choir Aahs", "choir aahs (2)"},
@@ -246,32 +272,54 @@ TEST(RenderPartFiles, EachVoiceOverTheOthersThenTuttiWithDistinctNames) {
        {"Voice 1.ogg", "Voice 2.ogg", "Voice 1 (2).ogg", "tutti (2).ogg", "Tutti.ogg"}},
   };
   for (const auto& [names, fileNames] : rows) {
-    const std::vector<PartFile> parts = PartFiles(names, "ogg");
+    const std::vector<PartFile> parts = PartFiles(Sung(names), "ogg");
     ASSERT_EQ(parts.size(), 5u);
     for (std::size_t i = 0; i < parts.size(); ++i) {
       EXPECT_EQ(parts[i].fileName, fileNames[i]) << i;
     }
   }
-  const std::vector<PartFile> parts = PartFiles({"S", "A", "T", "B"}, "wav");
-  for (std::uint32_t voice = 0; voice < 4; ++voice) {
-    std::array<std::uint32_t, 4> volumes{30, 30, 30, 30};
-    volumes[voice] = 100;
-    EXPECT_EQ(parts[voice].volumes, volumes);
-    EXPECT_EQ(parts[voice].centredChannel, voice);
-  }
-  EXPECT_EQ(parts[4].volumes, (std::array<std::uint32_t, 4>{100, 100, 100, 100}));
-  EXPECT_FALSE(parts[4].centredChannel);
+}
 
-  const std::vector<PartFile> minus = PartFiles({"S", "s minus", "", "B"}, "wav", true);
-  const std::vector<std::string> minusNames = {"S minus (2).wav", "s minus minus.wav",
-                                               "Voice 3 minus.wav", "B minus.wav"};
-  ASSERT_EQ(minus.size(), 9u);
-  for (std::uint32_t voice = 0; voice < 4; ++voice) {
-    std::array<std::uint32_t, 4> volumes{100, 100, 100, 100};
-    volumes[voice] = 0;
-    EXPECT_EQ(minus[5 + voice].fileName, minusNames[voice]);
-    EXPECT_EQ(minus[5 + voice].volumes, volumes);
-    EXPECT_FALSE(minus[5 + voice].centredChannel);
+// Each sung voice over the others at 30 %, the tutti, the minus tracks; channels no sung voice
+// plays on (an accompaniment's) always at 100 %.
+TEST(RenderPartFiles, VolumesOfEachTrack) {
+  struct Row {
+    const char* what;
+    std::vector<SungVoice> sung;
+    std::vector<std::string> files;  // name: channels not at 100, centred channel
+  };
+  const Row rows[] = {
+      {"four voices",
+       Sung({"S", "s minus", "", "B"}),
+       {"S.wav: 2:30 3:30 4:30 c1", "s minus.wav: 1:30 3:30 4:30 c2",
+        "Voice 3.wav: 1:30 2:30 4:30 c3", "B.wav: 1:30 2:30 3:30 c4",
+        "Tutti.wav: ", "S minus (2).wav: 1:0 ", "s minus minus.wav: 2:0 ",
+        "Voice 3 minus.wav: 3:0 ", "B minus.wav: 4:0 "}},
+      {"five voices",
+       Sung({"Canto", "Quinto", "Alto", "Tenore", "Basso"}, {0, 1, 2, 3, 4}),
+       {"Canto.wav: 2:30 3:30 4:30 5:30 c1", "Quinto.wav: 1:30 3:30 4:30 5:30 c2",
+        "Alto.wav: 1:30 2:30 4:30 5:30 c3", "Tenore.wav: 1:30 2:30 3:30 5:30 c4",
+        "Basso.wav: 1:30 2:30 3:30 4:30 c5", "Tutti.wav: ", "Canto minus.wav: 1:0 ",
+        "Quinto minus.wav: 2:0 ", "Alto minus.wav: 3:0 ", "Tenore minus.wav: 4:0 ",
+        "Basso minus.wav: 5:0 "}},
+      {"choir and solo, the piano on 6 as it is",
+       Sung({"S", "A", "T", "B", "Solo"}, {0, 1, 2, 3, 4}),
+       {"S.wav: 2:30 3:30 4:30 5:30 c1", "A.wav: 1:30 3:30 4:30 5:30 c2",
+        "T.wav: 1:30 2:30 4:30 5:30 c3", "B.wav: 1:30 2:30 3:30 5:30 c4",
+        "Solo.wav: 1:30 2:30 3:30 4:30 c5", "Tutti.wav: ", "S minus.wav: 1:0 ", "A minus.wav: 2:0 ",
+        "T minus.wav: 3:0 ", "B minus.wav: 4:0 ", "Solo minus.wav: 5:0 "}},
+      {"three voices and a piano on 3",
+       Sung({"S", "A", "B"}, {0, 1, 3}),
+       {"S.wav: 2:30 4:30 c1", "A.wav: 1:30 4:30 c2", "B.wav: 1:30 2:30 c4",
+        "Tutti.wav: ", "S minus.wav: 1:0 ", "A minus.wav: 2:0 ", "B minus.wav: 4:0 "}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> files;
+    for (const PartFile& part : PartFiles(row.sung, "wav", true)) {
+      files.push_back(part.fileName + ": " + NotFull(part.volumes) +
+                      (part.centredChannel ? "c" + std::to_string(*part.centredChannel + 1) : ""));
+    }
+    EXPECT_EQ(files, row.files) << row.what;
   }
 }
 

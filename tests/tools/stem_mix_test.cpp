@@ -52,6 +52,7 @@ TEST(StemPlan, EachVoiceOnceAtEachVolumeCentredOnlyWherePanned) {
     SongSounds sounds;  // bit strings: channel 16 first
     bool minus;
     const char* plan;
+    std::vector<std::uint32_t> sung = {0, 1, 2, 3};  // the sung voices' channels
   };
   const Row rows[] = {
       {"four voices", Sounds("0000000000001111"), false,
@@ -70,10 +71,29 @@ TEST(StemPlan, EachVoiceOnceAtEachVolumeCentredOnlyWherePanned) {
        "4 100:1,2,4, 30:1,2,4, |0.0 1.1 1.3 |1.0 0.1 1.3 |1.0 1.1 1.3 |1.0 1.1 0.3 "
        "|0.0 0.1 0.3 |0.1 0.3 |0.0 0.3 |0.0 0.1 0.3 |0.0 0.1 "},
       {"no notes at all: one silent play gives the length", Sounds(""), false, "4 100: |||||"},
+      {"five voices",
+       Sounds("0000000000011111"),
+       false,
+       "5 100:1,2,3,4,5, 30:1,2,3,4,5, |0.0 1.1 1.2 1.3 1.4 |1.0 0.1 1.2 1.3 1.4 "
+       "|1.0 1.1 0.2 1.3 1.4 |1.0 1.1 1.2 0.3 1.4 |1.0 1.1 1.2 1.3 0.4 |0.0 0.1 0.2 0.3 0.4 ",
+       {0, 1, 2, 3, 4}},
+      {"choir and solo with a piano on 6: the piano in the rest, on the drums' output",
+       Sounds("0000000000111111"),
+       false,
+       "6 100:1,2,3,4,5, 30:1,2,3,4,5, |0.0 1.1 1.2 1.4 1.5 0.3 |1.0 0.1 1.2 1.4 1.5 0.3 "
+       "|1.0 1.1 0.2 1.4 1.5 0.3 |1.0 1.1 1.2 0.4 1.5 0.3 |1.0 1.1 1.2 1.4 0.5 0.3 "
+       "|0.0 0.1 0.2 0.4 0.5 0.3 ",
+       {0, 1, 2, 3, 4}},
   };
   for (const Row& row : rows) {
-    const std::vector<PartFile> parts = PartFiles({"S", "A", "T", "B"}, "wav", row.minus);
-    EXPECT_EQ(Describe(PlanStems(parts, row.sounds)), row.plan) << row.what;
+    std::vector<quirelle::render::SungVoice> sung;
+    ChannelSet channels;
+    for (const std::uint32_t channel : row.sung) {
+      sung.push_back({std::string(1, static_cast<char>('A' + channel)), channel + 1, channel});
+      channels.set(channel);
+    }
+    const std::vector<PartFile> parts = PartFiles(sung, "wav", row.minus);
+    EXPECT_EQ(Describe(PlanStems(parts, row.sounds, channels)), row.plan) << row.what;
   }
 }
 

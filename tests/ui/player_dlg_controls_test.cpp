@@ -107,7 +107,12 @@ TEST_F(PlayerDlgTest, VolumesWaitForPlayAndGoOutOnce) {
 }
 
 TEST_F(PlayerDlgTest, ControlsSitWhereTheTemplatePutsThem) {
-  EXPECT_EQ(dialog->size(), kPlayerDialogPixels);
+  // The notes view takes the rest of the window, right of the controls.
+  EXPECT_EQ(dialog->height(), kPlayerDialogPixels.height());
+  EXPECT_EQ(dialog->notesView().geometry(),
+            QRect(kPlayerDialogPixels.width(), 0, dialog->width() - kPlayerDialogPixels.width(),
+                  dialog->height()));
+  EXPECT_GT(dialog->notesView().width(), kPlayerDialogPixels.width());
   for (const PlacedControl& placed : kPlayerPixels) {
     QWidget* widget = dialog->GetDlgItem(placed.id);
     ASSERT_NE(widget, nullptr) << placed.id;

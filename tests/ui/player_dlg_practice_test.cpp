@@ -1,6 +1,7 @@
 // The practice rows (a passage of bars, looped or counted in; the key, the voices muted or
 // soloed), what the window remembers of each song, the recent files on Open's context menu, and
 // the words line following a passage.
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -165,6 +166,53 @@ TEST_F(PlayerDlgTest, PickupGivenIsBarZeroAndComesBackWithTheSong) {
   StartWith(music21);
   EXPECT_EQ(Spin(res::kIdcPickup)->text(), "1");
   EXPECT_EQ(dialog->engine().file().BarStartTick(1), 10080u);
+}
+
+// A madrigal in five parts: a fifth row under the controls, its M box silencing exactly its
+// channel, and the box back when the song is opened again.
+TEST_F(PlayerDlgTest, AFifthVoiceHasARowOfItsOwn) {
+  std::vector<TrackData> tracks(1);
+  tracks[0].Tempo(0, 500000).End(1920);
+  const char* names[] = {"Canto", "Quinto", "Alto", "Tenore", "Basso"};
+  for (std::uint8_t voice = 0; voice < 5; ++voice) {
+    TrackData track;
+    track.Text(0, 0x03, names[voice])
+        .Event(0, {static_cast<std::uint8_t>(0x90 | voice), 60, 100})
+        .Event(1920, {static_cast<std::uint8_t>(0x80 | voice), 60, 0})
+        .End();
+    tracks.push_back(track);
+  }
+  const std::string path = WriteTempFile(MidiImage(1, 480, tracks), "madrigal.mid");
+  OpenFile(path);
+  auto* rows = dialog->findChild<ui::VoiceRows*>();
+  ASSERT_NE(rows, nullptr);
+  ASSERT_EQ(rows->rowCount(), 1);
+  EXPECT_TRUE(rows->isVisible());
+  EXPECT_EQ(rows->nameLabel(0)->text(), "Basso");
+  EXPECT_EQ(rows->muteBox(0)->accessibleName(), "Mute Basso");
+  EXPECT_GE(rows->geometry().top(), dialog->GetDlgItem(res::kIdcMute1 + 3)->geometry().bottom());
+  rows->muteBox(0)->click();
+  Click(res::kIdcPlay);
+  PlayFor(500'000);
+  std::array<int, 5> volume{-1, -1, -1, -1, -1};  // the last volume each voice was sent
+  for (const auto& m : driver.Messages()) {
+    const std::uint32_t channel = m.message & 0x0F;
+    if ((m.message & 0xFFF0) == 0x07B0 && channel < 5) {
+      volume[channel] = static_cast<int>(m.message >> 16);
+    }
+  }
+  EXPECT_EQ(volume, (std::array<int, 5>{100, 100, 100, 100, 0}));
+  Click(res::kIdcStop);
+  Deliver();
+
+  StartWith(path);
+  rows = dialog->findChild<ui::VoiceRows*>();
+  ASSERT_EQ(rows->rowCount(), 1);
+  EXPECT_TRUE(rows->muteBox(0)->isChecked());
+  EXPECT_FALSE(rows->soloBox(0)->isChecked());
+  for (int channel = 0; channel < 4; ++channel) {
+    EXPECT_FALSE(Checked(res::kIdcMute1 + channel)) << channel;
+  }
 }
 
 // Key +2 and the alto muted: the soprano's first note (72 written) sounds at 74 and the alto at
@@ -388,6 +436,48 @@ TEST_F(PlayerDlgTest, AClickOnAVoiceNameFollowsItsWordsRememberedWithTheSong) {
   }
   StartWith(path);
   EXPECT_EQ(Text(res::kIdcWords), "Sancta");
+}
+
+// The notes view on a music21 chorale: while it plays, its playhead stands in the bar the bar
+// display shows, and a click on a bar goes on from there; waiting for Play, a click on a bar number
+// chooses From bar and a drag across bar numbers From and To.
+TEST_F(PlayerDlgTest, NotesViewFollowsTheBarsAndChoosesThePassage) {
+  const std::string chorale =
+      std::string(QUIRELLE_CORPUS_DIR) + "/choir-exports/music21/bach_bwv256.mid";
+  OpenFile(chorale);
+  ui::NotesView& view = dialog->notesView();
+  auto barX = [&](int bar) {
+    return QPoint(
+        static_cast<int>(view.Painter().XOf(*dialog->engine().file().BarStartTick(bar)) + 6), 8);
+  };
+  ASSERT_EQ(view.scene().voices.size(), 4u);
+  EXPECT_EQ(view.scene().voices[0].look, ui::VoiceLook::kFollowed);  // the voice with words
+  Click(res::kIdcPlay);
+  EXPECT_TRUE(view.moving());
+  for (const std::uint64_t micros : {1'500'000, 4'000'000, 3'000'000}) {
+    PlayFor(micros);
+    view.FollowHeard();
+    const auto bar = dialog->engine().GetBarNumber(view.playhead());
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(Text(res::kIdcPosition), QStringLiteral("Bar:%1 ").arg(*bar)) << view.playhead();
+  }
+  QTest::mouseClick(&view, Qt::LeftButton, {}, barX(6));  // the music goes on from bar 6
+  Deliver();
+  ASSERT_TRUE(dialog->engine().playing());
+  PlayFor(100'000);
+  view.FollowHeard();
+  EXPECT_EQ(dialog->engine().GetBarNumber(view.playhead()), 6);
+  Click(res::kIdcPause);
+  EXPECT_FALSE(view.moving()) << "a pause stands still";
+  Click(res::kIdcStop);
+  OpenFile(chorale);
+  QTest::mouseClick(&view, Qt::LeftButton, {}, barX(2));
+  EXPECT_EQ(Spin(res::kIdcFromBar)->GetPos(), 2);
+  EXPECT_EQ(view.playhead(), *dialog->engine().file().BarStartTick(2)) << "Play starts there";
+  QTest::mousePress(&view, Qt::LeftButton, {}, barX(3));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, barX(4));
+  EXPECT_EQ(Spin(res::kIdcFromBar)->GetPos(), 3);
+  EXPECT_EQ(Spin(res::kIdcToBar)->GetPos(), 4);
 }
 
 }  // namespace

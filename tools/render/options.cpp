@@ -186,6 +186,7 @@ class CommandLine {
     DeclareSound(*app_.add_option_group("Sound", "Sound"));
     DeclarePassage(*app_.add_option_group("Passage", "Passage"));
     DeclarePractice(*app_.add_option_group("Practice", "Practice"));
+    DeclarePicture(*app_.add_option_group("Picture", "Picture"));
     app_.set_help_flag("--help", "print this help and exit");
     version_ = app_.add_flag("--version", options_.version, "print the version and exit");
     app_.add_option("FILE.mid", options_.midiPath)->required()->check(Named());
@@ -228,15 +229,16 @@ class CommandLine {
     group
         .add_option("--parts", options_.partsDir,
                     "render rehearsal tracks into the folder DIR (made if missing): for each\n"
-                    "of voices 1 to 4 a file named after it, where it sings at 100 % from\n"
-                    "the centre and the other three at 30 %, and Tutti with all four at 100 %")
+                    "sung voice a file named after it, where it sings at 100 % from the\n"
+                    "centre, the other sung voices at 30 % and the accompaniment as it is,\n"
+                    "and Tutti with every voice at 100 %")
         ->type_name("DIR")
         ->check(Named());
     group.add_flag("--events", options_.events,
                    "print one line per MIDI message: TIME_US TICK HEX...");
     group.add_flag("--info", options_.info,
-                   "print the title, the names of voices 1 to 4, the bars and the seconds\n"
-                   "the song lasts at its written tempo");
+                   "print the title, the names of the voices (an accompaniment marked so),\n"
+                   "the bars and the seconds the song lasts at its written tempo");
     group.add_flag("--bars", options_.bars,
                    "print one line per bar: BAR TICK, the bar's number as the score counts\n"
                    "it and its first tick");
@@ -248,6 +250,12 @@ class CommandLine {
                       "each track")
             ->type_name("[=V]")
             ->transform(WholeNumber(0, 16));
+    group
+        .add_option("--picture", options_.picturePath,
+                    "draw the passage as a part sheet into OUT (.svg or .png): the notes of\n"
+                    "every voice, those of --voice bright with their words, the bar numbers")
+        ->type_name("OUT")
+        ->check(Named());
   }
 
   void DeclareSound(CLI::App& group) {
@@ -261,10 +269,10 @@ class CommandLine {
            "the tempo, 20 to 500 % of the written one (default 100)");
     group
         .add_option("--volumes", volumes_,
-                    "the volumes of voices 1 to 4, 0 to 100 % each\n"
-                    "(default 100,100,100,100; not with --parts)")
-        ->type_name("V1,V2,V3,V4")
-        ->transform(NumberList(0, 100, options_.volumes.size(), options_.volumes.size()));
+                    "the volumes of voices 1, 2, ..., 0 to 100 % each; voices left out stay\n"
+                    "at 100 (not with --parts)")
+        ->type_name("V1,V2,...")
+        ->transform(NumberList(0, 100, 1, options_.volumes.size()));
     group
         .add_option("--soundfont", options_.soundFont,
                     "the SoundFont to play with (default: the General MIDI SoundFont)")
@@ -296,7 +304,7 @@ class CommandLine {
                     "move every note but the drums' by N semitones, -12 to 12")
         ->type_name("N")
         ->transform(SignedNumber(12));
-    Voices(group, "--mute", mute_, "silence voices V (1 to 4; not with --parts)");
+    Voices(group, "--mute", mute_, "silence voices V (as --info numbers them; not with --parts)");
     Voices(group, "--solo", solo_,
            "hear voices V and silence the other voices (a muted one stays silent;\n"
            "not with --parts)");
@@ -315,12 +323,23 @@ class CommandLine {
                    "is silent and the others sing at 100 %");
   }
 
-  // An option taking voice numbers 1 to 4, as V[,V...].
+  void DeclarePicture(CLI::App& group) {
+    Number(group, "--voice", "V", options_.voice, 1, 16,
+           "the voice drawn bright by --picture (default: the first voice with words,\n"
+           "else voice 1)");
+    Number(group, "--width", "PIXELS", options_.pictureWidth, 200, 32000,
+           "the width of --picture (default: 200 a bar)");
+    Number(group, "--height", "PIXELS", options_.pictureHeight, 120, 8000,
+           "the height of --picture (default 360)");
+  }
+
+  // An option taking voice numbers, as V[,V...].
   static CLI::Option* Voices(CLI::App& group, const std::string& name, std::string& voices,
                              const std::string& text) {
+    constexpr auto kMost = static_cast<std::uint32_t>(kMostVoices);
     return group.add_option(name, voices, text)
         ->type_name("V[,V...]")
-        ->transform(NumberList(1, 4, 1, 4));
+        ->transform(NumberList(1, kMost, 1, kMost));
   }
 
   // An option taking whole numbers from low to high, its value called valueName in --help.
@@ -338,10 +357,9 @@ class CommandLine {
     Options settings = options_;
     settings.lyrics = lyrics_->count() > 0;
     settings.lyricsVoice = settings.lyrics ? lyricsVoice_ : 0;
-    if (const std::vector<std::uint32_t> volumes = NumbersOf(volumes_);
-        volumes.size() == settings.volumes.size()) {
-      std::copy(volumes.begin(), volumes.end(), settings.volumes.begin());
-    }
+    const std::vector<std::uint32_t> volumes = NumbersOf(volumes_);
+    std::copy_n(volumes.begin(), std::min(volumes.size(), settings.volumes.size()),
+                settings.volumes.begin());
     for (const std::uint32_t voice : NumbersOf(mute_)) {
       settings.muted[voice - 1] = true;
     }

@@ -86,34 +86,34 @@ std::string FileNameOfVoice(std::string_view name) {
   return std::string(text);
 }
 
-std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
-                                std::string_view extension, bool minus) {
+std::vector<PartFile> PartFiles(const std::vector<SungVoice>& sung, std::string_view extension,
+                                bool minus) {
   std::vector<std::string> taken = {Folded(kTuttiName)};
   std::vector<PartFile> files;
-  std::array<std::string, 4> names;
-  for (std::uint32_t voice = 0; voice < voiceNames.size(); ++voice) {
-    std::string name = FileNameOfVoice(voiceNames[voice]);
+  std::vector<std::string> names;
+  for (const SungVoice& voice : sung) {
+    std::string name = FileNameOfVoice(voice.name);
     if (name.empty()) {
-      name = "Voice " + std::to_string(voice + 1);
+      name = "Voice " + std::to_string(voice.number);
     }
-    names[voice] = Unclaimed(name, &taken);
+    names.push_back(Unclaimed(name, &taken));
     PartFile file;
-    file.fileName = names[voice] + "." + std::string(extension);
-    file.volumes.fill(kOtherVoicesPercent);
-    file.volumes[voice] = 100;
-    file.centredChannel = voice;
+    file.fileName = names.back() + "." + std::string(extension);
+    for (const SungVoice& other : sung) {
+      file.volumes[other.channel] = kOtherVoicesPercent;
+    }
+    file.volumes[voice.channel] = 100;
+    file.centredChannel = voice.channel;
     files.push_back(std::move(file));
   }
   PartFile tutti;
   tutti.fileName = std::string(kTuttiName) + "." + std::string(extension);
-  tutti.volumes.fill(100);
   files.push_back(std::move(tutti));
-  for (std::uint32_t voice = 0; minus && voice < names.size(); ++voice) {
+  for (std::size_t voice = 0; minus && voice < names.size(); ++voice) {
     PartFile missing;
     missing.fileName =
         Unclaimed(names[voice] + kMinusSuffix, &taken) + "." + std::string(extension);
-    missing.volumes.fill(100);
-    missing.volumes[voice] = 0;
+    missing.volumes[sung[voice].channel] = 0;
     files.push_back(std::move(missing));
   }
   return files;

@@ -1,7 +1,7 @@
-// The rehearsal tracks of `quirelle-render --parts`: for each voice of channels 1 to 4 a file
-// where it sings at full volume from the centre over the other three, quieter, and the tutti
-// with all four at full volume; each file named after its voice. With --minus, also each voice
-// missing: silent, the others at full volume.
+// The rehearsal tracks of `quirelle-render --parts`: for each sung voice a file where it sings at
+// full volume from the centre over the other sung voices, quieter, and the accompaniment as it
+// is; and the tutti with every voice at full volume; each file named after its voice. With
+// --minus, also each sung voice missing: silent, the others at full volume.
 #pragma once
 
 #include <array>
@@ -20,8 +20,18 @@ inline constexpr const char* kMinusSuffix = " minus";
 
 struct PartFile {
   std::string fileName;  // "Soprano.wav"
-  std::array<std::uint32_t, 4> volumes{};
+  // By channel: 100 for every channel no sung voice plays on.
+  std::array<std::uint32_t, 16> volumes{100, 100, 100, 100, 100, 100, 100, 100,
+                                        100, 100, 100, 100, 100, 100, 100, 100};
   std::optional<std::uint32_t> centredChannel;  // the voice's channel (0-based); none for tutti
+};
+
+// A sung voice: its name as the window shows it (UTF-8), its number as --info gives it and the
+// channel it plays on (0-based).
+struct SungVoice {
+  std::string name;
+  std::uint32_t number = 0;
+  std::uint32_t channel = 0;
 };
 
 // A voice's name made fit for a file name: no '/' (it becomes '-'), no control characters (each
@@ -29,12 +39,11 @@ struct PartFile {
 // Empty when nothing is left. `name` is UTF-8.
 std::string FileNameOfVoice(std::string_view name);
 
-// The four voices' tracks, then the tutti, then with `minus` each voice missing ("NAME minus").
-// `voiceNames` are the names of channels 1 to 4 as the window shows them (UTF-8); a voice without a
-// usable name is "Voice N". Names that would clash (ignoring the case of ASCII letters, as some
-// file systems do) get " (2)", " (3)", ... and the tutti keeps its name.
-std::vector<PartFile> PartFiles(const std::array<std::string, 4>& voiceNames,
-                                std::string_view extension, bool minus = false);
+// The sung voices' tracks, then the tutti, then with `minus` each sung voice missing ("NAME
+// minus"). A voice without a usable name is "Voice N". Names that would clash (ignoring the case
+// of ASCII letters, as some file systems do) get " (2)", " (3)", ... and the tutti keeps its name.
+std::vector<PartFile> PartFiles(const std::vector<SungVoice>& sung, std::string_view extension,
+                                bool minus = false);
 
 // What one --parts run leaves: all of its files or nothing. Each part is written under a hidden
 // name and all take their own names together at the end, so a run that fails leaves nothing of

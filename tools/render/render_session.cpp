@@ -1,3 +1,6 @@
+#if QUIRELLE_HAVE_PICTURE
+#include "tools/render/part_picture.h"
+#endif
 #include "tools/render/render_session.h"
 
 #include <unistd.h>
@@ -79,20 +82,44 @@ bool PlayPassage(player::CMidiStreamPlayer& engine, const Options& options, std:
   return passage == loadedWith || LoadFile(engine, options.midiPath, err);
 }
 
+void SetVoice(player::CMidiStreamPlayer& engine, const Options& options, std::size_t voice,
+              std::uint32_t channel) {
+  engine.SetChannelVolume(channel, options.volumes[voice]);
+  engine.SetVoiceMuted(channel, options.muted[voice]);
+  engine.SetVoiceSoloed(channel, options.soloed[voice]);
+}
+
 // The tempo and the starting point go in before the load, so the first buffers already play so.
+// So do voices 1 to 4, channels 1 to 4 in every song; where a further voice plays is known once
+// the song is read, and a further voice set takes a second load.
 bool LoadSong(player::CMidiStreamPlayer& engine, const Options& options, std::ostream& err) {
   engine.SetTempoPercent(options.tempoPercent);
   engine.SetPickup(options.pickup);
   engine.SetStartTick(options.fromTick);
-  for (std::uint32_t channel = 0; channel < options.volumes.size(); ++channel) {
-    engine.SetChannelVolume(channel, options.volumes[channel]);
-    engine.SetVoiceMuted(channel, options.muted[channel]);
-    engine.SetVoiceSoloed(channel, options.soloed[channel]);
+  for (std::uint32_t voice = 0; voice < 4; ++voice) {
+    SetVoice(engine, options, voice, voice);
   }
   engine.SetTranspose(options.transpose);
   engine.SetSpeedUp(options.speedStep, options.speedTarget);
   engine.SetStartingNotes(options.startingNotes);
-  return LoadFile(engine, options.midiPath, err) && PlayPassage(engine, options, err);
+  if (!LoadFile(engine, options.midiPath, err)) {
+    return false;
+  }
+  const std::vector<std::uint8_t>& channels = engine.file().voiceMap().voiceChannels();
+  bool further = false;
+  for (std::size_t voice = 4; voice < kMostVoices; ++voice) {
+    if (options.volumes[voice] == 100 && !options.muted[voice] && !options.soloed[voice]) {
+      continue;
+    }
+    if (voice >= channels.size()) {
+      err << "quirelle-render: " << options.midiPath << " has no voice " << voice + 1
+          << " (its voices are 1 to " << channels.size() << ")\n";
+      return false;
+    }
+    SetVoice(engine, options, voice, channels[voice]);
+    further = true;
+  }
+  return (!further || LoadFile(engine, options.midiPath, err)) && PlayPassage(engine, options, err);
 }
 
 // The song plays up to damaged data and ends there; the user hears why it ended early.
@@ -199,6 +226,20 @@ int PrintBars(const Options& options, std::ostream& out, std::ostream& err) {
     return static_cast<bool>(out << bar << ' ' << tick << '\n');
   });
   return 0;
+}
+
+int DrawPicture(const Options& options, std::ostream& err) {
+#if QUIRELLE_HAVE_PICTURE
+  stream::VirtualDriver driver(stream::VirtualDriver::Mode::kManual);
+  player::CMidiStreamPlayer engine(driver, driver.clock());
+  if (!LoadSong(engine, options, err)) {
+    return 2;
+  }
+  return WritePicture(engine, options, err);
+#else
+  err << "quirelle-render: this build has no Qt to draw --picture with\n";
+  return 2;
+#endif
 }
 
 // The words of the song's voices and when the render reaches each tick.
@@ -354,8 +395,10 @@ int RenderAudioFile(const Options& options, std::ostream& err) {
 
 // What a rehearsal set needs to know of the song before it is rendered, from one load.
 struct PartsSong {
-  std::array<std::string, 4> names;  // voices 1 to 4 as the window shows them
-  double seconds = 0;                // as SongSeconds gives it, for the progress bar
+  std::vector<SungVoice> sung;  // as the window names them
+  ChannelSet sungChannels;
+  std::vector<std::uint8_t> channels;  // of every voice, by number
+  double seconds = 0;                  // as SongSeconds gives it, for the progress bar
 };
 
 // Nothing, with the reason told, when the song cannot be played.
@@ -366,8 +409,16 @@ std::optional<PartsSong> ReadPartsSong(const Options& options, std::ostream& err
     return std::nullopt;
   }
   PartsSong song;
-  for (std::size_t voice = 0; voice < song.names.size(); ++voice) {
-    song.names[voice] = smf::DisplayText(engine.channelNames()[voice]);
+  song.channels = engine.file().voiceMap().voiceChannels();
+  const std::vector<smf::VoiceRole>& roles = engine.file().roles();
+  for (std::size_t voice = 0; voice < song.channels.size(); ++voice) {
+    if (voice < roles.size() && roles[voice] == smf::VoiceRole::kAccompaniment) {
+      continue;
+    }
+    const std::uint8_t channel = song.channels[voice];
+    song.sung.push_back({smf::DisplayText(engine.channelNames()[channel]),
+                         static_cast<std::uint32_t>(voice + 1), channel});
+    song.sungChannels.set(channel);
   }
   song.seconds = LoadedSeconds(engine, options);
   return song;
@@ -377,7 +428,10 @@ std::optional<PartsSong> ReadPartsSong(const Options& options, std::ostream& err
 // without words.
 bool WriteLyricsFile(const WordsInTime& found, const PartFile& part, PartsRun& run,
                      const std::string& folder, std::ostream& err) {
-  const smf::Words* words = WordsOfVoice(found, part.centredChannel ? *part.centredChannel + 1 : 0);
+  const smf::Words* words =
+      part.centredChannel ? smf::WordsOnChannel(found.words, found.voices,
+                                                static_cast<std::uint8_t>(*part.centredChannel))
+                          : WordsOfVoice(found, 0);
   if (words == nullptr) {
     return true;
   }
@@ -400,16 +454,19 @@ struct StemJobResult {
   std::string told;
 };
 
-StemJobResult RenderStemJob(const Options& options, const StemPlan& plan, const StemJob& job,
-                            StemQueue& queue) {
+StemJobResult RenderStemJob(const Options& options, const PartsSong& song, const StemPlan& plan,
+                            const StemJob& job, StemQueue& queue) {
   stream::SynthOptions synth = SynthOptionsOf(options);
   synth.stems = &queue;
   synth.restStem = plan.rest;
+  synth.stemVoices = static_cast<std::uint16_t>(plan.voices.to_ulong());
   if (job.centred) {
     synth.centredPan = job.voices;
   }
   Options played = options;
-  played.volumes.fill(job.percent);
+  for (std::size_t voice = 0; voice < song.channels.size() && voice < kMostVoices; ++voice) {
+    played.volumes[voice] = plan.voices.test(song.channels[voice]) ? job.percent : 100;
+  }
   std::ostringstream told;
   auto driver = stream::MakeOfflineSynthDriver(synth, {}, options.format);
   StemJobResult result{PlayIntoDriver(played, *driver, told, [] {}), {}};
@@ -424,7 +481,8 @@ StemJobResult RenderStemJob(const Options& options, const StemPlan& plan, const 
 // Renders the stems of `plan` on threads of their own and mixes `parts` from them; 2 with the
 // reason told when a stem or a file fails.
 int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, const StemPlan& plan,
-                 double seconds, PartsRun& run, std::ostream& err) {
+                 const PartsSong& song, PartsRun& run, std::ostream& err) {
+  const double seconds = song.seconds;
   std::vector<std::string> staged;
   std::vector<std::unique_ptr<stream::AudioFileWriter>> writers;
   std::vector<stream::SynthAudioSink*> sinks;
@@ -455,7 +513,7 @@ int MixPartFiles(const Options& options, const std::vector<PartFile>& parts, con
   }
   for (std::size_t job = 0; job < plan.jobs.size(); ++job) {
     threads.emplace_back([&, job] {
-      results[job] = RenderStemJob(options, plan, plan.jobs[job], *queues[job]);
+      results[job] = RenderStemJob(options, song, plan, plan.jobs[job], *queues[job]);
       queues[job]->End();
     });
   }
@@ -513,9 +571,9 @@ int RenderParts(const Options& options, std::ostream& err) {
     return 2;
   }
   const std::vector<PartFile> parts =
-      PartFiles(song->names, stream::AudioFileFormatName(options.format), options.minus);
-  const StemPlan plan = PlanStems(parts, sounds);
-  if (const int status = MixPartFiles(options, parts, plan, song->seconds, run, err); status != 0) {
+      PartFiles(song->sung, stream::AudioFileFormatName(options.format), options.minus);
+  const StemPlan plan = PlanStems(parts, sounds, song->sungChannels);
+  if (const int status = MixPartFiles(options, parts, plan, *song, run, err); status != 0) {
     return status;
   }
   for (const PartFile& part : parts) {
@@ -545,6 +603,9 @@ int RunRender(const Options& options, std::ostream& out, std::ostream& err) {
   }
   if (options.lyrics) {
     return PrintLyrics(options, out, err);
+  }
+  if (!options.picturePath.empty()) {
+    return DrawPicture(options, err);
   }
 #if QUIRELLE_HAVE_SYNTH
   if (const std::string problem = stream::AudioFileProblem(options.format, options.sampleRate);

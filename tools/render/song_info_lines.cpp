@@ -12,9 +12,14 @@ namespace quirelle::render {
 
 std::string SongInfoLines(const player::CMidiStreamPlayer& engine, const std::string& path) {
   std::string lines = "title: " + smf::DisplayTitle(engine.file().title(), path) + "\n";
-  for (std::size_t voice = 0; voice < 4; ++voice) {
+  const std::vector<std::uint8_t>& channels = engine.file().voiceMap().voiceChannels();
+  const std::vector<smf::VoiceRole>& roles = engine.file().roles();
+  for (std::size_t voice = 0; voice < channels.size(); ++voice) {
+    const bool accompaniment =
+        voice < roles.size() && roles[voice] == smf::VoiceRole::kAccompaniment;
     lines += "voice " + std::to_string(voice + 1) + ": " +
-             smf::DisplayText(engine.channelNames()[voice]) + "\n";
+             smf::DisplayText(engine.channelNames()[channels[voice]]) +
+             (accompaniment ? " (accompaniment)" : "") + "\n";
   }
   const auto bar = engine.file().LastBar();
   lines += "bars: " + (bar ? std::to_string(*bar) : std::string("-")) + "\n";

@@ -12,8 +12,6 @@
 namespace quirelle::render {
 namespace {
 
-using stream::kRestStem;
-constexpr std::uint32_t kVoices = stream::kStemVoices;
 constexpr std::uint32_t kBlockFrames = stream::SynthBlockScheduler::kBlockFrames;
 
 // The play that renders voice stems at `percent`, centred or not; made when first asked for.
@@ -54,26 +52,27 @@ void SongSounds::Hear(std::uint32_t message) {
   }
 }
 
-StemPlan PlanStems(const std::vector<PartFile>& parts, const SongSounds& sounds) {
+StemPlan PlanStems(const std::vector<PartFile>& parts, const SongSounds& sounds,
+                   const ChannelSet& voices) {
   StemPlan plan;
-  for (std::size_t channel = kVoices; channel < midi::kChannels; ++channel) {
-    plan.rest = plan.rest || sounds.notes.test(channel);
-  }
-  plan.outputs = stream::StemOutputs(plan.rest);
+  plan.voices = voices;
+  plan.rest = (sounds.notes & ~voices).any();
+  const stream::StemLayout layout(static_cast<std::uint16_t>(voices.to_ulong()), plan.rest);
+  plan.outputs = layout.outputs;
   for (const PartFile& part : parts) {
     std::vector<StemSource>& sources = plan.files.emplace_back();
-    for (std::uint32_t voice = 0; voice < kVoices; ++voice) {
-      if (part.volumes[voice] == 0 || !sounds.notes.test(voice)) {
+    for (std::uint32_t voice = 0; voice < midi::kChannels; ++voice) {
+      if (!voices.test(voice) || part.volumes[voice] == 0 || !sounds.notes.test(voice)) {
         continue;
       }
       // Held at the centre, a voice the song never pans sounds as it is.
       const bool centred = part.centredChannel == voice && sounds.panned.test(voice);
       const std::size_t job = JobFor(plan, part.volumes[voice], centred);
       plan.jobs[job].voices.set(voice);
-      sources.push_back({job, voice});
+      sources.push_back({job, layout.outputOf[voice]});
     }
     if (plan.rest) {
-      sources.push_back({JobFor(plan, 100, false), kRestStem});
+      sources.push_back({JobFor(plan, 100, false), layout.restOutput});
     }
   }
   if (plan.jobs.empty()) {

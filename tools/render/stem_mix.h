@@ -47,21 +47,23 @@ struct StemJob {
 
 struct StemSource {
   std::size_t job = 0;
-  std::uint32_t output = 0;  // the voice's channel, or 4 for the rest
+  std::uint32_t output = 0;  // the voice's output, or the rest's
   bool operator==(const StemSource&) const = default;
 };
 
 struct StemPlan {
   std::vector<StemJob> jobs;
-  bool rest = false;  // the song plays notes beyond the voices: each play has a fifth output
-  std::uint32_t outputs = 4;                   // of each play
+  ChannelSet voices;          // the sung voices' channels, each with an output of its own
+  bool rest = false;          // the song plays notes beyond them: each play has one more output
+  std::uint32_t outputs = 4;  // of each play
   std::vector<std::vector<StemSource>> files;  // for each part file, the stems it adds up
 };
 
-// The plays that make `parts` for a song that sounds as `sounds`: one for each volume and
-// centring a voice needs. A voice without notes, or silent in a file, adds nothing to it; the
-// rest comes from the first play.
-StemPlan PlanStems(const std::vector<PartFile>& parts, const SongSounds& sounds);
+// The plays that make `parts` for a song that sounds as `sounds`, whose sung voices play on
+// `voices`: one for each volume and centring a voice needs. A voice without notes, or silent in a
+// file, adds nothing to it; the rest (the accompaniment among it) comes from the first play.
+StemPlan PlanStems(const std::vector<PartFile>& parts, const SongSounds& sounds,
+                   const ChannelSet& voices);
 
 // The stems of one job on their way from its rendering thread to the mixer, a few chunks at most.
 class StemQueue final : public stream::SynthStemSink {

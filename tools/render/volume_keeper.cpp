@@ -9,8 +9,9 @@ void VolumeKeeper::SendVolumes() {
   if (engine == nullptr) {
     return;
   }
-  for (std::uint32_t channel = 0; channel < volumes_.size(); ++channel) {
-    engine->SetChannelVolume(channel, volumes_[channel]);
+  const std::vector<std::uint8_t>& channels = engine->file().voiceMap().voiceChannels();
+  for (std::size_t voice = 0; voice < volumes_.size() && voice < channels.size(); ++voice) {
+    engine->SetChannelVolume(channels[voice], volumes_[voice]);
   }
 }
 

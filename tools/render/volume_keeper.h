@@ -1,4 +1,4 @@
-// What quirelle-render listens to the engine with: it sends the four voice volumes when the song
+// What quirelle-render listens to the engine with: it sends the voices' volumes when the song
 // starts, as the player window does, tells when the device has been closed, and keeps the first
 // report of damaged song data.
 #pragma once
@@ -16,7 +16,8 @@ namespace quirelle::render {
 
 class VolumeKeeper final : public player::EngineListener {
  public:
-  explicit VolumeKeeper(const std::array<std::uint32_t, 4>& volumes) : volumes_(volumes) {}
+  // By voice number, as --volumes takes them.
+  explicit VolumeKeeper(const std::array<std::uint32_t, 15>& volumes) : volumes_(volumes) {}
 
   // The engine to send to; set before Play, cleared before the engine goes.
   void Attach(player::CMidiStreamPlayer* engine) { engine_.store(engine); }
@@ -35,7 +36,7 @@ class VolumeKeeper final : public player::EngineListener {
   bool WaitClosed(std::uint32_t millis);
 
  private:
-  const std::array<std::uint32_t, 4> volumes_;
+  const std::array<std::uint32_t, 15> volumes_;
   std::atomic<player::CMidiStreamPlayer*> engine_{nullptr};
   std::atomic<std::uint64_t> posted_{0};
   std::atomic<const char*> songDataError_{nullptr};

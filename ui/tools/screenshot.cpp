@@ -1,5 +1,5 @@
 // quirelle-screenshot SONG.mid OUT.png: opens the player window, plays bars 2 to 4 of the song in
-// a loop on the virtual device in real time for a few seconds with the tempo and a voice
+// a loop with a count-in on the virtual device in real time for a few seconds with the tempo and a voice
 // changed, and saves a picture of the window as the X server shows it. The window's settings go
 // to a temporary folder, so the user's are neither read nor changed. Run it under Xvfb
 // (scripts/screenshot).
@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
   EnterBar(dialog, res::kIdcFromBar, 2);
   EnterBar(dialog, res::kIdcToBar, 4);
   Press(dialog, res::kIdcLoop);
+  Press(dialog, res::kIdcCountIn);
   Press(dialog, res::kIdcPlay);
   Drag(dialog, res::kIdcTempo, 120);
   Drag(dialog, res::kIdcVolume1, 60);

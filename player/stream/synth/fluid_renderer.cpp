@@ -2,16 +2,40 @@
 #include "player/stream/synth/fluid_renderer.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "midi/vocabulary.h"
 #include "player/stream/synth/fluid_handles.h"
 
 namespace quirelle::stream {
 
-FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool restStem)
+namespace {
+
+constexpr std::uint32_t kDrums = 9;
+
+}  // namespace
+
+StemLayout::StemLayout(std::uint16_t voices, bool rest) {
+  voices &= static_cast<std::uint16_t>(~(1U << kDrums));
+  const auto count = static_cast<std::uint32_t>(std::popcount(voices));
+  outputs = std::max<std::uint32_t>(1, count + (rest ? 1 : 0));
+  restOutput = rest ? kDrums % outputs : outputs;
+  std::uint32_t next = 0;
+  for (std::uint32_t channel = 0; channel < midi::kChannels; ++channel) {
+    if ((voices >> channel & 1U) != 0) {
+      next += next == restOutput ? 1 : 0;
+      outputOf[channel] = next++;
+    } else {
+      outputOf[channel] = rest ? restOutput : channel % outputs;
+    }
+  }
+}
+
+FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool restStem,
+                             std::uint16_t stemVoices)
     : synth_(synth),
       quantum_(static_cast<std::uint32_t>(fluid_synth_get_internal_bufsize(synth))),
-      outputs_(stems != nullptr ? StemOutputs(restStem) : 1),
+      outputs_(stems != nullptr ? StemLayout(stemVoices, restStem).outputs : 1),
       stems_(stems),
       channels_(2 * outputs_),
       dry_(2 * outputs_),
@@ -19,12 +43,28 @@ FluidRenderer::FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems, bool re
   if (quantum_ == 0) {
     quantum_ = 1;
   }
+  if (stems == nullptr) {
+    for (std::uint32_t channel = 0; channel < midi::kChannels; ++channel) {
+      synthChannel_[channel] = static_cast<int>(channel);
+    }
+    return;
+  }
+  // Each channel on the first free synthesizer channel that reaches its output; the synthesizer
+  // has 16 channels for each output, so one is always free.
+  const StemLayout layout(stemVoices, restStem);
+  std::vector<bool> taken(static_cast<std::size_t>(outputs_) * midi::kChannels);
+  taken[kDrums] = true;
+  synthChannel_[kDrums] = static_cast<int>(kDrums);
   for (std::uint32_t channel = 0; channel < midi::kChannels; ++channel) {
-    std::uint32_t played = channel;
-    // 16 and 5 have no common factor, so one of the first five candidates reaches the rest's.
-    while (restStem && stems != nullptr && channel >= kStemVoices &&
-           played % outputs_ != kRestStem) {
-      played += midi::kChannels;
+    if (channel == kDrums) {
+      continue;
+    }
+    std::uint32_t played = layout.outputOf[channel];
+    while (played < taken.size() && (taken[played] || played % midi::kChannels == kDrums)) {
+      played += outputs_;
+    }
+    if (played < taken.size()) {
+      taken[played] = true;
     }
     synthChannel_[channel] = static_cast<int>(played);
   }

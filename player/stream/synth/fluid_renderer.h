@@ -1,9 +1,9 @@
 // The SynthRenderer over a FluidSynth synthesizer. With a stem sink it renders the synthesizer's
 // several outputs (each with its own reverb and chorus), hands them all to the sink and gives
-// their sum as its own two channels. FluidSynth sends its channel c to output c % outputs, so a
-// song's channel plays on the synthesizer's channel c + 16 k that reaches its output: the voices
-// (0 to 3) on their own channels, the rest on the first that reaches output 4. Channel 9 stays
-// itself and so stays the drums.
+// their sum as its own two channels. FluidSynth sends its channel c to output c % outputs, so each
+// of the song's channels plays on a synthesizer channel of its own that reaches its output.
+// Channel 9 stays itself and so stays the drums; no other channel plays on one FluidSynth would
+// take for drums.
 #pragma once
 
 #include <fluidsynth.h>
@@ -18,20 +18,24 @@
 
 namespace quirelle::stream {
 
-// A synthesizer of stems: each voice (channels 0 to 3) in the output of its number, and the rest
-// of the song, when it plays, in the output after them.
-inline constexpr std::uint32_t kStemVoices = 4;
-inline constexpr std::uint32_t kRestStem = kStemVoices;
-constexpr std::uint32_t StemOutputs(bool rest) {
-  return rest ? kStemVoices + 1 : kStemVoices;
-}
+// A synthesizer of stems: each voice (bit c of `voices`: channel c) in an output of its own, in
+// channel order, and the rest of the song, when it plays, in one more output: the one channel 9
+// reaches, so that the drums stay on it.
+struct StemLayout {
+  static constexpr std::uint16_t kFirstFourChannels = 0x000F;
+  StemLayout(std::uint16_t voices, bool rest);
+  std::uint32_t outputs = 1;
+  std::uint32_t restOutput = 0;                           // with a rest
+  std::array<std::uint32_t, midi::kChannels> outputOf{};  // of each of the song's channels
+};
 
 class FluidRenderer final : public SynthRenderer {
  public:
   // `synth` (made with StemOutputs(restStem) outputs when there is a stem sink) and `stems` are
   // not owned and must outlive the renderer.
   explicit FluidRenderer(fluid_synth_t* synth, SynthStemSink* stems = nullptr,
-                         bool restStem = false);
+                         bool restStem = false,
+                         std::uint16_t stemVoices = StemLayout::kFirstFourChannels);
   void Apply(std::uint32_t message) override;
   void Render(float* left, float* right, std::uint32_t frames) override;
   std::uint32_t Quantum() const override { return quantum_; }

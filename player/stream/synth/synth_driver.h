@@ -69,15 +69,17 @@ struct SynthOptions {
   // Offline only: the channels whose pan is held at the centre. The device centres them at each
   // open and plays every pan controller the song sends them as the centre.
   HeldPanChannels centredPan;
-  // Offline only: with a stem sink each voice (channels 1 to 4) sounds in a stereo output of its
-  // own, and with `restStem` all the other channels together in a fifth; each output has reverb
-  // and chorus of its own, and the sink gets every output. Without `restStem` the other channels
-  // go into the voices' outputs (for a song that plays no notes on them). The outputs add up to
-  // what one output would give (to rounding), and each is what a render of the whole song gives
-  // of its channels: every channel still plays, because FluidSynth's voices of one channel sound
-  // a little differently without the others'. The sink is not owned and must outlive the driver.
+  // Offline only: with a stem sink each voice (`stemVoices`, bit c for channel c) sounds in a
+  // stereo output of its own, and with `restStem` all the other channels together in one more; each
+  // output has reverb and chorus of its own, and the sink gets every output. Without `restStem` the
+  // other channels go into the voices' outputs (for a song that plays no notes on them). The
+  // outputs add up to what one output would give (to rounding), and each is what a render of the
+  // whole song gives of its channels: every channel still plays, because FluidSynth's voices of one
+  // channel sound a little differently without the others'. The sink is not owned and must outlive
+  // the driver.
   SynthStemSink* stems = nullptr;
   bool restStem = false;
+  std::uint16_t stemVoices = 0x000F;  // channels 1 to 4
 };
 
 class SynthDriver : public StreamDriver {

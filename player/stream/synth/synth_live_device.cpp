@@ -84,6 +84,29 @@ void LiveOutput::ApplySilence() {
 }
 
 void LiveOutput::Render(float* left, float* right, std::uint32_t frames) {
+  RenderBlock(left, right, frames);
+  if (handedMutex_.try_lock()) {
+    handedPosition_ = scheduler_.Position();
+    handedAt_ = std::chrono::steady_clock::now();
+    handedMutex_.unlock();
+  }
+}
+
+std::uint64_t LiveOutput::HeardLag(std::uint64_t now, std::uint64_t buffered) const {
+  std::lock_guard lock(handedMutex_);
+  if (handedAt_ == std::chrono::steady_clock::time_point{}) {
+    return 0;
+  }
+  const auto since = std::chrono::steady_clock::now() - handedAt_;
+  const auto played = static_cast<std::uint64_t>(
+                          std::chrono::duration_cast<std::chrono::microseconds>(since).count()) *
+                      sampleRate_ / 1000000u;
+  // Blocks rendered since the last note are ahead of the listener too.
+  const std::uint64_t ahead = buffered + (now > handedPosition_ ? now - handedPosition_ : 0);
+  return ahead > played ? ahead - played : 0;
+}
+
+void LiveOutput::RenderBlock(float* left, float* right, std::uint32_t frames) {
   const Phase phase = phase_.load(std::memory_order_acquire);
   if (phase == Phase::kDone || draining_) {
     // The synthesizer renders on unheard, so that its reverb dies away meanwhile.
@@ -259,6 +282,9 @@ std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(std::unique_ptr<FluidLeas
                  "machine may make gaps in the sound\n",
                  audio.notRealtime.c_str());
   }
+  const AudioPeriods periods = AudioPeriodsFor(audio.name, setup.sampleRate);
+  device->bufferedFrames_ =
+      static_cast<std::uint64_t>(periods.frames) * static_cast<std::uint64_t>(periods.count);
   backend->audio = std::move(audio.driver);
   device->output_->SetBackend(std::move(backend));
   return device;

@@ -15,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <bitset>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -48,6 +49,9 @@ class LiveOutput final : private SynthEventSource {
   // The audio thread's work for one block.
   void Render(float* left, float* right, std::uint32_t frames);
   std::uint64_t Position() const { return scheduler_.Position(); }
+  // How far the listener trails `now` (a Position() read), when the output holds `buffered`
+  // frames ahead of the listener as a block is handed over; the time since then has played.
+  std::uint64_t HeardLag(std::uint64_t now, std::uint64_t buffered) const;
   SynthRenderer& renderer() { return renderer_; }
 
   void Attach(StreamCore* core);  // null: returns once the audio thread no longer uses the core
@@ -71,6 +75,7 @@ class LiveOutput final : private SynthEventSource {
 
  private:
   enum class Phase { kPlaying, kTail, kEndNow, kDone };
+  void RenderBlock(float* left, float* right, std::uint32_t frames);
   void PlayBefore(std::uint64_t limit) override;
   void ApplySilence();
 
@@ -91,6 +96,11 @@ class LiveOutput final : private SynthEventSource {
   bool draining_ = false;          // the tail has ended; zeros until the buffered audio played
   std::uint64_t tailFrames_ = 0;   // frames since the close
   std::uint64_t quietFrames_ = 0;  // zeros rendered since the tail ended
+  // The last block handed to the output: where it ended and when. The audio thread only tries
+  // the lock, and skips a block's note when a reader holds it.
+  mutable std::mutex handedMutex_;
+  std::uint64_t handedPosition_ = 0;
+  std::chrono::steady_clock::time_point handedAt_;
 };
 
 // Tails of closed outputs, each stopped once it is done.
@@ -130,6 +140,9 @@ class LiveSynthDevice final : public StreamDevice {
 
   std::uint64_t UnitsPerSecond() const override { return sampleRate_; }
   std::uint64_t Now() const override { return output_->Position(); }
+  std::uint64_t HeardLag(std::uint64_t now) const override {
+    return output_->HeardLag(now, bufferedFrames_);
+  }
   void Send(const SentMessage& message) override;
   // Before the first restart (Play): the last stream's release gives way to this one.
   MMRESULT Admit(StreamOperation operation) override;
@@ -150,6 +163,7 @@ class LiveSynthDevice final : public StreamDevice {
   bool AnyNoteHeld() const;
 
   const std::uint32_t sampleRate_;
+  std::uint64_t bufferedFrames_ = 0;  // what the audio output holds ahead of the listener
   std::shared_ptr<LiveOutput> output_;
   LiveTails* tails_ = nullptr;
   // The keys sounding on each channel, from the messages played (Send is serialised by the core).

@@ -134,8 +134,8 @@ class OfflineDriver final : public OfflineSynthDriver {
       file_ = std::move(file);
     }
     fluid_ = std::move(fluid);
-    renderer_ =
-        std::make_unique<FluidRenderer>(fluid_.synth.get(), options_.stems, options_.restStem);
+    renderer_ = std::make_unique<FluidRenderer>(fluid_.synth.get(), options_.stems,
+                                                options_.restStem, options_.stemVoices);
     SynthAudioSink& sink = file_ ? static_cast<SynthAudioSink&>(*file_) : noFile_;
     context_ = std::make_shared<OfflineRenderContext>(
         *renderer_, sink, setup.sampleRate, options_.progress, options_.centredPan, options_.stems);

@@ -38,7 +38,7 @@ bool MakeFluidSetup(const SynthOptions& options, FluidSetup* setup, SynthOpenFai
   setup->gain = options.gain;
   setup->audio = options.audio;
   if (options.stems != nullptr) {
-    setup->outputs = StemOutputs(options.restStem);
+    setup->outputs = StemLayout(options.stemVoices, options.restStem).outputs;
   }
   return true;
 }
