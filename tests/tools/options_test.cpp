@@ -316,8 +316,12 @@ TEST(RenderPartFiles, VolumesOfEachTrack) {
   for (const Row& row : rows) {
     std::vector<std::string> files;
     for (const PartFile& part : PartFiles(row.sung, "wav", true)) {
-      files.push_back(part.fileName + ": " + NotFull(part.volumes) +
-                      (part.centredChannel ? "c" + std::to_string(*part.centredChannel + 1) : ""));
+      // Appended piece by piece: GCC 12's Release build warns of "c" + a number (-Wrestrict).
+      std::string file = part.fileName + ": " + NotFull(part.volumes);
+      if (part.centredChannel) {
+        file.append("c").append(std::to_string(*part.centredChannel + 1));
+      }
+      files.push_back(std::move(file));
     }
     EXPECT_EQ(files, row.files) << row.what;
   }
