@@ -1,15 +1,11 @@
 // Dropouts of the live output, heard as a listener hears them: a PulseAudio daemon of our own
 // with a null sink (no session daemon needed), the engine playing 30 s of dense sustained chords
-// through the live synthesizer while two busy loops load both cores, and the sink's monitor
-// recorded with parec. A gap is a run of at least 32 frames at exactly zero inside the sound (an
-// underrun plays zeros; a synthesized chord never holds zero that long). The end is checked too:
-// the release after the last note-off must be there, fade out (no cut above -54 dBFS before the
-// final zeros) and be followed by nothing.
-#include <fcntl.h>
+// through the live synthesizer while two busy loops load both cores, then again under four busy
+// loops and a disk writer (load=4), and the sink's monitor recorded with parec. A gap is a run of
+// at least 32 frames at exactly zero inside the sound (an underrun plays zeros; a synthesized chord
+// never holds zero that long). The end is checked too: the release after the last note-off must be
+// there, fade out (no cut above -54 dBFS before the final zeros) and be followed by nothing.
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,8 +21,7 @@
 #include "player/stream/synth/synth_driver.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"
-
-extern char** environ;
+#include "tests/support/null_sink.h"
 
 namespace {
 
@@ -41,89 +35,6 @@ constexpr std::size_t kGapFrames = 32;
 constexpr std::size_t kEndFrames = kRate / 5;  // zeros this long after the song are its end
 constexpr float kAudible = 0.001f;             // -60 dBFS
 constexpr float kCutLevel = 0.002f;  // -54 dBFS: louder than this just before zeros is a cut
-constexpr int kLoadProcesses = 2;
-
-// Starts `argv` with its standard output into `output` (empty: inherited) and the environment
-// of this process; the pid, or -1.
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& output = {}) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) {
-    args.push_back(const_cast<char*>(arg.c_str()));
-  }
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (!output.empty()) {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  }
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
-    pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// A child process ended (by `signal`) and reaped when this goes.
-class Child {
- public:
-  explicit Child(pid_t pid, int signal = SIGTERM) : pid_(pid), signal_(signal) {}
-  ~Child() { End(); }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  bool running() const { return pid_ > 0; }
-  void End() {
-    if (pid_ > 0) {
-      ::kill(pid_, signal_);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-  }
-
- private:
-  pid_t pid_;
-  int signal_;
-};
-
-// A PulseAudio daemon with one null sink, "bench", in a folder of its own; clients of this
-// process and its children reach it through PULSE_SERVER.
-class BenchServer {
- public:
-  BenchServer()
-      : dir_(fs::temp_directory_path() / ("quirelle-dropouts-" + std::to_string(::getpid()))) {
-    fs::create_directories(dir_);
-    const std::string socket = (dir_ / "native").string();
-    std::ofstream(dir_ / "bench.pa")
-        << "load-module module-null-sink sink_name=bench rate=" << kRate << " channels=2\n"
-        << "set-default-sink bench\n"
-        << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket << "\n";
-    for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"}) {
-      ::setenv(name, dir_.c_str(), 1);
-    }
-    ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-    daemon_ = std::make_unique<Child>(
-        Spawn({"pulseaudio", "-n", "-F", (dir_ / "bench.pa").string(), "--daemonize=no",
-               "--exit-idle-time=-1", "--use-pid-file=no", "--system=no"}));
-    for (int i = 0; i < 50 && !fs::exists(socket); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ready_ = daemon_->running() && fs::exists(socket);
-  }
-  ~BenchServer() {
-    daemon_.reset();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  bool ready() const { return ready_; }
-  fs::path dir() const { return dir_; }
-
- private:
-  fs::path dir_;
-  std::unique_ptr<Child> daemon_;
-  bool ready_ = false;
-};
 
 // Four channels (choir aahs, voice oohs, strings, organ) holding three-note chords that change
 // every second, each chord starting as the last one ends, for kSongSeconds.
@@ -151,15 +62,6 @@ std::vector<std::uint8_t> ChordSong() {
     tracks.push_back(track.End());
   }
   return testing::MidiImage(1, 96, tracks);
-}
-
-std::vector<float> ReadFloats(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<float> samples(bytes.size() / sizeof(float));
-  std::copy_n(bytes.data(), samples.size() * sizeof(float),
-              reinterpret_cast<char*>(samples.data()));
-  return samples;
 }
 
 struct Findings {
@@ -217,24 +119,26 @@ Findings Analyse(const std::vector<float>& samples) {
   return found;
 }
 
-}  // namespace
-
-int main() {
-  BenchServer server;
-  if (!server.ready()) {
-    std::fprintf(stderr,
-                 "audio-dropouts: the PulseAudio daemon did not start (pulseaudio and "
-                 "pulseaudio-utils installed?)\n");
-    return 1;
+// One run: the song played while `loadProcesses` busy loops (and with `diskWriter`, a loop
+// writing and syncing a file) load the machine; false when nothing could be heard.
+bool Run(testing::NullSinkServer& server, int loadProcesses, bool diskWriter,
+         const fs::path& scratch) {
+  if (!server.StartRecording()) {
+    std::fprintf(stderr, "audio-dropouts: parec did not start (pulseaudio-utils installed?)\n");
+    return false;
   }
-  const fs::path recording = server.dir() / "monitor.raw";
-  Child parec(Spawn({"parec", "-d", "bench.monitor", "--rate=" + std::to_string(kRate),
-                     "--channels=2", "--format=float32le", "--raw"},
-                    recording.string()),
-              SIGINT);
-  std::vector<std::unique_ptr<Child>> load;
-  for (int i = 0; i < kLoadProcesses; ++i) {
-    load.push_back(std::make_unique<Child>(Spawn({"sh", "-c", "while :; do :; done"})));
+  std::vector<std::unique_ptr<testing::Child>> load;
+  for (int i = 0; i < loadProcesses; ++i) {
+    load.push_back(std::make_unique<testing::Child>(
+        testing::Spawn({"sh", "-c", "while :; do :; done"}), SIGTERM));
+  }
+  if (diskWriter) {
+    const std::string file = (scratch / "disk-load").string();
+    load.push_back(std::make_unique<testing::Child>(
+        testing::Spawn({"sh", "-c",
+                        "while :; do dd if=/dev/zero of='" + file +
+                            "' bs=1M count=64 conv=fsync 2>/dev/null; done"}),
+        SIGTERM));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
@@ -247,22 +151,39 @@ int main() {
     if (engine.LoadFromFile(song) == 0 || engine.Play(false) == 0) {
       std::fprintf(stderr, "audio-dropouts: the song could not play: %s\n",
                    engine.lastOpenError().c_str());
-      return 1;
+      return false;
     }
     std::this_thread::sleep_for(std::chrono::seconds(kSongSeconds + kAfterSeconds));
   }
   load.clear();
-  parec.End();
-  const Findings found = Analyse(ReadFloats(recording));
+  std::error_code ignored;
+  fs::remove(scratch / "disk-load", ignored);
+  const Findings found = Analyse(server.StopRecording());
   if (!found.heard) {
     std::fprintf(stderr, "audio-dropouts: nothing was recorded from the null sink\n");
-    return 1;
+    return false;
   }
   std::printf(
-      "audio-dropouts: %d s of chords, %d gaps, the worst %.1f ms; tail %.0f ms after the "
-      "last note-off\n",
-      kSongSeconds, found.gaps, found.worstMs, found.tailMs);
+      "audio-dropouts: %d s of chords under %d busy loops%s, %d gaps, the worst %.1f ms; tail "
+      "%.0f ms after the last note-off\n",
+      kSongSeconds, loadProcesses, diskWriter ? " and a disk writer" : "", found.gaps,
+      found.worstMs, found.tailMs);
   std::printf("SUMMARY audio-dropouts: gaps=%d worst_ms=%.1f load=%d tail_ok=%d\n", found.gaps,
-              found.worstMs, kLoadProcesses, found.tailOk ? 1 : 0);
-  return 0;
+              found.worstMs, loadProcesses, found.tailOk ? 1 : 0);
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  testing::NullSinkServer server(kRate);
+  if (!server.ready()) {
+    std::fprintf(stderr,
+                 "audio-dropouts: the PulseAudio daemon did not start (pulseaudio and "
+                 "pulseaudio-utils installed?)\n");
+    return 1;
+  }
+  const fs::path scratch = fs::temp_directory_path();
+  // Both cores busy; then twice as many busy loops as cores and a disk that syncs.
+  return Run(server, 2, false, scratch) && Run(server, 4, true, scratch) ? 0 : 1;
 }

@@ -244,8 +244,8 @@ void MediaPlayerBus::SendChangedProperties() {
     signal << kPlayerInterface << changed << QStringList();
     bus_.send(signal);
   }
-  // Rewind jumps; a new tempo moves the position, counted at the current tempo, as a jump does.
-  if (std::exchange(jumped_, false) || changed.contains(QStringLiteral("Rate"))) {
+  // Rewind jumps. (A new tempo does not: positions are the song's, the rate is how fast they go.)
+  if (std::exchange(jumped_, false)) {
     QDBusMessage seeked =
         QDBusMessage::createSignal(kObjectPath, kPlayerInterface, QStringLiteral("Seeked"));
     seeked << Position();
@@ -388,8 +388,8 @@ QVariantMap MediaPlayerBus::Metadata() const {
   // A file given on the command line may be relative: the bus needs the whole path.
   const QString path = QDir::cleanPath(
       QFileInfo(QFile::decodeName(QByteArray::fromStdString(file))).absoluteFilePath());
-  const auto length = static_cast<qlonglong>(
-      AtCurrentTempo(WrittenMicrosAt(window_.engine().file().lastEventTick())));
+  const auto length =
+      static_cast<qlonglong>(WrittenMicrosAt(window_.engine().file().lastEventTick()));
   return {{QStringLiteral("mpris:trackid"),
            QVariant::fromValue(
                QDBusObjectPath(QStringLiteral("/org/quirelle/song%1").arg(songNumber_)))},
@@ -408,7 +408,7 @@ qlonglong MediaPlayerBus::Position() const {
   if (engine.playing() && engine.GetPosition(&time) != 0 && time.wType == stream::TIME_TICKS) {
     tick = time.u.ticks;
   }
-  return static_cast<qlonglong>(AtCurrentTempo(WrittenMicrosAt(tick)));
+  return static_cast<qlonglong>(WrittenMicrosAt(tick));
 }
 
 std::uint64_t MediaPlayerBus::WrittenMicrosAt(std::uint32_t tick) const {
@@ -419,11 +419,6 @@ std::uint64_t MediaPlayerBus::WrittenMicrosAt(std::uint32_t tick) const {
     tempos_ = std::make_unique<smf::TempoMap>(file);
   }
   return static_cast<std::uint64_t>(tempos_->SecondsTo(tick, 100) * 1e6);
-}
-
-std::uint64_t MediaPlayerBus::AtCurrentTempo(std::uint64_t writtenMicros) const {
-  const int percent = std::max(window_.tempo(), kSlowestPercent);
-  return writtenMicros * 100 / static_cast<std::uint64_t>(percent);
 }
 
 }  // namespace quirelle::ui

@@ -53,7 +53,8 @@ class MediaPlayerBus : public QObject {
   QString LoopStatus() const;
   double Rate() const;
   QVariantMap Metadata() const;
-  // Microseconds since the song's start, at the current tempo.
+  // Microseconds since the song's start at its written tempo: the bus's Rate says how fast they
+  // pass, so that the song's length stays the same at any tempo.
   qlonglong Position() const;
   bool CanPlay() const;
   bool CanPause() const;
@@ -76,7 +77,6 @@ class MediaPlayerBus : public QObject {
   bool Paused() const;
   // The held song's microseconds at its written tempo at `tick`, from its tempo changes.
   std::uint64_t WrittenMicrosAt(std::uint32_t tick) const;
-  std::uint64_t AtCurrentTempo(std::uint64_t writtenMicros) const;
 
   CPlayerDlg& window_;
   QDBusConnection bus_;

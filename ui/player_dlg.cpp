@@ -6,6 +6,8 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -23,6 +25,47 @@ namespace {
 QString Percent(int value) {
   return QString::asprintf("%d %%", value);
 }
+
+// Runs `then` once `window` has been painted on the screen: after the event loop has handled
+// its window's first exposure (Qt paints the window there), or half a second after it was
+// shown, whichever comes first; at once for a window that is not shown or already exposed.
+class AfterFirstPaint final : public QObject {
+ public:
+  static void Run(QWidget* window, std::function<void()> then) {
+    QWindow* handle = window->windowHandle();
+    if (!window->isVisible() || handle == nullptr || handle->isExposed()) {
+      then();
+      return;
+    }
+    auto* watch = new AfterFirstPaint(window, std::move(then));  // owned by the window
+    handle->installEventFilter(watch);
+    QTimer::singleShot(kLongestWaitMs, watch, [watch] { watch->Fire(); });
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose) {
+      watched->removeEventFilter(this);
+      // Once Qt has painted in answer to the exposure.
+      QTimer::singleShot(0, this, [this] { Fire(); });
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kLongestWaitMs = 500;
+
+  AfterFirstPaint(QWidget* window, std::function<void()> then)
+      : QObject(window), then_(std::move(then)) {}
+  void Fire() {
+    if (then_) {
+      std::exchange(then_, nullptr)();
+      deleteLater();
+    }
+  }
+
+  std::function<void()> then_;
+};
 
 }  // namespace
 
@@ -134,8 +177,11 @@ bool CPlayerDlg::OnInitDialog() {
   SetUpSingRow();
   SetUpNotesView();
   if (!m_strStartFile.empty()) {
-    // Once the window is up, so that a message box about the file has a window to stand on.
-    QTimer::singleShot(0, this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });
+    // Once the window is up and painted, so that a message box about the file has a window to
+    // stand on, and the window is seen while the song's load waits for the SoundFont.
+    QTimer::singleShot(0, this, [this] {
+      AfterFirstPaint::Run(this, [this] { OpenGivenFile(std::exchange(m_strStartFile, {})); });
+    });
   }
   return true;
 }

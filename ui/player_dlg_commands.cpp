@@ -1,6 +1,7 @@
 // The player window's transport commands, sliders and the engine's messages, and which
 // buttons each of them leaves enabled.
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "player/load_failure.h"
@@ -85,7 +86,12 @@ void CPlayerDlg::TakeNewFile(const std::string& path) {
 
 void CPlayerDlg::OnOpenFile() {
   if (m_strFileName.empty()) {
-    if (const auto chosen = chooser_.ChooseFileToOpen(this)) {
+    // In the last song's folder: the next song is most often beside it.
+    const std::vector<std::string> recent = m_memory.RecentFiles();
+    const QString folder =
+        recent.empty() ? QString()
+                       : QFileInfo(QFile::decodeName(recent.front().c_str())).absolutePath();
+    if (const auto chosen = chooser_.ChooseFileToOpen(this, folder)) {
       TakeNewFile(QFile::encodeName(*chosen).toStdString());
     }
   }

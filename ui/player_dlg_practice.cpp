@@ -14,6 +14,17 @@
 namespace quirelle::ui {
 namespace {
 
+// The label after Pickup: what its number counts, the unit of the song's first metre (a 6/8
+// song counts eighths), given as the power of two of the metre's denominator; beats without one.
+QString PickupUnitText(std::optional<std::uint32_t> denominatorPower) {
+  static const char* const kUnits[] = {"wholes",     "halves",         "quarters",     "eighths",
+                                       "sixteenths", "thirty-seconds", "sixty-fourths"};
+  const char* unit = denominatorPower && *denominatorPower < std::size(kUnits)
+                         ? kUnits[*denominatorPower]
+                         : "beats";
+  return QString::fromLatin1(unit) + QStringLiteral(" before bar 1, where the file has none");
+}
+
 std::optional<std::int32_t> Bar(int field) {
   return field != 0 ? std::optional<std::int32_t>(field) : std::nullopt;
 }
@@ -62,6 +73,8 @@ void CPlayerDlg::RangeBarFields() {
   m_nPickup = std::clamp(m_nPickup, 0, longest);
   m_spinPickup->SetRange(0, longest);
   m_spinPickup->setEnabled(canGive && longest > 0);
+  SetDlgItemText(res::kIdcPickupUnit, PickupUnitText(last > 0 ? bars.MetreAt(0).denominatorPower
+                                                              : std::optional<std::uint32_t>()));
   EnableDlgItem(res::kIdcLoop, true);
   EnableDlgItem(res::kIdcCountIn, last > 0);
   m_spinKey->SetRange(player::Transposer::kLowest, player::Transposer::kHighest);
@@ -86,6 +99,7 @@ void CPlayerDlg::ClearPracticeRow() {
   m_spinToBar->SetRange(0, 0);
   m_nPickup = 0;
   m_spinPickup->SetRange(0, 0);
+  SetDlgItemText(res::kIdcPickupUnit, PickupUnitText(std::nullopt));
   for (int id :
        {res::kIdcFromBar, res::kIdcToBar, res::kIdcLoop, res::kIdcCountIn, res::kIdcPickup}) {
     EnableDlgItem(id, false);

@@ -11,7 +11,8 @@
 //      short messages (midiOutShortMsg) at once, and the silence of pause / stop / reset. Calls are
 //      serialised: the core holds its lock while it calls Send, so Send must be quick and must not
 //      call back into the core or the stream functions.
-//    - Optional: Admit() refuses an operation (fault injection); HoldsBuffers() keeps queued
+//    - Optional: Admit() prepares for an operation or refuses it (fault injection); HoldsBuffers()
+//    keeps queued
 //      buffers on stop / reset; ScheduleChanged() wakes the device's timer; Start() / Shutdown()
 //      run and end the device's own threads; OnDeliver() sees each callback message first.
 // 2. In the driver's midiStreamOpen: StreamOpener::Open (stream_opener.h) checks the arguments,
@@ -104,8 +105,8 @@ class StreamDevice {
   // Receives every message; called with the core's lock held (see the file comment).
   virtual void Send(const SentMessage& message) = 0;
 
-  // MMSYSERR_NOERROR lets the operation run; any other code is returned by it, with no effect.
-  // Called without a lock, after the handle check.
+  // MMSYSERR_NOERROR lets the operation run (after what the device does to prepare for it); any
+  // other code is returned by it, with no effect. Called without a lock, after the handle check.
   virtual MMRESULT Admit(StreamOperation /*operation*/) { return MMSYSERR_NOERROR; }
   // While true, stop and reset keep the queued buffers instead of returning them. Such held
   // buffers are never touched again; close then drops them instead of refusing.

@@ -59,6 +59,47 @@ TEST(RenderOptions, AcceptsEveryOption) {
   EXPECT_EQ(parts.options->speedTarget, 100u);
 }
 
+// Each option written right before the file, as people type it: a list option takes one
+// argument, its values separated by commas, never the file after it.
+TEST(RenderOptions, EachOptionRightBeforeTheFileLeavesTheFile) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"--events", "--mute", "2"},
+      {"--events", "--mute=2"},
+      {"--events", "--mute", "1,4"},
+      {"--events", "--solo", "1"},
+      {"--events", "--solo=2,3"},
+      {"--events", "--volumes", "10,20,30,40"},
+      {"--events", "--volumes=10,20,30,40"},
+      {"--events", "--tempo", "80"},
+      {"--events", "--rate", "48000"},
+      {"--events", "--soundfont", "gm.sf2"},
+      {"--events", "--from-bar", "2"},
+      {"--events", "--to-bar", "3"},
+      {"--events", "--pickup", "1"},
+      {"--events", "--from-tick", "0"},
+      {"--events", "--count-in"},
+      {"--events", "--loop", "2"},
+      {"--events", "--transpose", "-2"},
+      {"--events", "--loop", "2", "--speed-up", "5:90"},
+      {"--events", "--starting-notes"},
+      {"--parts", "d", "--minus"},
+      {"-o", "x.wav", "--format", "ogg"},
+      {"-o", "x.wav"},
+      {"--parts", "d"},
+      {"--events"},
+      {"--info"},
+      {"--bars"},
+      {"--lyrics"},
+      {"--lyrics=2"},
+  };
+  for (std::vector<std::string> args : rows) {
+    args.emplace_back("song.mid");
+    const auto parsed = ParseOptions(args);
+    ASSERT_TRUE(parsed.options) << ::testing::PrintToString(args) << ": " << parsed.error;
+    EXPECT_EQ(parsed.options->midiPath, "song.mid") << ::testing::PrintToString(args);
+  }
+}
+
 TEST(RenderOptions, WithoutFormatTheExtensionOfTheOutputChoosesItElseWav) {
   using stream::AudioFileFormat;
   const std::vector<std::pair<std::string, AudioFileFormat>> rows = {
@@ -155,6 +196,8 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheOption) {
       {{"--lyrics", "--events", "a.mid"}, "-o,--parts,--events,--info"},
       {{"--transpose", "13", "--events", "a.mid"}, "--transpose"},
       {{"--transpose", "-1-", "--events", "a.mid"}, "--transpose"},
+      {{"--mute", "", "--events", "a.mid"}, "--mute"},
+      {{"--events", "--mute", "2", "3", "a.mid"}, "a.mid"},  // 3 is the file: a.mid one too many
       {{"--solo", "1,0", "--events", "a.mid"}, "--solo"},
       {{"--solo", "2", "--parts", "d", "a.mid"}, "--solo"},
       {{"--speed-up", "10", "--events", "a.mid"}, "--loop"},
@@ -273,8 +316,12 @@ TEST(RenderPartFiles, VolumesOfEachTrack) {
   for (const Row& row : rows) {
     std::vector<std::string> files;
     for (const PartFile& part : PartFiles(row.sung, "wav", true)) {
-      files.push_back(part.fileName + ": " + NotFull(part.volumes) +
-                      (part.centredChannel ? "c" + std::to_string(*part.centredChannel + 1) : ""));
+      // Appended piece by piece: GCC 12's Release build warns of "c" + a number (-Wrestrict).
+      std::string file = part.fileName + ": " + NotFull(part.volumes);
+      if (part.centredChannel) {
+        file.append("c").append(std::to_string(*part.centredChannel + 1));
+      }
+      files.push_back(std::move(file));
     }
     EXPECT_EQ(files, row.files) << row.what;
   }

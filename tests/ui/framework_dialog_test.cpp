@@ -277,48 +277,47 @@ TEST(MessageBox, OkBoxShowsTextAndCaption) {
   EXPECT_EQ(caption, QStringLiteral("Quirelle"));
 }
 
-const QString kMidiFilter =
-    QStringLiteral("MIDI files (*.[mM][iI][dD] *.[mM][iI][dD][iI] *.[kK][aA][rR])");
+const QString kMidiFilter = QStringLiteral("MIDI files (*.mid *.midi *.kar)");
 
 TEST(FileChooser, OffersMidiFilesFirstThenAllFiles) {
   const QtFileChooser chooser;
   EXPECT_EQ(chooser.NameFilters(), (QStringList{kMidiFilter, QStringLiteral("All files (*)")}));
 }
 
-TEST(FileChooser, MidiFilterTakesMidMidiAndKarInAnyLetterCase) {
+// The dialog opens in the folder given and shows .mid, .midi and .kar files in any letter case;
+// it gives the chosen full path, or nothing on cancel.
+TEST(FileChooser, OpensInTheFolderGivenAndGivesTheChosenFullPathOrNothingOnCancel) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
-  for (const char* name :
-       {"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR", "f.txt", "g.mid.txt", "h.mi", "i.midx"}) {
+  for (const char* name : {"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR", "f.txt", "g.mid.txt",
+                           "h.mi", "i.midx", "song.mid"}) {
     QFile file(folder.filePath(QString::fromLatin1(name)));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
-  const QStringList shown = QDir(folder.path())
-                                .entryList(MidiFileFilters().front().patterns,
-                                           QDir::Files | QDir::CaseSensitive, QDir::Name);
-  EXPECT_EQ(shown, (QStringList{"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR"}));
-}
-
-TEST(FileChooser, GivesTheChosenFullPathOrNothingOnCancel) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
   const QString path = folder.filePath(QStringLiteral("song.mid"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.close();
   QtFileChooser chooser;
   QString initialFilter;
+  QString openedIn;
+  QDir::Filters matching;
   AnswerNextModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     initialFilter = dialog->selectedNameFilter();
+    openedIn = dialog->directory().absolutePath();
+    matching = dialog->filter();
     dialog->selectFile(path);
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
   });
-  EXPECT_EQ(chooser.ChooseFileToOpen(nullptr), std::optional<QString>(path));
+  EXPECT_EQ(chooser.ChooseFileToOpen(nullptr, folder.path()), std::optional<QString>(path));
   EXPECT_EQ(initialFilter, kMidiFilter);
+  EXPECT_EQ(openedIn, QDir(folder.path()).absolutePath());
+  const QStringList shown =
+      QDir(folder.path())
+          .entryList(MidiFileFilters().front().patterns,
+                     QDir::Files | (matching & QDir::CaseSensitive), QDir::Name);
+  EXPECT_EQ(shown, (QStringList{"a.mid", "b.MID", "c.Midi", "d.kar", "e.KaR", "song.mid"}));
   AnswerNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  EXPECT_EQ(chooser.ChooseFileToOpen(nullptr), std::nullopt);
+  EXPECT_EQ(chooser.ChooseFileToOpen(nullptr, {}), std::nullopt);
 }
 
 }  // namespace

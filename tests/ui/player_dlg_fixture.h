@@ -27,8 +27,9 @@ namespace quirelle::testing {
 
 class ScriptedChooser final : public framework::FileChooser {
  public:
-  std::optional<QString> ChooseFileToOpen(QWidget*) override {
+  std::optional<QString> ChooseFileToOpen(QWidget*, const QString& folder) override {
     ++asked;
+    askedIn = folder;
     if (answers.empty()) {
       return std::nullopt;
     }
@@ -38,6 +39,7 @@ class ScriptedChooser final : public framework::FileChooser {
   }
   std::deque<QString> answers;  // what the user chooses, in turn; none left: the user cancels
   int asked = 0;
+  QString askedIn;  // the folder the last question opened in
 };
 
 class RecordingPlayerDlg final : public ui::CPlayerDlg {

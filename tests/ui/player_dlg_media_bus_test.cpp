@@ -111,14 +111,21 @@ TEST_F(MediaBusTest, PlayerctlWorksTheWindowAsItsButtonsDo) {
   PlayFor(1'000'000);
   const double after = std::stod(Playerctl("position"));
   EXPECT_GT(after, before + 0.5);
+  const std::string length = Playerctl("metadata mpris:length");
 
+  // Positions and the length are the song's; the rate is how fast they pass.
   OnBus("dbus-send --print-reply --session --dest=" + adapter_->serviceName().toStdString() +
         " /org/mpris/MediaPlayer2 org.freedesktop.DBus.Properties.Set"
-        " string:org.mpris.MediaPlayer2.Player string:Rate variant:double:0.5");
-  EXPECT_EQ(Slider(res::kIdcTempo)->GetPos(), 50);
-  EXPECT_EQ(Text(res::kIdcTempoText), "50 %");
-  EXPECT_EQ(dialog->engine().tempoPercent(), 50u);
-  EXPECT_EQ(Changed("Rate", 0.5).toDouble(), 0.5);
+        " string:org.mpris.MediaPlayer2.Player string:Rate variant:double:0.75");
+  EXPECT_EQ(Slider(res::kIdcTempo)->GetPos(), 75);
+  EXPECT_EQ(Text(res::kIdcTempoText), "75 %");
+  EXPECT_EQ(dialog->engine().tempoPercent(), 75u);
+  EXPECT_EQ(Changed("Rate", 0.75).toDouble(), 0.75);
+  EXPECT_EQ(Playerctl("metadata mpris:length"), length);
+  PlayFor(1'000'000);  // the buffers queued before the change play at the old tempo
+  const double slowBefore = std::stod(Playerctl("position"));
+  PlayFor(2'000'000);
+  EXPECT_NEAR(std::stod(Playerctl("position")) - slowBefore, 1.5, 0.1);
 
   Playerctl("pause");
   EXPECT_TRUE(dialog->engine().paused());
@@ -135,6 +142,7 @@ TEST_F(MediaBusTest, PlayerctlWorksTheWindowAsItsButtonsDo) {
   EXPECT_EQ(Buttons(), (ButtonStates{true, false, false, false, false}));
   EXPECT_EQ(Playerctl("status"), "Stopped");
   EXPECT_EQ(Changed("PlaybackStatus", "Stopped").toString(), "Stopped");
+  EXPECT_FALSE(Changed("CanPlay", false).toBool()) << "Stop unloads the song";
 
   // Without a session bus the window stays off it.
   EXPECT_EQ(ui::MediaPlayerBus::Register(*dialog, QDBusConnection(QStringLiteral("no bus"))),

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTest>
 #include <filesystem>
@@ -143,6 +144,7 @@ TEST_F(PlayerDlgTest, PickupGivenIsBarZeroAndComesBackWithTheSong) {
   const std::string music21 = exports + "music21/bach_bwv256.mid";
   OpenFile(music21);
   EXPECT_EQ(Spin(res::kIdcPickup)->GetRangeMax(), 3) << "up to a beat less than a 4/4 bar";
+  EXPECT_EQ(Text(res::kIdcPickupUnit), "quarters before bar 1, where the file has none");
   EnterBar(res::kIdcPickup, QStringLiteral("1"));
   Click(res::kIdcPlay);
   PlayFor(250'000);
@@ -151,6 +153,7 @@ TEST_F(PlayerDlgTest, PickupGivenIsBarZeroAndComesBackWithTheSong) {
   EXPECT_EQ(Text(res::kIdcPosition), "Bar:1 ");
   Click(res::kIdcStop);
   Deliver();
+  EXPECT_EQ(Text(res::kIdcPickupUnit), "beats before bar 1, where the file has none");
 
   OpenFile(exports + "musescore3/bach_bwv256.mid");
   EXPECT_FALSE(Spin(res::kIdcPickup)->isEnabled()) << "the file writes its own";
@@ -216,6 +219,12 @@ TEST_F(PlayerDlgTest, AFifthVoiceHasARowOfItsOwn) {
 // volume 0; the song comes back with the row and the boxes.
 TEST_F(PlayerDlgTest, KeyAndMuteActOnWhatPlaysAndComeBackWithTheSong) {
   OpenFile(songPath);
+  // Clicked into and typed in, as a person does: the 0 shown gives way to what is typed.
+  framework::CSpinCtrl* key = Spin(res::kIdcKey);
+  QTest::mouseClick(key->findChild<QLineEdit*>(), Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::keyClicks(key, QStringLiteral("-3"));
+  QTest::keyClick(key, Qt::Key_Return);
+  EXPECT_EQ(key->text(), "-3");
   EnterBar(res::kIdcKey, QStringLiteral("2"));
   EXPECT_EQ(Spin(res::kIdcKey)->text(), "+2");
   Click(res::kIdcMute1 + 1);

@@ -1,6 +1,7 @@
 // The player window's buttons and transport state, driven by real clicks and the engine's
 // posted messages.
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -68,6 +69,8 @@ TEST_F(PlayerDlgTest, ButtonsFollowOpenPlayPauseStop) {
 
   Click(res::kIdcOpen);
   EXPECT_EQ(chooser.asked, 3) << "after Stop, Open asks for a file again";
+  EXPECT_EQ(chooser.askedIn, QFileInfo(QString::fromStdString(songPath)).absolutePath())
+      << "in the last song's folder";
 }
 
 TEST_F(PlayerDlgTest, EndOfTheSongReloadsItFromItsStart) {

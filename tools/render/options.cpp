@@ -8,6 +8,30 @@
 namespace quirelle::render {
 namespace {
 
+// The parts of text between its commas ("1,,2" has an empty one).
+std::vector<std::string> SplitAtCommas(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t comma = text.find(','); comma != std::string::npos;
+       comma = text.find(',', start)) {
+    parts.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// The numbers of a list NumberList has read.
+std::vector<std::uint32_t> NumbersOf(const std::string& list) {
+  std::vector<std::uint32_t> numbers;
+  if (!list.empty()) {
+    for (const std::string& value : SplitAtCommas(list)) {
+      numbers.push_back(static_cast<std::uint32_t>(std::stoul(value)));
+    }
+  }
+  return numbers;
+}
+
 constexpr const char* kDescription =
     "Plays a MIDI file through the Quirelle engine into an audio file, a set of rehearsal tracks,\n"
     "a list of the MIDI messages it sends or a description of the song; or judges a sung take.\n";
@@ -42,6 +66,33 @@ CLI::Validator SignedNumber(int high) {
           return range;
         }
         text = (negative ? "-" : "") + std::to_string(std::stoi(digits));
+        return std::string();
+      },
+      "");
+}
+
+// A list of fewest to most whole numbers from low to high, separated by commas, given as one
+// argument: a list option never takes the word after it (the MIDI file) as one more value.
+CLI::Validator NumberList(std::uint32_t low, std::uint32_t high, std::size_t fewest,
+                          std::size_t most) {
+  const CLI::Validator number = WholeNumber(low, high);
+  return CLI::Validator(
+      [number, fewest, most](std::string& text) {
+        std::vector<std::string> values = SplitAtCommas(text);
+        if (values.size() < fewest || values.size() > most) {
+          return "Value " + text + " is not " +
+                 (fewest == most ? std::to_string(fewest)
+                                 : std::to_string(fewest) + " to " + std::to_string(most)) +
+                 " numbers separated by commas";
+        }
+        std::string read;
+        for (std::string& value : values) {
+          if (const std::string error = number(value); !error.empty()) {
+            return error;
+          }
+          read += (read.empty() ? "" : ",") + value;
+        }
+        text = read;
         return std::string();
       },
       "");
@@ -224,13 +275,12 @@ class CommandLine {
         ->check(FormatName());
     Number(group, "--tempo", "PERCENT", options_.tempoPercent, 20, 500,
            "the tempo, 20 to 500 % of the written one (default 100)");
-    Number(group, "--volumes", "V1,V2,...", volumes_, 0, 100,
-           "the volumes of voices 1, 2, ..., 0 to 100 % each; voices left out stay\n"
-           "at 100 (not with --parts)")
-        ->delimiter(',')
-        ->expected(1, static_cast<int>(options_.volumes.size()))
-        ->multi_option_policy(CLI::MultiOptionPolicy::Throw)  // never some of too many values
-        ->allow_extra_args(false);  // the MIDI file that follows is not a volume
+    group
+        .add_option("--volumes", volumes_,
+                    "the volumes of voices 1, 2, ..., 0 to 100 % each; voices left out stay\n"
+                    "at 100 (not with --parts)")
+        ->type_name("V1,V2,...")
+        ->transform(NumberList(0, 100, 1, options_.volumes.size()));
     group
         .add_option("--soundfont", options_.soundFont,
                     "the SoundFont to play with (default: the General MIDI SoundFont)")
@@ -295,13 +345,12 @@ class CommandLine {
   }
 
   // An option taking voice numbers, as V[,V...].
-  static CLI::Option* Voices(CLI::App& group, const std::string& name,
-                             std::vector<std::uint32_t>& voices, const std::string& text) {
+  static CLI::Option* Voices(CLI::App& group, const std::string& name, std::string& voices,
+                             const std::string& text) {
     constexpr auto kMost = static_cast<std::uint32_t>(kMostVoices);
-    return Number(group, name, "V[,V...]", voices, 1, kMost, text)
-        ->delimiter(',')
-        ->expected(1, static_cast<int>(kMost))
-        ->allow_extra_args(false);  // the MIDI file that follows is not a voice
+    return group.add_option(name, voices, text)
+        ->type_name("V[,V...]")
+        ->transform(NumberList(1, kMost, 1, kMost));
   }
 
   // An option taking whole numbers from low to high, its value called valueName in --help.
@@ -319,12 +368,13 @@ class CommandLine {
     Options settings = options_;
     settings.lyrics = lyrics_->count() > 0;
     settings.lyricsVoice = settings.lyrics ? lyricsVoice_ : 0;
-    std::copy_n(volumes_.begin(), std::min(volumes_.size(), settings.volumes.size()),
+    const std::vector<std::uint32_t> volumes = NumbersOf(volumes_);
+    std::copy_n(volumes.begin(), std::min(volumes.size(), settings.volumes.size()),
                 settings.volumes.begin());
-    for (const std::uint32_t voice : mute_) {
+    for (const std::uint32_t voice : NumbersOf(mute_)) {
       settings.muted[voice - 1] = true;
     }
-    for (const std::uint32_t voice : solo_) {
+    for (const std::uint32_t voice : NumbersOf(solo_)) {
       settings.soloed[voice - 1] = true;
     }
     if (!speedUp_.empty()) {
@@ -342,9 +392,9 @@ class CommandLine {
 
   CLI::App app_{kDescription, "quirelle-render"};
   Options options_;
-  std::vector<std::uint32_t> volumes_;
-  std::vector<std::uint32_t> mute_;
-  std::vector<std::uint32_t> solo_;
+  std::string volumes_;  // each list as NumberList has read it
+  std::string mute_;
+  std::string solo_;
   std::string speedUp_;
   std::string formatName_;
   std::uint32_t lyricsVoice_ = 0;

@@ -8,10 +8,10 @@ namespace quirelle::framework {
 
 const std::vector<FileFilter>& MidiFileFilters() {
   static const std::vector<FileFilter> filters{
-      // In any letter case: files from other systems are often called SONG.MID.
+      // Qt's dialog matches them in any letter case: files from other systems are often called
+      // SONG.MID.
       {QStringLiteral("MIDI files"),
-       {QStringLiteral("*.[mM][iI][dD]"), QStringLiteral("*.[mM][iI][dD][iI]"),
-        QStringLiteral("*.[kK][aA][rR]")}},
+       {QStringLiteral("*.mid"), QStringLiteral("*.midi"), QStringLiteral("*.kar")}},
       {QStringLiteral("All files"), {QStringLiteral("*")}},
   };
   return filters;
@@ -27,8 +27,10 @@ QStringList QtFileChooser::NameFilters() const {
   return names;
 }
 
-std::optional<QString> QtFileChooser::ChooseFileToOpen(QWidget* parent) {
-  QFileDialog dialog(parent);
+std::optional<QString> QtFileChooser::ChooseFileToOpen(QWidget* parent, const QString& folder) {
+  QFileDialog dialog(parent, QString(), folder);
+  // A desktop's own dialog may match the patterns in one letter case only.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);

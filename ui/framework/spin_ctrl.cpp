@@ -3,6 +3,7 @@
 #include "ui/framework/spin_ctrl.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <algorithm>
 
 namespace quirelle::framework {
@@ -58,6 +59,17 @@ bool CSpinCtrl::event(QEvent* event) {
 }
 
 void CSpinCtrl::keyPressEvent(QKeyEvent* event) {
+  // A digit or a sign typed into a field that shows 0 or its word for none replaces what it
+  // shows: the number typed is meant ("-3", not "0-3" or "30", which the range refuses).
+  const QString typed = event->text();
+  const bool numeric = typed.size() == 1 &&
+                       (typed.front().isDigit() || typed.front() == u'-' || typed.front() == u'+');
+  const QString shown = lineEdit()->text();
+  if (numeric && !lineEdit()->hasSelectedText() &&
+      (shown == locale().toString(0) ||
+       (!specialValueText().isEmpty() && shown == specialValueText()))) {
+    lineEdit()->selectAll();
+  }
   QSpinBox::keyPressEvent(event);
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     // Enter completes the number; it must not go on to press the dialog's default button.

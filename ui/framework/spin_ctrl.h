@@ -3,7 +3,7 @@
 // reports to its dialog only what the user changes, once an edit is complete (Enter, leaving the
 // field, an arrow, a key or the wheel); the program's SetRange and SetPos are silent. Space and
 // Home are left to the window's shortcuts (a number has no use for them); arrows and digits edit
-// it.
+// it, and a digit or sign typed where it shows 0 or its word for none replaces that.
 #pragma once
 
 #include <QSpinBox>

@@ -64,7 +64,7 @@ constexpr ControlTemplate kControls[] = {
     {kIdcCountIn, kButton, "Count-in", 214, 219, 46, 12, kPracticeCheck},
     {kNoId, kStatic, "Pickup:", 10, 239, 32, 8, 0},
     {kIdcPickup, kSpin, "None", 44, 236, 40, 14, kBarSpin},
-    {kNoId, kStatic, "beats before bar 1, where the file has none", 94, 239, 166, 8, 0},
+    {kIdcPickupUnit, kStatic, "beats before bar 1, where the file has none", 94, 239, 166, 8, 0},
     {kIdcWords, kStatic, "", 17, 165, 242, 10, 0},
     {kNoId, kStatic, "Key:", 10, 257, 32, 8, 0},
     {kIdcKey, kSpin, "", 44, 254, 40, 14, kBarSpin},

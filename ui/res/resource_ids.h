@@ -76,9 +76,10 @@ inline constexpr int kIdcPickup = 1044;   // spin box: beats of a pickup the fil
 inline constexpr int kIdcKey = 1045;      // spin box: semitones, -12 to 12
 inline constexpr int kIdcSpeedUp = 1046;  // spin box: points faster each repeat; lowest: off
 inline constexpr int kIdcStartingNotes = 1047;
-inline constexpr int kIdcMute1 = 1048;  // check boxes by the voice names: 1048 to 1051
-inline constexpr int kIdcSolo1 = 1052;  // and 1052 to 1055
-inline constexpr int kIdcWords = 1056;  // the words sung now, the syllable in bold
+inline constexpr int kIdcMute1 = 1048;       // check boxes by the voice names: 1048 to 1051
+inline constexpr int kIdcSolo1 = 1052;       // and 1052 to 1055
+inline constexpr int kIdcWords = 1056;       // the words sung now, the syllable in bold
+inline constexpr int kIdcPickupUnit = 1057;  // what the pickup counts: the unit of the metre
 
 // About dialog (template 100).
 inline constexpr int kIdcUpdatesLabel = 1005;

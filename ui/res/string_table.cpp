@@ -16,8 +16,9 @@ constexpr std::pair<int, std::string_view> kStrings[] = {
      "                                                            "
      "                                        "},
     {kIdsCredits2,
-     "Voices 1 to 4 are MIDI channels 1 to 4, each with its own volume; the tempo goes from "
-     "20 % to 500 %."
+     "A voice is one track's notes on one MIDI channel (never channel 10, the drums), counted "
+     "in the order of the tracks; the first four each have their own volume, and the tempo goes "
+     "from 20 % to 500 %."
      "                                                            "
      "                                        "},
     {kIdsCredits3,

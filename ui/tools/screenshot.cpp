@@ -1,7 +1,7 @@
 // quirelle-screenshot SONG.mid OUT.png: opens the player window, plays bars 2 to 4 of the song in
-// a loop with a count-in on the virtual device in real time for a few seconds with the tempo and a voice
-// changed, and saves a picture of the window as the X server shows it. The window's settings go
-// to a temporary folder, so the user's are neither read nor changed. Run it under Xvfb
+// a loop with a count-in on the virtual device in real time for a few seconds with the tempo and a
+// voice changed, and saves a picture of the window as the X server shows it. The window's settings
+// go to a temporary folder, so the user's are neither read nor changed. Run it under Xvfb
 // (scripts/screenshot).
 #include <QAbstractButton>
 #include <QApplication>
@@ -28,7 +28,7 @@ using namespace quirelle;
 class FixedFileChooser final : public framework::FileChooser {
  public:
   explicit FixedFileChooser(QString path) : path_(std::move(path)) {}
-  std::optional<QString> ChooseFileToOpen(QWidget*) override { return path_; }
+  std::optional<QString> ChooseFileToOpen(QWidget*, const QString&) override { return path_; }
 
  private:
   QString path_;

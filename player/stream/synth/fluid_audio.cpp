@@ -3,8 +3,13 @@
 
 #include <algorithm>
 
+#include "player/stream/synth/realtime_threads.h"
+
 namespace quirelle::stream {
 namespace {
+
+// The output's threads' real-time priority when FluidSynth's settings do not give one.
+constexpr int kAudioPriority = 60;
 
 void CollectOption(void* data, const char* /*name*/, const char* option) {
   static_cast<std::vector<std::string>*>(data)->emplace_back(option);
@@ -60,9 +65,22 @@ OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choic
     const AudioPeriods periods = AudioPeriodsFor(name, static_cast<std::uint32_t>(rate));
     fluid_settings_setint(settings, "audio.period-size", periods.frames);
     fluid_settings_setint(settings, "audio.periods", periods.count);
+    std::vector<pid_t> before = ThreadsOfProcess();
     opened.driver.reset(new_fluid_audio_driver2(settings, func, data));
     if (opened.driver) {
       opened.name = name;
+      // FluidSynth's thread renders the blocks and hands them to the audio library, whose own
+      // thread (PulseAudio's main loop) sends them on: either one kept waiting is a gap.
+      int priority = kAudioPriority;
+      fluid_settings_getint(settings, "audio.realtime-prio", &priority);
+      std::sort(before.begin(), before.end());
+      for (const pid_t thread : ThreadsOfProcess()) {
+        if (!std::binary_search(before.begin(), before.end(), thread)) {
+          if (std::string refused = MakeThreadRealtime(thread, priority); !refused.empty()) {
+            opened.notRealtime = std::move(refused);
+          }
+        }
+      }
       return opened;
     }
   }

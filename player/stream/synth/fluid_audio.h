@@ -36,10 +36,14 @@ std::vector<std::string> AvailableAudioDrivers(fluid_settings_t* settings,
 struct OpenedAudio {
   FluidAudioDriverPtr driver;  // null when no output could be opened
   std::string name;            // the audio system that opened
+  // Empty when the output's threads (FluidSynth's and its audio library's) run in real time,
+  // else why they do not.
+  std::string notRealtime;
 };
 
 // Tries each available driver in turn (only `choice.driver` when it names one) with `func` /
-// `data` as the block callback. The period settings are written into `settings`.
+// `data` as the block callback, and puts the threads the opened driver started in real time
+// where the system grants it. The period settings are written into `settings`.
 OpenedAudio OpenAudioOutput(fluid_settings_t* settings, const AudioChoice& choice,
                             fluid_audio_func_t func, void* data);
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "midi/vocabulary.h"
 #include "player/stream/synth/fluid_audio.h"
@@ -17,6 +18,9 @@ class NoEvents final : public SynthEventSource {
  public:
   void PlayBefore(std::uint64_t /*limit*/) override {}
 };
+
+// Whether the refused real-time priority has been told on standard error.
+std::atomic<bool> toldNotRealtime{false};
 
 // How long a tail's end waits for its audio thread before the output is stopped regardless.
 constexpr auto kLongestEndWait = std::chrono::milliseconds(500);
@@ -270,6 +274,14 @@ std::unique_ptr<LiveSynthDevice> LiveSynthDevice::Open(std::unique_ptr<FluidLeas
     return nullptr;
   }
   device->audioSystem_ = audio.name;
+  device->notRealtime_ = audio.notRealtime;
+  if (!audio.notRealtime.empty() && !toldNotRealtime.exchange(true)) {
+    // Said once per run: the sound may drop out when the machine is busy.
+    std::fprintf(stderr,
+                 "quirelle: the audio output runs without real-time priority (%s); a busy "
+                 "machine may make gaps in the sound\n",
+                 audio.notRealtime.c_str());
+  }
   const AudioPeriods periods = AudioPeriodsFor(audio.name, setup.sampleRate);
   device->bufferedFrames_ =
       static_cast<std::uint64_t>(periods.frames) * static_cast<std::uint64_t>(periods.count);
@@ -295,6 +307,13 @@ void LiveSynthDevice::Send(const SentMessage& message) {
   KeepHeldNotes(word);
   output_->renderer().Apply(word);
   output_->WantSound();
+}
+
+MMRESULT LiveSynthDevice::Admit(StreamOperation operation) {
+  if (operation == StreamOperation::kRestart && tails_ != nullptr && !started_.exchange(true)) {
+    tails_->EndAll();
+  }
+  return MMSYSERR_NOERROR;
 }
 
 void LiveSynthDevice::KeepHeldNotes(std::uint32_t word) {

@@ -8,7 +8,8 @@
 // when a note is still held; when every note has been let go (the song's end) it only lets the
 // releases ring out. At the close the output plays on, with no events, until the release has died
 // away (a block under -60 dBFS) or for kLongestTailSeconds at most (then faded), and is stopped by
-// the LiveTails the device was opened with. The next stream ends a running tail at once (faded).
+// the LiveTails the device was opened with. Opening the next stream leaves the tail ringing (the
+// window reloads the song at its end); that stream's first start ends it at once (faded).
 #pragma once
 
 #include <array>
@@ -143,6 +144,8 @@ class LiveSynthDevice final : public StreamDevice {
     return output_->HeardLag(now, bufferedFrames_);
   }
   void Send(const SentMessage& message) override;
+  // Before the first restart (Play): the last stream's release gives way to this one.
+  MMRESULT Admit(StreamOperation operation) override;
   void Start(StreamCore& core) override { output_->Attach(&core); }
   void Shutdown() override;
 
@@ -151,6 +154,8 @@ class LiveSynthDevice final : public StreamDevice {
     output_->Render(left, right, frames);
   }
   const std::string& audioSystem() const { return audioSystem_; }
+  // Empty when the output's threads run in real time, else why they do not.
+  const std::string& notRealtime() const { return notRealtime_; }
 
  private:
   static int AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
@@ -164,7 +169,9 @@ class LiveSynthDevice final : public StreamDevice {
   // The keys sounding on each channel, from the messages played (Send is serialised by the core).
   std::array<std::bitset<128>, midi::kChannels> held_{};
   std::atomic<bool> shutDown_{false};
+  std::atomic<bool> started_{false};  // restarted once: the tails before it are ended
   std::string audioSystem_;
+  std::string notRealtime_;
 };
 
 }  // namespace quirelle::stream

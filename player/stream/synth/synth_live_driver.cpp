@@ -1,5 +1,8 @@
 // The live synthesizer driver: each open starts an audio output over the kept synthesizer, once
 // the last stream's tail has ended.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,6 +17,8 @@
 namespace quirelle::stream {
 namespace {
 
+constexpr int kPreparingNice = 10;
+
 class LiveSynthDriver final : public SynthDriver {
  public:
   explicit LiveSynthDriver(SynthOptions options) : options_(std::move(options)) {}
@@ -25,6 +30,9 @@ class LiveSynthDriver final : public SynthDriver {
       return;
     }
     preparing_ = std::thread([this] {
+      // Below the window's thread, which starts meanwhile: on a busy machine the window is
+      // painted and answers first. (A Play waits for this load either way.)
+      ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kPreparingNice);
       FluidSetup setup;
       SynthOpenFailure failure;
       // A failure is not lost: the first open tries again and reports it.
@@ -50,8 +58,9 @@ class LiveSynthDriver final : public SynthDriver {
                           if (!MakeFluidSetup(options_, &setup, failure)) {
                             return nullptr;
                           }
-                          // The last song's release gives way to the new one (faded).
-                          tails_.EndAll();
+                          // The last song's release rings on until this stream starts (the
+                          // window reloads a song at its end); meanwhile the stream gets a
+                          // synthesizer of its own.
                           std::unique_ptr<FluidLease> lease = synth_.Lease(setup, failure);
                           if (!lease) {
                             return nullptr;
