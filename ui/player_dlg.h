@@ -49,6 +49,8 @@ inline constexpr int StatePaused = 3;
 inline constexpr int StateStopped = 4;
 // Stopped to go on from a bar of the notes view: the device's close starts the music again.
 inline constexpr int StateSeeking = 5;
+// Playing the mic delay's calibration clicks: their end loads the song again.
+inline constexpr int StateCalibrating = 6;
 
 class CPlayerDlg : public framework::CDialog {
   Q_OBJECT
@@ -181,6 +183,11 @@ class CPlayerDlg : public framework::CDialog {
   void ResetSungLine();
   // The pass has ended (a loop's restart, the song's end): its line, shown.
   void ShowSungSummary();
+  // The calibration of the mic delay: four clicks played, the singer's "ta" on each heard, the
+  // delay measured stored; then the song is loaded again as it was.
+  void OnCalibrate();
+  void HearCalibration();
+  void FinishCalibration();
   // The voice row of the followed voice, or -1.
   int FollowedRow() const;
   bool Singing() const { return m_sing != nullptr; }
@@ -251,10 +258,19 @@ class CPlayerDlg : public framework::CDialog {
   int m_nSingMutedRow = -1;  // the row the Sing box muted, to unmute when it goes off
   const smf::VoiceNotes* m_pSungNotes = nullptr;  // what m_sungLine judges against
   int m_nSungKey = 0;
-  QSize m_sizeControls;             // the dialog's controls: the template's size
-  QWidget* m_markVoice[4] = {};     // under each name: the colour of its notes
-  VoiceRows* m_rowsMore = nullptr;  // voice rows past the fourth, under the controls
-  PostingListener m_listener;       // outlives the engine's last callback
+  QPushButton* m_btnCalibrate = nullptr;
+  struct Calibration {
+    sing::LivePitch mic;
+    std::vector<SungLine::Clock::time_point> clicksHeard;  // when each click was heard
+    std::vector<sing::DatedPitch> sung;
+    SungLine::Clock::time_point lastAt;  // the heard position read last, and when
+    std::uint32_t lastTick = 0;
+  };
+  std::unique_ptr<Calibration> m_calibration;  // while its clicks play
+  QSize m_sizeControls;                        // the dialog's controls: the template's size
+  QWidget* m_markVoice[4] = {};                // under each name: the colour of its notes
+  VoiceRows* m_rowsMore = nullptr;             // voice rows past the fourth, under the controls
+  PostingListener m_listener;                  // outlives the engine's last callback
   player::CNotifyingPlayer m_player;
   QIcon m_hIcon;
   std::string m_strFileName;   // the file held for Rewind; empty: Open asks for one

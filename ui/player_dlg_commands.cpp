@@ -289,7 +289,7 @@ std::intptr_t CPlayerDlg::OnPositionChanged(std::uintptr_t, std::intptr_t) {
 }
 
 std::intptr_t CPlayerDlg::OnPlayedOff(std::uintptr_t, std::intptr_t) {
-  if (m_nState != StateSeeking) {
+  if (m_nState != StateSeeking && m_nState != StateCalibrating) {
     MoveNotes(false);
     if (Singing()) {
       m_sungLine.EndPass();  // the song's end, or Stop: the pass is summed up
@@ -299,6 +299,11 @@ std::intptr_t CPlayerDlg::OnPlayedOff(std::uintptr_t, std::intptr_t) {
   switch (m_nState) {
     case StateSeeking:  // the song loaded at the bar chosen plays on
       OnPlay();
+      break;
+    case StateCalibrating:
+      if (!m_player.playing()) {  // not the close of the song the clicks took over from
+        FinishCalibration();
+      }
       break;
     case StateStopped:
       LeaveOnlyOpenEnabled();

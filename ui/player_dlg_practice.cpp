@@ -88,6 +88,7 @@ void CPlayerDlg::RangeBarFields() {
     EnableDlgItem(res::kIdcSolo1 + channel, true);
   }
   m_checkSing->setEnabled(true);
+  m_btnCalibrate->setEnabled(true);
 }
 
 void CPlayerDlg::ClearPracticeRow() {
@@ -118,6 +119,7 @@ void CPlayerDlg::ClearPracticeRow() {
   }
   m_checkSing->setChecked(false);  // the microphone closes with the song
   m_checkSing->setEnabled(false);
+  m_btnCalibrate->setEnabled(false);
   SendPracticeTools();
 }
 

@@ -3,6 +3,8 @@
 // verdict once it has passed, and a line summing up each pass. A missing, vanished or silent
 // microphone is told on that line; the music plays on.
 #include <QHBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/player_dlg.h"
 #include "ui/res/resource_ids.h"
@@ -14,6 +16,71 @@ constexpr int kSingRowHeight = 24;
 constexpr int kSingLineHeight = 18;
 constexpr int kListenMillis = 20;
 constexpr int kLongestMicDelay = 500;
+
+// The calibration's song: four side-stick clicks a beat apart after two beats of silence, at
+// 120 beats a minute (480 ticks a beat).
+constexpr std::uint32_t kClickBeat = 480;
+constexpr int kClicks = 4;
+constexpr std::uint32_t kFirstClick = 2 * kClickBeat;
+
+// A song held in memory, read as a file is.
+class SongBytes final : public platform::ReadableFile {
+ public:
+  explicit SongBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t Length() const override { return bytes_.size(); }
+  std::uint32_t Read(void* buffer, std::uint32_t count) override {
+    const std::size_t n = std::min<std::size_t>(count, bytes_.size() - offset_);
+    std::copy_n(bytes_.data() + offset_, n, static_cast<std::uint8_t*>(buffer));
+    offset_ += n;
+    return static_cast<std::uint32_t>(n);
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t offset_ = 0;
+};
+
+std::vector<std::uint8_t> ClickSong() {
+  std::vector<std::uint8_t> track;
+  auto event = [&](std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
+    // Deltas here stay below 2^14: two bytes of variable length at most.
+    if (delta >= 0x80) {
+      track.push_back(static_cast<std::uint8_t>(0x80 | (delta >> 7)));
+    }
+    track.push_back(static_cast<std::uint8_t>(delta & 0x7F));
+    track.insert(track.end(), bytes);
+  };
+  event(0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});  // 500000 µs a beat
+  for (int i = 0; i < kClicks; ++i) {
+    event(i == 0 ? kFirstClick : kClickBeat - 60, {0x99, 37, 127});
+    event(60, {0x89, 37, 0});
+  }
+  event(kClickBeat, {0xFF, 0x2F, 0x00});
+  std::vector<std::uint8_t> song = {'M',
+                                    'T',
+                                    'h',
+                                    'd',
+                                    0,
+                                    0,
+                                    0,
+                                    6,
+                                    0,
+                                    0,
+                                    0,
+                                    1,
+                                    static_cast<std::uint8_t>(kClickBeat >> 8),
+                                    static_cast<std::uint8_t>(kClickBeat & 0xFF),
+                                    'M',
+                                    'T',
+                                    'r',
+                                    'k'};
+  const auto length = static_cast<std::uint32_t>(track.size());
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    song.push_back(static_cast<std::uint8_t>(length >> shift));
+  }
+  song.insert(song.end(), track.begin(), track.end());
+  return song;
+}
 
 std::chrono::milliseconds Millis(int value) {
   return std::chrono::milliseconds(value);
@@ -35,6 +102,7 @@ void CPlayerDlg::SetUpSingRow() {
   m_checkSing->setEnabled(false);
   auto* delayLabel = new QLabel(QStringLiteral("Mic delay:"), row);
   m_spinMicDelay = new QSpinBox(row);
+  m_spinMicDelay->setObjectName(QStringLiteral("micDelay"));
   m_spinMicDelay->setRange(0, kLongestMicDelay);
   m_spinMicDelay->setSuffix(QStringLiteral(" ms"));
   m_spinMicDelay->setValue(std::clamp(m_memory.MicDelay(0), 0, kLongestMicDelay));
@@ -54,6 +122,12 @@ void CPlayerDlg::SetUpSingRow() {
   layout->addWidget(m_spinMicDelay);
   layout->addSpacing(8);
   layout->addWidget(m_comboTolerance);
+  m_btnCalibrate = new QPushButton(QStringLiteral("Calibrate"), row);
+  m_btnCalibrate->setObjectName(QStringLiteral("calibrate"));
+  m_btnCalibrate->setToolTip(
+      QStringLiteral("Four clicks play: sing \"ta\" with each, and the mic delay is measured"));
+  m_btnCalibrate->setEnabled(false);
+  layout->addWidget(m_btnCalibrate);
   layout->addStretch(1);
   m_labelSing = new QLabel(this);
   m_labelSing->setObjectName(QStringLiteral("singLine"));
@@ -65,6 +139,7 @@ void CPlayerDlg::SetUpSingRow() {
   m_timerSing->setInterval(kListenMillis);
   connect(m_timerSing, &QTimer::timeout, this, &CPlayerDlg::ListenToSinger);
   connect(m_checkSing, &QCheckBox::toggled, this, &CPlayerDlg::OnSing);
+  connect(m_btnCalibrate, &QPushButton::clicked, this, &CPlayerDlg::OnCalibrate);
   connect(m_spinMicDelay, &QSpinBox::valueChanged, this,
           [this](int millis) { m_memory.RememberMicDelay(millis); });
   connect(m_comboTolerance, &QComboBox::currentIndexChanged, this, [this] {
@@ -138,6 +213,10 @@ void CPlayerDlg::ResetSungLine() {
 }
 
 void CPlayerDlg::ListenToSinger() {
+  if (m_calibration) {
+    HearCalibration();
+    return;
+  }
   if (!Singing()) {
     return;
   }
@@ -163,6 +242,92 @@ void CPlayerDlg::ShowSungSummary() {
   if (const std::optional<QString> summary = m_sungLine.TakeSummary()) {
     m_labelSing->setText(*summary);
   }
+}
+
+void CPlayerDlg::OnCalibrate() {
+  const bool waiting = m_nState == StateLoaded || m_nState == StateRewound;
+  if (m_strFileName.empty() || m_player.playing() || !waiting || m_calibration) {
+    return;
+  }
+  m_checkSing->setChecked(false);
+  // The clicks take the engine: nothing may point into the song while they play.
+  m_viewNotes->SetScene({});
+  m_calibration = std::make_unique<Calibration>();
+  m_calibration->mic.Start();
+  SongBytes clicks(ClickSong());
+  m_player.SetPassage({});
+  m_player.SetTempoPercent(100);
+  m_player.SetTranspose(0);
+  m_player.SetStartingNotes(false);
+  if (m_player.LoadFromFile(clicks) == 0 || m_player.Play(false) == 0) {
+    m_calibration.reset();
+    m_labelSing->setText(QStringLiteral("The clicks cannot be played."));
+    OnRewind();
+    return;
+  }
+  m_nState = StateCalibrating;
+  SetButtons(false, false, false, false, false);
+  m_btnCalibrate->setEnabled(false);
+  m_labelSing->setText(QStringLiteral("Sing \"ta\" with each of the four clicks\u2026"));
+  m_timerSing->start();
+}
+
+void CPlayerDlg::HearCalibration() {
+  Calibration& c = *m_calibration;
+  stream::MMTIME time{};
+  if (m_player.playing() && m_player.GetHeardPosition(&time) != 0) {
+    const auto now = SungLine::Clock::now();
+    const std::uint32_t next =
+        kFirstClick + static_cast<std::uint32_t>(c.clicksHeard.size()) * kClickBeat;
+    if (c.clicksHeard.size() < kClicks && time.u.ticks >= next && time.u.ticks > c.lastTick &&
+        c.lastAt != SungLine::Clock::time_point{}) {
+      // Between the two readings, where the click's tick fell.
+      const double share = double(next - c.lastTick) / double(time.u.ticks - c.lastTick);
+      c.clicksHeard.push_back(c.lastAt + std::chrono::duration_cast<SungLine::Clock::duration>(
+                                             (now - c.lastAt) * share));
+    }
+    c.lastAt = now;
+    c.lastTick = time.u.ticks;
+  }
+  for (const sing::DatedPitch& pitch : c.mic.Take()) {
+    c.sung.push_back(pitch);
+  }
+}
+
+void CPlayerDlg::FinishCalibration() {
+  m_timerSing->stop();
+  HearCalibration();
+  Calibration& c = *m_calibration;
+  c.mic.Stop();
+  // Each "ta" begins with the first voiced frame after a click, within half a beat of it.
+  std::vector<double> delays;
+  for (const auto& click : c.clicksHeard) {
+    for (const sing::DatedPitch& pitch : c.sung) {
+      const auto after = std::chrono::duration<double, std::milli>(pitch.sungAt - click).count();
+      if (pitch.key > 0 && after > -100 && after < 250) {
+        delays.push_back(after);
+        break;
+      }
+    }
+  }
+  const std::string problem = c.mic.problem();
+  m_calibration.reset();
+  m_nState = StateRewound;
+  OnRewind();  // the song as it was, waiting for Play
+  if (delays.size() < 3) {
+    m_labelSing->setText(
+        problem.empty() ? QStringLiteral("Heard %1 of the four \"ta\"s; the mic delay stays %2 ms.")
+                              .arg(delays.size())
+                              .arg(m_spinMicDelay->value())
+                        : QStringLiteral("No microphone: %1. The mic delay stays %2 ms.")
+                              .arg(QString::fromStdString(problem))
+                              .arg(m_spinMicDelay->value()));
+    return;
+  }
+  std::sort(delays.begin(), delays.end());
+  const double median = delays[delays.size() / 2];
+  m_spinMicDelay->setValue(std::clamp(static_cast<int>(std::lround(median)), 0, kLongestMicDelay));
+  m_labelSing->setText(QStringLiteral("Mic delay measured: %1 ms.").arg(m_spinMicDelay->value()));
 }
 
 }  // namespace quirelle::ui

@@ -5,7 +5,10 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QTest>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -65,51 +68,77 @@ Bytes KyrieSong() {
   return MidiImage(1, 480, {conductor, tenor.End(), alto.End()});
 }
 
-TEST_F(PlayerDlgTest, SingingMutesTheFollowedVoiceAndSumsUpThePass) {
+class PlayerDlgSingTest : public PlayerDlgTest {
+ protected:
+  // Sings `notes` into the microphone, pressing `button` as the take's time 0 is heard, and keeps
+  // the virtual clock up with real time for `seconds` after.
+  void SingAlong(const std::vector<SungNote>& notes, QAbstractButton* button, double seconds) {
+    TakeRecipe recipe;
+    recipe.rate = kRate;
+    recipe.lead = 2.0;  // time for the sink to take the stream on
+    const std::vector<float> take = SingTake(notes, recipe);
+    std::promise<std::chrono::steady_clock::time_point> zeroHeard;
+    std::thread singer(
+        [&] { SingIntoTheSink(take, static_cast<std::size_t>(recipe.lead * kRate), zeroHeard); });
+    std::this_thread::sleep_until(zeroHeard.get_future().get());
+    QTest::mouseClick(button, Qt::LeftButton);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t advanced = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      const auto now =
+          static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count());
+      driver.Advance(now - advanced);
+      advanced = now;
+      Deliver();
+      dialog->notesView().FollowHeard();
+    }
+    singer.join();
+  }
+  QLabel* Line() const { return dialog->findChild<QLabel*>(QStringLiteral("singLine")); }
+};
+
+TEST_F(PlayerDlgSingTest, SingingMutesTheFollowedVoiceAndSumsUpThePass) {
   PulseServer server("sing", kRate);
   ASSERT_TRUE(server.ready());
   OpenFile(WriteTempFile(KyrieSong(), "kyrie.mid"));
   auto* sing = dialog->findChild<QCheckBox*>(QStringLiteral("sing"));
-  auto* line = dialog->findChild<QLabel*>(QStringLiteral("singLine"));
-  ASSERT_TRUE(sing != nullptr && line != nullptr && sing->isEnabled());
+  ASSERT_TRUE(sing != nullptr && sing->isEnabled());
   sing->click();
   EXPECT_TRUE(Checked(res::kIdcMute1)) << "the singer hears the others, not their own part";
-
   // The third note sung 80 cents sharp.
   std::vector<SungNote> notes;
   const int keys[] = {60, 62, 64, 65};
   for (int i = 0; i < 4; ++i) {
     notes.push_back({i * 1.0, i + 1.0, keys[i], i == 2 ? 80.0 : 0.0});
   }
-  TakeRecipe recipe;
-  recipe.rate = kRate;
-  recipe.lead = 2.0;  // time for the sink to take the stream on
-  const std::vector<float> take = SingTake(notes, recipe);
-  std::promise<std::chrono::steady_clock::time_point> zeroHeard;
-  std::thread singer(
-      [&] { SingIntoTheSink(take, static_cast<std::size_t>(recipe.lead * kRate), zeroHeard); });
-  // The song starts as the take's render time 0 is sung; the virtual clock keeps up.
-  std::this_thread::sleep_until(zeroHeard.get_future().get());
-  Click(res::kIdcPlay);
-  const auto start = std::chrono::steady_clock::now();
-  std::uint64_t advanced = 0;
-  while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(5500)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const auto now =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       std::chrono::steady_clock::now() - start)
-                                       .count());
-    driver.Advance(now - advanced);
-    advanced = now;
-    Deliver();
-    dialog->notesView().FollowHeard();
-  }
-  singer.join();
+  SingAlong(notes, qobject_cast<QAbstractButton*>(dialog->GetDlgItem(res::kIdcPlay)), 5.5);
   static const QRegularExpression kSummary(
       QStringLiteral("^3 of 4 notes in tune \u00b7 bar 2 \"e\" [0-9]+ cents sharp$"));
-  EXPECT_TRUE(kSummary.match(line->text()).hasMatch()) << line->text().toStdString();
+  EXPECT_TRUE(kSummary.match(Line()->text()).hasMatch()) << Line()->text().toStdString();
   sing->click();
   EXPECT_FALSE(Checked(res::kIdcMute1)) << "the Sing box's mute goes with it";
+}
+
+// Calibrate plays four clicks a beat apart from one second on; a singer 120 ms late on each gives
+// a mic delay of about that, and the song is back, waiting for Play.
+TEST_F(PlayerDlgSingTest, CalibrationMeasuresTheMicDelayFromFourTas) {
+  PulseServer server("sing", kRate);
+  ASSERT_TRUE(server.ready());
+  OpenFile(WriteTempFile(KyrieSong(), "kyrie.mid"));
+  std::vector<SungNote> tas;
+  for (int i = 0; i < 4; ++i) {
+    tas.push_back({1.0 + 0.5 * i + 0.12, 1.0 + 0.5 * i + 0.3, 57});
+  }
+  auto* calibrate = dialog->findChild<QPushButton*>(QStringLiteral("calibrate"));
+  ASSERT_TRUE(calibrate != nullptr && calibrate->isEnabled());
+  SingAlong(tas, calibrate, 3.5);
+  auto* delay = dialog->findChild<QSpinBox*>(QStringLiteral("micDelay"));
+  ASSERT_NE(delay, nullptr);
+  EXPECT_NEAR(delay->value(), 120, 50) << Line()->text().toStdString();
+  EXPECT_EQ(Buttons(), (ButtonStates{false, false, true, false, true}));
 }
 
 }  // namespace
