@@ -32,6 +32,16 @@ struct PitchDeleter {
 struct VectorDeleter {
   void operator()(fvec_t* vector) const { del_fvec(vector); }
 };
+struct PhaseVocoderDeleter {
+  void operator()(aubio_pvoc_t* pvoc) const { del_aubio_pvoc(pvoc); }
+};
+struct SpectrumDeleter {
+  void operator()(cvec_t* spectrum) const { del_cvec(spectrum); }
+};
+
+// The onset strength: the rise of each bin's log magnitude, summed. The log lets a soft attack
+// under a loud held note count as much as a loud one from silence.
+constexpr float kFluxCompression = 100.0f;
 
 // The level of a hop as aubio's silence gate measures it: the mean square, in dB.
 float LevelDb(std::span<const float> samples) {
@@ -48,6 +58,9 @@ struct PitchTracker::Aubio {
   std::unique_ptr<aubio_pitch_t, PitchDeleter> pitch;
   std::unique_ptr<fvec_t, VectorDeleter> in;
   std::unique_ptr<fvec_t, VectorDeleter> out;
+  std::unique_ptr<aubio_pvoc_t, PhaseVocoderDeleter> pvoc;
+  std::unique_ptr<cvec_t, SpectrumDeleter> spectrum;
+  std::vector<float> lastLog;  // the previous hop's log magnitudes
 };
 
 PitchTracker::PitchTracker(std::uint32_t sampleRate, float silenceDb)
@@ -61,7 +74,10 @@ PitchTracker::PitchTracker(std::uint32_t sampleRate, float silenceDb)
   aubio->pitch.reset(new_aubio_pitch(kMethod, window_, hop_, rate_));
   aubio->in.reset(new_fvec(hop_));
   aubio->out.reset(new_fvec(1));
-  if (!aubio->pitch || !aubio->in || !aubio->out) {
+  aubio->pvoc.reset(new_aubio_pvoc(window_, hop_));
+  aubio->spectrum.reset(new_cvec(window_));
+  aubio->lastLog.assign(window_ / 2 + 1, 0.0f);
+  if (!aubio->pitch || !aubio->in || !aubio->out || !aubio->pvoc || !aubio->spectrum) {
     error_ = "aubio cannot track pitch at " + std::to_string(rate_) + " Hz";
     return;
   }
@@ -90,11 +106,17 @@ void PitchTracker::Feed(std::span<const float> samples, std::vector<PitchFrame>&
 
 void PitchTracker::Track(std::vector<PitchFrame>& frames) {
   std::memcpy(pitch_->in->data, pending_.data(), hop_ * sizeof(float));
+  aubio_pvoc_do(pitch_->pvoc.get(), pitch_->in.get(), pitch_->spectrum.get());
   aubio_pitch_do(pitch_->pitch.get(), pitch_->in.get(), pitch_->out.get());
   PitchFrame frame;
   ++hopsDone_;
   // aubio's window ends with the hop just fed.
   frame.seconds = (static_cast<double>(hopsDone_ * hop_) - window_ / 2.0) / rate_;
+  for (std::uint32_t bin = 0; bin < pitch_->spectrum->length; ++bin) {
+    const float log = std::log1p(kFluxCompression * pitch_->spectrum->norm[bin]);
+    frame.onset += std::max(0.0f, log - pitch_->lastLog[bin]);
+    pitch_->lastLog[bin] = log;
+  }
   const float key = pitch_->out->data[0];
   const float confidence = aubio_pitch_get_confidence(pitch_->pitch.get());
   if (key >= kLowestKey && key <= kHighestKey && confidence >= kLeastConfidence) {

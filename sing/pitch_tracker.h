@@ -1,6 +1,8 @@
 // The sung pitch, frame by frame: aubio's YIN (yinfast) on mono samples, a window of about 43 ms
 // (2048 samples at 44.1 and 48 kHz) moved on by an eighth of it (256 samples there). A frame counts
 // as voiced only past aubio's two gates: its silence gate (the hop's level) and its confidence.
+// Each frame also carries how sharply the sound grew there, where notes begin even when the pitch
+// glides slowly into them.
 // Used live on the microphone's samples and offline on a whole take.
 #pragma once
 
@@ -15,6 +17,7 @@ namespace quirelle::sing {
 struct PitchFrame {
   double seconds = 0;  // the centre of the frame's window, from the first sample fed
   float key = 0;       // MIDI key with its fraction (C4 = 60); 0 when not voiced
+  float onset = 0;     // how much the sound grew since the last hop (log-spectral flux), >= 0
   bool voiced() const { return key > 0; }
 };
 

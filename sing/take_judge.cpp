@@ -16,6 +16,19 @@ constexpr double kFullWithin = 50;
 constexpr double kNoneFrom = 200;
 constexpr double kInRest = -0.5;
 
+// A voice may glide into each new pitch for 100-300 ms (the new note's slow attack under the old
+// one's release), which puts the contour's best match that much late. Where notes begin, the sound
+// still grows at once, so the offset is finally taken where the take's onsets meet the written
+// starts, among the shifts up to kGlide earlier than the contour's (or kAhead later) whose contour
+// still matches well.
+constexpr double kGlide = 0.40;
+constexpr double kAhead = 0.10;
+constexpr double kOnsetWeight = 1.0;  // against the contour's match, both scaled to 0..1
+constexpr double kLoudestOnset = 8;  // in the take's mean onset strength: one attack counts no more
+// The onset strength of a clean attack peaks this many hops before it (the hop's spectrum against
+// the one before, each dated at its window's centre), at every sample rate.
+constexpr std::ptrdiff_t kOnsetLead = 1;
+
 // The deviation in cents with whole octaves taken away: -600 up to 600.
 double FoldedCents(double key, int written) {
   const double cents = 100.0 * (key - written);
@@ -27,6 +40,81 @@ double Weight(double cents) {
   return off <= kFullWithin ? 1.0
          : off >= kNoneFrom ? 0.0
                             : (kNoneFrom - off) / (kNoneFrom - kFullWithin);
+}
+
+// The shift (in hops) near `contour` where the take's onsets meet the notes' starts best, weighed
+// with the contour's match `scores` (indexed by shift + farthest).
+std::ptrdiff_t ShiftByOnsets(std::span<const WrittenNote> notes, std::span<const PitchFrame> frames,
+                             double hopSeconds, const std::vector<double>& scores,
+                             std::ptrdiff_t contour, std::ptrdiff_t farthest) {
+  const double best = scores[static_cast<std::size_t>(contour + farthest)];
+  if (best <= 0 || frames.empty()) {
+    return contour;
+  }
+  // The onset strength at each hop of the take, in its mean, loud attacks clipped.
+  std::vector<double> strength(
+      static_cast<std::size_t>(std::max(0.0, frames.back().seconds / hopSeconds)) + 2);
+  double sum = 0;
+  for (const PitchFrame& frame : frames) {
+    const auto at = std::lround(frame.seconds / hopSeconds);
+    if (at >= 0 && static_cast<std::size_t>(at) < strength.size()) {
+      strength[static_cast<std::size_t>(at)] += frame.onset;
+      sum += frame.onset;
+    }
+  }
+  const double mean = sum / static_cast<double>(strength.size());
+  if (mean <= 0) {
+    return contour;
+  }
+  for (double& value : strength) {
+    value = std::min(value / mean, kLoudestOnset);
+  }
+  std::vector<std::ptrdiff_t> starts;  // in hops of the render, each once
+  for (const WrittenNote& note : notes) {
+    starts.push_back(std::lround(note.start / hopSeconds));
+  }
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+
+  const std::ptrdiff_t from =
+      std::max(-farthest, contour - static_cast<std::ptrdiff_t>(std::lround(kGlide / hopSeconds)));
+  const std::ptrdiff_t to =
+      std::min(farthest, contour + static_cast<std::ptrdiff_t>(std::lround(kAhead / hopSeconds)));
+  std::vector<double> onsets;
+  const auto size = static_cast<std::ptrdiff_t>(strength.size());
+  for (std::ptrdiff_t shift = from; shift <= to; ++shift) {
+    double met = 0;
+    for (const std::ptrdiff_t start : starts) {
+      // The take's hop where the start's onset peaks, and half of each hop beside it.
+      const std::ptrdiff_t peak = start + shift - kOnsetLead;
+      for (std::ptrdiff_t at = peak - 1; at <= peak + 1; ++at) {
+        if (at >= 0 && at < size) {
+          met += strength[static_cast<std::size_t>(at)] * (at == peak ? 1.0 : 0.5);
+        }
+      }
+    }
+    onsets.push_back(met);
+  }
+  std::vector<double> sorted = onsets;
+  const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+  std::nth_element(sorted.begin(), middle, sorted.end());
+  const double median = *middle;
+  const double most = *std::max_element(onsets.begin(), onsets.end());
+  if (most - median <= 1e-9 * std::max(1.0, most)) {
+    return contour;  // no onsets stand out: a take of glides or of noise
+  }
+  std::ptrdiff_t chosen = contour;
+  double chosenScore = -1e300;
+  for (std::ptrdiff_t shift = from; shift <= to; ++shift) {
+    const double score =
+        scores[static_cast<std::size_t>(shift + farthest)] / best +
+        kOnsetWeight * (onsets[static_cast<std::size_t>(shift - from)] - median) / (most - median);
+    if (score > chosenScore) {
+      chosenScore = score;
+      chosen = shift;
+    }
+  }
+  return chosen;
 }
 
 }  // namespace
@@ -153,7 +241,8 @@ double FindOffset(std::span<const WrittenNote> notes, std::span<const PitchFrame
   while (hi + 1 != scores.end() && *(hi + 1) >= *best - tie) {
     ++hi;
   }
-  const std::ptrdiff_t shift = (lo - scores.begin() + (hi - scores.begin())) / 2 - farthest;
+  const std::ptrdiff_t contour = (lo - scores.begin() + (hi - scores.begin())) / 2 - farthest;
+  const std::ptrdiff_t shift = ShiftByOnsets(notes, frames, hopSeconds, scores, contour, farthest);
   return static_cast<double>(shift) * hopSeconds;
 }
 
