@@ -300,7 +300,7 @@ def main():
                           take_number, program_name, sf_name, song, voice, round(lead * 1000),
                           found_ms, found_ms - round(lead * 1000), 'vib ' if vibrato else '',
                           'oct ' if octave else '', 'bleed ' if bleed else '',
-                          right - right_before, total - total_before + len(verdicts),
+                          right - right_before, total - total_before,
                           ' '.join(wrong)),
                       flush=True)
             worst = max(abs(f - t) for t, f in offsets)
