@@ -346,7 +346,7 @@ void NotesPainter::PaintVoice(QPainter& painter, const SceneVoice& voice) const 
     } else if (!followed) {
       fill = Faded(fill, 110);
     }
-    if (voice.silent) {
+    if (voice.silent && mark == SungMark::kNone) {
       painter.setBrush(Qt::NoBrush);
       painter.setPen(QPen(voice.colour, followed ? 2 : 1));
     } else {

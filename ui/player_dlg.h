@@ -258,6 +258,8 @@ class CPlayerDlg : public framework::CDialog {
   int m_nSingMutedRow = -1;  // the row the Sing box muted, to unmute when it goes off
   const smf::VoiceNotes* m_pSungNotes = nullptr;  // what m_sungLine judges against
   int m_nSungKey = 0;
+  std::string m_strSungFile;
+  std::size_t m_nSungVoice = 0;
   QPushButton* m_btnCalibrate = nullptr;
   struct Calibration {
     sing::LivePitch mic;

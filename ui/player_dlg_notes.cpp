@@ -215,7 +215,9 @@ void CPlayerDlg::ShowNotes() {
   m_viewNotes->SetScene(MakeScene(file, choice));
   const smf::VoiceNotes* sungAgainst =
       choice.followed < file.voiceNotes().size() ? &file.voiceNotes()[choice.followed] : nullptr;
-  if (Singing() && (sungAgainst != m_pSungNotes || m_nKey != m_nSungKey)) {
+  // A load makes the notes anew: the line sung is bound to them again, whatever changed.
+  if (Singing() && (sungAgainst != m_pSungNotes || m_nKey != m_nSungKey ||
+                    m_strFileName != m_strSungFile || choice.followed != m_nSungVoice)) {
     ResetSungLine();
   }
   if (!m_viewNotes->moving()) {
@@ -260,7 +262,9 @@ void CPlayerDlg::PlayFromBar(int bar) {
     m_nState = StateStopped;
     OnStop();
     ReportLoadProblem(problem);
+    return;
   }
+  ShowNotes();  // the load made the song's notes anew
 }
 
 }  // namespace quirelle::ui

@@ -206,9 +206,14 @@ void CPlayerDlg::ResetSungLine() {
       followed < voices.size()
           ? smf::WordsOnChannel(file.words(), file.voiceMap(), voices[followed].playedOn)
           : nullptr;
+  const bool sameLine = notes != nullptr && m_pSungNotes != nullptr &&
+                        m_strSungFile == m_strFileName && m_nSungVoice == followed &&
+                        m_nSungKey == m_nKey;
   m_pSungNotes = notes;
   m_nSungKey = m_nKey;
-  m_sungLine.Reset(&file, notes, words, m_nKey, m_comboTolerance->currentData().toInt());
+  m_strSungFile = m_strFileName;
+  m_nSungVoice = followed;
+  m_sungLine.Reset(&file, notes, words, m_nKey, m_comboTolerance->currentData().toInt(), sameLine);
   m_viewNotes->update();
 }
 

@@ -41,9 +41,12 @@ const char* const kNoteNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#
 }  // namespace
 
 void SungLine::Reset(const smf::MidiFile* file, const smf::VoiceNotes* notes,
-                     const smf::Words* words, int transpose, int tolerance) {
+                     const smf::Words* words, int transpose, int tolerance, bool sameLine) {
   file_ = file;
   notes_ = notes;
+  if (!sameLine) {
+    overlay_.notes.clear();
+  }
   words_ = words;
   transpose_ = transpose;
   tolerance_ = tolerance;
@@ -58,7 +61,8 @@ void SungLine::StartPass() {
   const std::size_t count = notes_ != nullptr ? notes_->notes().size() : 0;
   crossings_.assign(count, {});
   overlay_.trace.clear();
-  overlay_.notes.assign(count, SungMark::kNone);
+  // The last pass's verdicts stay in view until the notes are sung again.
+  overlay_.notes.resize(count, SungMark::kNone);
 }
 
 void SungLine::Heard(Clock::time_point at, std::uint32_t tick) {
@@ -80,6 +84,7 @@ void SungLine::Heard(Clock::time_point at, std::uint32_t tick) {
     notes_->ForEachIn(tick, tick + 1, [&](const smf::WrittenNote& note) {
       if (note.start == tick) {
         crossings_[static_cast<std::size_t>(&note - notes.data())].start = at;
+        overlay_.notes[static_cast<std::size_t>(&note - notes.data())] = SungMark::kNone;
       }
     });
     return;
@@ -93,6 +98,7 @@ void SungLine::Heard(Clock::time_point at, std::uint32_t tick) {
     Crossing& crossing = crossings_[static_cast<std::size_t>(&note - notes.data())];
     if (note.start > previous->tick && note.start <= tick) {
       crossing.start = reached(note.start);
+      overlay_.notes[static_cast<std::size_t>(&note - notes.data())] = SungMark::kNone;
     }
     if (note.end > previous->tick && note.end <= tick && crossing.start) {
       crossing.end = reached(note.end);

@@ -24,9 +24,10 @@ class SungLine {
   using Clock = std::chrono::steady_clock;
 
   // A new song, voice, key or tolerance: the pass starts over. `notes` and `words` (may be null)
-  // belong to `file`, which outlives this or the next Reset.
+  // belong to `file`, which outlives this or the next Reset. The same song loaded again (its end,
+  // Rewind) keeps the last pass's verdicts in view: `sameLine`.
   void Reset(const smf::MidiFile* file, const smf::VoiceNotes* notes, const smf::Words* words,
-             int transpose, int tolerance);
+             int transpose, int tolerance, bool sameLine = false);
   // Where the sound heard stood at `at`. A tick far before the last one is a loop's restart: the
   // pass ends there.
   void Heard(Clock::time_point at, std::uint32_t tick);
