@@ -54,8 +54,8 @@ struct Options {
   // --lyrics[=V]: the words of voice V, or with no V (0) of the first voice with words.
   bool lyrics = false;
   std::uint32_t lyricsVoice = 0;
-  std::string takePath;           // --judge TAKE
-  std::uint32_t tolerance = 50;   // --tolerance: cents either way that are in tune
+  std::string takePath;          // --judge TAKE
+  std::uint32_t tolerance = 50;  // --tolerance: cents either way that are in tune
 };
 
 struct ParseResult {
