@@ -239,6 +239,7 @@ int DrawPicture(const Options& options, std::ostream& err) {
   }
   return WritePicture(engine, options, err);
 #else
+  static_cast<void>(options);
   err << "quirelle-render: this build has no Qt to draw --picture with\n";
   return 2;
 #endif
