@@ -1,6 +1,3 @@
-#if QUIRELLE_HAVE_PICTURE
-#include "tools/render/part_picture.h"
-#endif
 #include "tools/render/render_session.h"
 
 #include <unistd.h>
@@ -32,6 +29,10 @@
 #include "tools/render/song_info_lines.h"
 #include "tools/render/take_lines.h"
 #include "tools/render/volume_keeper.h"
+
+#if QUIRELLE_HAVE_PICTURE
+#include "tools/render/part_picture.h"
+#endif
 #if QUIRELLE_HAVE_SYNTH
 #include "player/stream/synth/audio_file_writer.h"
 #include "player/stream/synth/synth_driver.h"
