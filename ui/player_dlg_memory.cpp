@@ -34,7 +34,8 @@ SongSettings CPlayerDlg::CurrentSettings() const {
   song.tempo = m_nTempo;
   for (std::size_t channel = 0; channel < song.volumes.size(); ++channel) {
     song.volumes[channel] = m_nVolume[channel];
-    song.muted[channel] = m_bMute[channel];
+    // The mute the Sing box put on lasts while singing; the song is not remembered with it.
+    song.muted[channel] = m_bMute[channel] && static_cast<int>(channel) != m_nSingMutedRow;
     song.soloed[channel] = m_bSolo[channel];
   }
   song.key = m_nKey;

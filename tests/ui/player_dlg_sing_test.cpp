@@ -108,6 +108,9 @@ TEST_F(PlayerDlgSingTest, SingingMutesTheFollowedVoiceAndSumsUpThePass) {
   ASSERT_TRUE(sing != nullptr && sing->isEnabled());
   sing->click();
   EXPECT_TRUE(Checked(res::kIdcMute1)) << "the singer hears the others, not their own part";
+  const auto remembered = ui::SongMemory().Recall(dialog->fileName());
+  ASSERT_TRUE(remembered);
+  EXPECT_FALSE(remembered->muted[0]) << "the song is not remembered with the Sing box's mute";
   // The third note sung 80 cents sharp.
   std::vector<SungNote> notes;
   const int keys[] = {60, 62, 64, 65};
