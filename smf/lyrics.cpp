@@ -207,13 +207,8 @@ std::vector<Words> FindWords(const std::vector<TrackSummary>& tracks, const Voic
 
 const Words* WordsOnChannel(const std::vector<Words>& words, const VoiceMap& map,
                             std::uint8_t channel) {
-  const std::vector<Voice>& voices = map.voices();
-  for (std::size_t i = 0; i < voices.size() && i < words.size(); ++i) {
-    if (voices[i].playedOn == channel) {
-      return words[i].empty() ? nullptr : &words[i];
-    }
-  }
-  return nullptr;
+  const std::optional<std::size_t> voice = map.FirstVoiceOn(channel);
+  return voice && *voice < words.size() && !words[*voice].empty() ? &words[*voice] : nullptr;
 }
 
 std::optional<std::uint8_t> FirstChannelWithWords(const std::vector<Words>& words,

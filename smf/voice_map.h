@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace quirelle::smf {
@@ -37,6 +38,15 @@ class VoiceMap {
   // The channels the singer controls, numbered as the window and the tool number voices: 0 to 3,
   // then each further channel a voice plays on, in voice order. At most 15 (never channel 10).
   const std::vector<std::uint8_t>& voiceChannels() const { return voiceChannels_; }
+  // The first voice (an index of voices()) that plays on `channel`; none when no voice does.
+  std::optional<std::size_t> FirstVoiceOn(std::uint8_t channel) const {
+    for (std::size_t i = 0; i < voices_.size(); ++i) {
+      if (voices_[i].playedOn == channel) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
   // The channel a message of `track` written on `channel` plays on, or kLeftOut.
   std::uint8_t ChannelFor(std::uint32_t track, std::uint8_t channel) const {
     return moved_.empty() || track >= moved_.size() ? channel : moved_[track][channel];

@@ -16,16 +16,6 @@ namespace {
 constexpr int kNotesViewWidth = 760;
 constexpr int kLeastNotesViewWidth = 240;
 
-std::optional<std::size_t> VoiceOnChannel(const smf::VoiceMap& map, std::uint8_t channel) {
-  const auto& voices = map.voices();
-  for (std::size_t i = 0; i < voices.size(); ++i) {
-    if (voices[i].playedOn == channel) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 void CPlayerDlg::SetUpNotesView() {
@@ -134,7 +124,7 @@ void CPlayerDlg::ShowMoreRows() {
   for (std::size_t row = 4; row < channels.size() && row < kVoiceRowsMost; ++row) {
     VoiceRow shown;
     shown.name = QString::fromStdString(smf::DisplayText(m_player.channelNames()[channels[row]]));
-    if (const auto voice = VoiceOnChannel(m_player.file().voiceMap(), channels[row])) {
+    if (const auto voice = m_player.file().voiceMap().FirstVoiceOn(channels[row])) {
       shown.colour = VoiceColour(*voice);
     }
     shown.accompaniment = Accompanies(row);
@@ -157,21 +147,22 @@ std::size_t CPlayerDlg::FollowedVoiceIndex() const {
   const smf::MidiFile& file = m_player.file();
   if (m_nWordsVoice > 0) {
     if (const auto voice =
-            VoiceOnChannel(file.voiceMap(), static_cast<std::uint8_t>(m_nWordsVoice - 1))) {
+            file.voiceMap().FirstVoiceOn(static_cast<std::uint8_t>(m_nWordsVoice - 1))) {
       return *voice;
     }
   }
   if (const auto channel = smf::FirstChannelWithWords(file.words(), file.voiceMap())) {
-    return VoiceOnChannel(file.voiceMap(), *channel).value_or(0);
+    return file.voiceMap().FirstVoiceOn(*channel).value_or(0);
   }
   return 0;
 }
 
 void CPlayerDlg::MarkVoiceColours() {
   for (int row = 0; row < 4; ++row) {
-    const auto voice = m_strFileName.empty() ? std::nullopt
-                                             : VoiceOnChannel(m_player.file().voiceMap(),
-                                                              static_cast<std::uint8_t>(row));
+    const auto voice =
+        m_strFileName.empty()
+            ? std::nullopt
+            : m_player.file().voiceMap().FirstVoiceOn(static_cast<std::uint8_t>(row));
     if (voice) {
       QPalette palette = m_markVoice[row]->palette();
       palette.setColor(QPalette::Window, VoiceColour(*voice));

@@ -144,9 +144,7 @@ bool CPlayerDlg::eventFilter(QObject* watched, QEvent* event) {
 void CPlayerDlg::FollowVoice(int voice) {
   const smf::MidiFile& file = m_player.file();
   const auto channel = static_cast<std::uint8_t>(voice - 1);
-  const auto& voices = file.voiceMap().voices();
-  const bool sings = std::any_of(voices.begin(), voices.end(),
-                                 [&](const smf::Voice& v) { return v.playedOn == channel; });
+  const bool sings = file.voiceMap().FirstVoiceOn(channel).has_value();
   // In a song with words a voice without them leaves the line as it is; in a song without, any
   // voice can be followed in the notes view.
   const bool hasWords = smf::WordsOnChannel(file.words(), file.voiceMap(), channel) != nullptr;

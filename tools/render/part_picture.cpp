@@ -24,14 +24,12 @@ constexpr int kGutter = 40;  // the key labels
 // The voice map's voice that voice row `row` (1-based, as the window counts) shows: the first
 // voice on its channel, else the row-th voice.
 std::size_t VoiceOfRow(const smf::VoiceMap& map, std::uint32_t row) {
-  const auto& voices = map.voices();
   const auto& channels = map.voiceChannels();
-  for (std::size_t i = 0; row <= channels.size() && i < voices.size(); ++i) {
-    if (voices[i].playedOn == channels[row - 1]) {
-      return i;
-    }
+  if (const auto voice =
+          row <= channels.size() ? map.FirstVoiceOn(channels[row - 1]) : std::nullopt) {
+    return *voice;
   }
-  return std::min<std::size_t>(row - 1, voices.empty() ? 0 : voices.size() - 1);
+  return std::min<std::size_t>(row - 1, map.voices().empty() ? 0 : map.voices().size() - 1);
 }
 
 // The voice the words line would follow: the first with words, else voice 1.

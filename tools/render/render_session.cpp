@@ -318,13 +318,8 @@ std::optional<std::uint8_t> JudgedChannel(const player::CMidiStreamPlayer& engin
     return smf::FirstChannelWithWords(engine.file().words(), voices).value_or(0);
   }
   const std::vector<std::uint8_t>& channels = voices.voiceChannels();
-  if (options.voice <= channels.size()) {
-    const std::uint8_t channel = channels[options.voice - 1];
-    for (const smf::Voice& voice : voices.voices()) {
-      if (voice.playedOn == channel) {
-        return channel;
-      }
-    }
+  if (options.voice <= channels.size() && voices.FirstVoiceOn(channels[options.voice - 1])) {
+    return channels[options.voice - 1];
   }
   err << "quirelle-render: " << options.midiPath << " has no voice " << options.voice << "\n";
   return std::nullopt;
