@@ -315,9 +315,7 @@ void StreamBuilder::QueueLeadIn() {
   // A bar of the metre at the starting point, a click on each of its beats; the starting notes
   // alone take one beat.
   const smf::TimeSigEntry& metre = file_.timeSignatures().MetreAt(fromTick_.load());
-  const std::uint64_t whole = std::uint64_t{4} * division;
-  const std::uint32_t beat =
-      std::max<std::uint32_t>(1, static_cast<std::uint32_t>(whole >> metre.denominatorPower));
+  const std::uint32_t beat = smf::BeatTicks(metre, division);
   const std::uint32_t beats = countIn ? metre.numerator : 1;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> timed;  // tick in the lead-in, word
   if (startingNotes) {

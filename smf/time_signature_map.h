@@ -2,6 +2,7 @@
 // as a score prints it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,6 +23,12 @@ struct TimeSigEntry {
 };
 
 using midi::IsSmpteDivision;
+
+// The ticks of one beat of `metre` (a note of its denominator), at least 1: what a count-in clicks.
+inline std::uint32_t BeatTicks(const TimeSigEntry& metre, std::uint32_t division) {
+  return std::max<std::uint32_t>(
+      1, static_cast<std::uint32_t>((std::uint64_t{4} * division) >> metre.denominatorPower));
+}
 
 class TimeSignatureMap {
  public:

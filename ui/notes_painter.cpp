@@ -149,9 +149,7 @@ NotesScene MakeScene(const smf::MidiFile& file, const SceneChoice& choice) {
   if (choice.countIn && scene.division != 0) {
     const smf::TimeSigEntry& metre = file.timeSignatures().MetreAt(choice.passageFrom);
     scene.countInBeats = metre.numerator;
-    scene.countInBeatTicks = std::max<std::uint32_t>(
-        1, static_cast<std::uint32_t>((std::uint64_t{4} * scene.division) >>
-                                      std::min<std::uint32_t>(metre.denominatorPower, 31)));
+    scene.countInBeatTicks = smf::BeatTicks(metre, scene.division);
   }
   scene.transpose = choice.transpose;
   scene.range = choice.followed < notes.size()
