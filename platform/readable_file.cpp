@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -68,6 +69,13 @@ std::uint32_t PosixFile::Read(void* buffer, std::uint32_t count) {
 std::string FileTitle(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::uint32_t MemoryFile::Read(void* buffer, std::uint32_t count) {
+  const std::size_t n = std::min<std::size_t>(count, bytes_.size() - offset_);
+  std::memcpy(buffer, bytes_.data() + offset_, n);
+  offset_ += n;
+  return static_cast<std::uint32_t>(n);
 }
 
 }  // namespace quirelle::platform

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quirelle::platform {
 
@@ -34,6 +36,18 @@ class PosixFile final : public ReadableFile {
  private:
   int fd_ = -1;
   std::string error_;
+};
+
+// Bytes held in memory, read as a file is: a song the program makes itself.
+class MemoryFile final : public ReadableFile {
+ public:
+  explicit MemoryFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t Length() const override { return bytes_.size(); }
+  std::uint32_t Read(void* buffer, std::uint32_t count) override;
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t offset_ = 0;
 };
 
 // The name without its folder, as a window title shows it.

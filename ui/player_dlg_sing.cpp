@@ -23,23 +23,6 @@ constexpr std::uint32_t kClickBeat = 480;
 constexpr int kClicks = 4;
 constexpr std::uint32_t kFirstClick = 2 * kClickBeat;
 
-// A song held in memory, read as a file is.
-class SongBytes final : public platform::ReadableFile {
- public:
-  explicit SongBytes(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  std::uint64_t Length() const override { return bytes_.size(); }
-  std::uint32_t Read(void* buffer, std::uint32_t count) override {
-    const std::size_t n = std::min<std::size_t>(count, bytes_.size() - offset_);
-    std::copy_n(bytes_.data() + offset_, n, static_cast<std::uint8_t*>(buffer));
-    offset_ += n;
-    return static_cast<std::uint32_t>(n);
-  }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-  std::size_t offset_ = 0;
-};
-
 std::vector<std::uint8_t> ClickSong() {
   std::vector<std::uint8_t> track;
   auto event = [&](std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
@@ -259,7 +242,7 @@ void CPlayerDlg::OnCalibrate() {
   m_viewNotes->SetScene({});
   m_calibration = std::make_unique<Calibration>();
   m_calibration->mic.Start();
-  SongBytes clicks(ClickSong());
+  platform::MemoryFile clicks(ClickSong());
   m_player.SetPassage({});
   m_player.SetTempoPercent(100);
   m_player.SetTranspose(0);
