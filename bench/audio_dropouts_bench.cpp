@@ -176,7 +176,7 @@ bool Run(testing::NullSinkServer& server, int loadProcesses, bool diskWriter,
 }  // namespace
 
 int main() {
-  testing::NullSinkServer server(kRate);
+  testing::NullSinkServer server({.rate = kRate, .channels = 2, .realtime = true});
   if (!server.ready()) {
     std::fprintf(stderr,
                  "audio-dropouts: the PulseAudio daemon did not start (pulseaudio and "

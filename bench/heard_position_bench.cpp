@@ -20,7 +20,7 @@
 #include "player/stream/synth/synth_driver.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/midi_image.h"
-#include "tests/support/pulse_server.h"
+#include "tests/support/null_sink.h"
 
 namespace {
 
@@ -148,7 +148,8 @@ std::pair<double, double> Errors(const std::vector<Clock::time_point>& seen,
 }  // namespace
 
 int main() {
-  testing::PulseServer server("bench", kRate);
+  testing::NullSinkServer server(
+      {.sink = "bench", .rate = kRate, .channels = 1, .monitorIsDefaultSource = true});
   if (!server.ready()) {
     std::fprintf(stderr, "heard-position: the PulseAudio daemon did not start\n");
     return 1;

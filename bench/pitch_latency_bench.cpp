@@ -18,7 +18,7 @@
 
 #include "sing/mic_capture.h"
 #include "sing/pitch_tracker.h"
-#include "tests/support/pulse_server.h"
+#include "tests/support/null_sink.h"
 #include "tests/support/sung_take.h"
 
 namespace {
@@ -87,7 +87,8 @@ std::vector<Clock::time_point> PlaySteps() {
 }  // namespace
 
 int main() {
-  quirelle::testing::PulseServer server("bench", kRate);
+  quirelle::testing::NullSinkServer server(
+      {.sink = "bench", .rate = kRate, .channels = 1, .monitorIsDefaultSource = true});
   if (!server.ready()) {
     std::printf("pitch-latency: no PulseAudio daemon could be started\n");
     return 1;

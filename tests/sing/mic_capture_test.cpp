@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "sing/pitch_tracker.h"
-#include "tests/support/pulse_server.h"
+#include "tests/support/null_sink.h"
 #include "tests/support/run_command.h"
 #include "tests/support/sung_take.h"
 
@@ -45,7 +45,8 @@ bool Play(const std::vector<float>& samples) {
 }
 
 TEST(MicCapture, HearsATonePlayedIntoTheServerThenTellsSilenceAndTheServerGoing) {
-  quirelle::testing::PulseServer server("sing", kRate);
+  quirelle::testing::NullSinkServer server(
+      {.sink = "sing", .rate = kRate, .channels = 1, .monitorIsDefaultSource = true});
   ASSERT_TRUE(server.ready());
   MicCapture mic({}, kRate, 0.3);
   // Filled on the capture thread, read after Stop has joined it.

@@ -1,6 +1,7 @@
-// A PulseAudio daemon of our own with one null sink, and its monitor recorded with parec: what a
-// listener would hear from the live output, without a sound card or a session daemon. Used by the
-// tests and benchmarks that check the live sound (dropouts, the release at a song's end).
+// A PulseAudio daemon of our own with one null sink, for the tests and benchmarks that hear the
+// live sound or sing into the microphone without a sound card or a session daemon (so they run on
+// CI). Its monitor can be recorded with parec (what a listener would hear from the live output) or
+// made the default source (what the microphone hears is what is played into the sink).
 #pragma once
 
 #include <sys/types.h>
@@ -25,35 +26,51 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   bool running() const { return pid_ > 0; }
-  void End();
+  void End() { End(signal_); }
+  // Ends it by another signal than its own.
+  void End(int signal);
 
  private:
   pid_t pid_;
   int signal_;
 };
 
-// The daemon, with one null sink "quirelle", in a folder of its own; clients of this process and
-// its children reach it through PULSE_SERVER (set here, with HOME and the runtime paths).
+struct NullSinkOptions {
+  std::string sink = "quirelle";
+  std::uint32_t rate = 48000;
+  int channels = 2;
+  // The sink's monitor is the default source, the microphone of a client that names none.
+  bool monitorIsDefaultSource = false;
+  // The daemon's sink runs on a real-time thread, as a desktop's does, so that a busy machine
+  // delays the player rather than the sink that hears it.
+  bool realtime = false;
+};
+
+// The daemon, in a folder of its own, ends with this, or with the thread that made this (even in
+// a test that crashes); clients of this process and its children reach it through PULSE_SERVER
+// (set here, with HOME and the runtime paths).
 class NullSinkServer {
  public:
-  explicit NullSinkServer(std::uint32_t sampleRate);
+  explicit NullSinkServer(const NullSinkOptions& options);
   ~NullSinkServer();
   NullSinkServer(const NullSinkServer&) = delete;
   NullSinkServer& operator=(const NullSinkServer&) = delete;
 
-  // False when the daemon did not start (pulseaudio not installed, no socket).
-  bool ready() const { return ready_; }
-  // Starts recording the sink's monitor as interleaved stereo float samples; false on failure.
+  // False when the daemon did not start (pulseaudio not installed, no socket) or has been killed.
+  bool ready() const;
+  // Ends the daemon at once, as a sound server that goes away does.
+  void Kill();
+  // Starts recording the sink's monitor as interleaved float samples; false on failure.
   bool StartRecording();
   // Stops the recording and gives what it holds.
   std::vector<float> StopRecording();
 
  private:
+  NullSinkOptions options_;
   std::filesystem::path dir_;
-  std::uint32_t sampleRate_;
+  std::string socket_;
   std::unique_ptr<Child> daemon_;
   std::unique_ptr<Child> recorder_;
-  bool ready_ = false;
 };
 
 }  // namespace quirelle::testing

@@ -47,7 +47,7 @@ void Press(ui::CPlayerDlg& dialog, int id) {
 }
 
 TEST(PlayerDlgLive, TheSongsLastChordRingsOutAfterTheWindowReloadsIt) {
-  NullSinkServer server(kRate);
+  NullSinkServer server({.rate = kRate, .channels = 2, .realtime = true});
   ASSERT_TRUE(server.ready()) << "the PulseAudio daemon did not start (pulseaudio installed?)";
   framework::SetResourceModule(&res::Module());
   QSettings(QSettings::UserScope, ui::kSettingsName, ui::kSettingsName).clear();

@@ -13,7 +13,7 @@
 #include <future>
 #include <thread>
 
-#include "tests/support/pulse_server.h"
+#include "tests/support/null_sink.h"
 #include "tests/support/sung_take.h"
 #include "tests/ui/player_dlg_fixture.h"
 
@@ -21,6 +21,9 @@ namespace quirelle::testing {
 namespace {
 
 constexpr std::uint32_t kRate = 48000;
+// A mono sink named "sing" whose monitor is the microphone.
+const NullSinkOptions kSinging{
+    .sink = "sing", .rate = kRate, .channels = 1, .monitorIsDefaultSource = true};
 
 // Sings `samples` into the null sink as a singer would, each 10 ms as it comes. When it reaches
 // sample `zero`, `zeroHeard` is given the moment the sink will play it.
@@ -101,7 +104,7 @@ class PlayerDlgSingTest : public PlayerDlgTest {
 };
 
 TEST_F(PlayerDlgSingTest, SingingMutesTheFollowedVoiceAndSumsUpThePass) {
-  PulseServer server("sing", kRate);
+  NullSinkServer server(kSinging);
   ASSERT_TRUE(server.ready());
   OpenFile(WriteTempFile(KyrieSong(), "kyrie.mid"));
   auto* sing = dialog->findChild<QCheckBox*>(QStringLiteral("sing"));
@@ -128,7 +131,7 @@ TEST_F(PlayerDlgSingTest, SingingMutesTheFollowedVoiceAndSumsUpThePass) {
 // Calibrate plays four clicks a beat apart from one second on; a singer 120 ms late on each gives
 // a mic delay of about that, and the song is back, waiting for Play.
 TEST_F(PlayerDlgSingTest, CalibrationMeasuresTheMicDelayFromFourTas) {
-  PulseServer server("sing", kRate);
+  NullSinkServer server(kSinging);
   ASSERT_TRUE(server.ready());
   OpenFile(WriteTempFile(KyrieSong(), "kyrie.mid"));
   std::vector<SungNote> tas;
