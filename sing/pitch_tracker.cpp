@@ -39,9 +39,11 @@ struct SpectrumDeleter {
   void operator()(cvec_t* spectrum) const { del_cvec(spectrum); }
 };
 
-// The onset strength: the rise of each bin's log magnitude, summed. The log lets a soft attack
-// under a loud held note count as much as a loud one from silence.
-constexpr float kFluxCompression = 100.0f;
+// The pitch classes are summed over the singing's fundamentals and first harmonics; below is
+// rumble, above mostly breath and consonants.
+constexpr double kLowestClassHz = 55;
+constexpr double kHighestClassHz = 2500;
+constexpr float kNoEnergy = 1e-12f;  // keeps the log of silence finite
 
 // The level of a hop as aubio's silence gate measures it: the mean square, in dB.
 float LevelDb(std::span<const float> samples) {
@@ -60,7 +62,7 @@ struct PitchTracker::Aubio {
   std::unique_ptr<fvec_t, VectorDeleter> out;
   std::unique_ptr<aubio_pvoc_t, PhaseVocoderDeleter> pvoc;
   std::unique_ptr<cvec_t, SpectrumDeleter> spectrum;
-  std::vector<float> lastLog;  // the previous hop's log magnitudes
+  std::vector<std::int8_t> binClass;  // each spectrum bin's pitch class; -1 outside the range
 };
 
 PitchTracker::PitchTracker(std::uint32_t sampleRate, float silenceDb)
@@ -76,7 +78,14 @@ PitchTracker::PitchTracker(std::uint32_t sampleRate, float silenceDb)
   aubio->out.reset(new_fvec(1));
   aubio->pvoc.reset(new_aubio_pvoc(window_, hop_));
   aubio->spectrum.reset(new_cvec(window_));
-  aubio->lastLog.assign(window_ / 2 + 1, 0.0f);
+  aubio->binClass.assign(window_ / 2 + 1, -1);
+  for (std::uint32_t bin = 1; bin < aubio->binClass.size(); ++bin) {
+    const double hz = static_cast<double>(bin) * rate_ / window_;
+    if (hz >= kLowestClassHz && hz <= kHighestClassHz) {
+      const long key = std::lround(69 + 12 * std::log2(hz / 440.0));
+      aubio->binClass[bin] = static_cast<std::int8_t>(key % 12);
+    }
+  }
   if (!aubio->pitch || !aubio->in || !aubio->out || !aubio->pvoc || !aubio->spectrum) {
     error_ = "aubio cannot track pitch at " + std::to_string(rate_) + " Hz";
     return;
@@ -112,10 +121,15 @@ void PitchTracker::Track(std::vector<PitchFrame>& frames) {
   ++hopsDone_;
   // aubio's window ends with the hop just fed.
   frame.seconds = (static_cast<double>(hopsDone_ * hop_) - window_ / 2.0) / rate_;
+  PitchClasses energy{};
   for (std::uint32_t bin = 0; bin < pitch_->spectrum->length; ++bin) {
-    const float log = std::log1p(kFluxCompression * pitch_->spectrum->norm[bin]);
-    frame.onset += std::max(0.0f, log - pitch_->lastLog[bin]);
-    pitch_->lastLog[bin] = log;
+    if (const std::int8_t pitchClass = pitch_->binClass[bin]; pitchClass >= 0) {
+      const float magnitude = pitch_->spectrum->norm[bin];
+      energy[static_cast<std::size_t>(pitchClass)] += magnitude * magnitude;
+    }
+  }
+  for (std::size_t pitchClass = 0; pitchClass < energy.size(); ++pitchClass) {
+    frame.classes[pitchClass] = std::log(energy[pitchClass] + kNoEnergy);
   }
   const float key = pitch_->out->data[0];
   const float confidence = aubio_pitch_get_confidence(pitch_->pitch.get());

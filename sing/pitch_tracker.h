@@ -1,11 +1,12 @@
 // The sung pitch, frame by frame: aubio's YIN (yinfast) on mono samples, a window of about 43 ms
 // (2048 samples at 44.1 and 48 kHz) moved on by an eighth of it (256 samples there). A frame counts
 // as voiced only past aubio's two gates: its silence gate (the hop's level) and its confidence.
-// Each frame also carries how sharply the sound grew there, where notes begin even when the pitch
-// glides slowly into them.
+// Each frame also carries the energy of each pitch class, where a note's start shows even when the
+// pitch glides slowly into it.
 // Used live on the microphone's samples and offline on a whole take.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -14,10 +15,14 @@
 
 namespace quirelle::sing {
 
+// The energy of each pitch class (C = 0 ... B = 11, the octaves summed), in natural log, so that
+// a note's start shows as its class rising against the others, whatever sounded before it.
+using PitchClasses = std::array<float, 12>;
+
 struct PitchFrame {
   double seconds = 0;  // the centre of the frame's window, from the first sample fed
   float key = 0;       // MIDI key with its fraction (C4 = 60); 0 when not voiced
-  float onset = 0;     // how much the sound grew since the last hop (log-spectral flux), >= 0
+  PitchClasses classes{};
   bool voiced() const { return key > 0; }
 };
 

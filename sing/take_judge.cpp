@@ -17,18 +17,21 @@ constexpr double kNoneFrom = 200;
 constexpr double kInRest = -0.5;
 
 // A voice may glide into each new pitch for 100-300 ms (the new note's slow attack under the old
-// one's release), which puts the contour's best match that much late. Where notes begin, the sound
-// still grows at once, so the offset is finally taken where the take's onsets meet the written
-// starts, among the shifts up to kGlide earlier than the contour's (or kAhead later) whose contour
-// still matches well.
+// one's release), which puts the contour's best match that much late. Where a note begins, its
+// pitch class gains energy against the others at once, glide or not. So each such start is looked
+// for where its class rises most, among the shifts up to kGlide earlier than the contour's (or
+// kAhead later), and the offset is the median of what the starts say: a few confused by a neighbour
+// of the same class, or sung a little early or late, do not move it.
 constexpr double kGlide = 0.40;
 constexpr double kAhead = 0.10;
-constexpr double kOnsetWeight = 1.0;  // against the contour's match, both scaled to 0..1
-constexpr double kLoudestOnset = 8;  // in the take's mean onset strength: one attack counts no more
-// The onset strength of a clean attack peaks this many hops before it (the hop's spectrum against
-// the one before, each dated at its window's centre), at every sample rate.
-constexpr std::ptrdiff_t kOnsetLead = 1;
-
+// A rise is measured from just before the start to this long after it, where a soft attack has
+// mostly grown; a start counts only when its class rises by at least kLeastRise (natural log of the
+// energy: about 4 dB).
+constexpr double kRiseBefore = 0.006;
+constexpr double kRiseAfter = 0.041;
+constexpr double kLeastRise = 1.0;
+// Pitch-class energy this far below the take's loud singing (dB) counts as that floor.
+constexpr float kFloorBelowLoud = 35;
 // The deviation in cents with whole octaves taken away: -600 up to 600.
 double FoldedCents(double key, int written) {
   const double cents = 100.0 * (key - written);
@@ -42,79 +45,105 @@ double Weight(double cents) {
                             : (kNoneFrom - off) / (kNoneFrom - kFullWithin);
 }
 
-// The shift (in hops) near `contour` where the take's onsets meet the notes' starts best, weighed
-// with the contour's match `scores` (indexed by shift + farthest).
-std::ptrdiff_t ShiftByOnsets(std::span<const WrittenNote> notes, std::span<const PitchFrame> frames,
-                             double hopSeconds, const std::vector<double>& scores,
-                             std::ptrdiff_t contour, std::ptrdiff_t farthest) {
-  const double best = scores[static_cast<std::size_t>(contour + farthest)];
-  if (best <= 0 || frames.empty()) {
-    return contour;
-  }
-  // The onset strength at each hop of the take, in its mean, loud attacks clipped.
-  std::vector<double> strength(
-      static_cast<std::size_t>(std::max(0.0, frames.back().seconds / hopSeconds)) + 2);
-  double sum = 0;
-  for (const PitchFrame& frame : frames) {
-    const auto at = std::lround(frame.seconds / hopSeconds);
-    if (at >= 0 && static_cast<std::size_t>(at) < strength.size()) {
-      strength[static_cast<std::size_t>(at)] += frame.onset;
-      sum += frame.onset;
+// A note's start where its pitch class rises: the first note, and each whose class differs from
+// the one before it (a repeated pitch has no rise to find).
+struct Rise {
+  std::ptrdiff_t hop = 0;  // of the render
+  std::size_t pitchClass = 0;
+};
+
+std::size_t PitchClassOf(int key) {
+  return static_cast<std::size_t>(((key % 12) + 12) % 12);
+}
+
+std::vector<Rise> RisesOf(std::span<const WrittenNote> notes, double hopSeconds) {
+  std::vector<Rise> rises;
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const bool repeated = i > 0 && PitchClassOf(notes[i - 1].key) == PitchClassOf(notes[i].key) &&
+                          notes[i - 1].end + hopSeconds >= notes[i].start;
+    if (!repeated) {
+      rises.push_back({std::lround(notes[i].start / hopSeconds), PitchClassOf(notes[i].key)});
     }
   }
-  const double mean = sum / static_cast<double>(strength.size());
-  if (mean <= 0) {
+  return rises;
+}
+
+// Each hop's pitch classes against their mean: what stands out of the sound there. Energy far below
+// the take's loud singing counts as that floor, so a note's first trace at the window's edge does
+// not rise yet; its class rises as the note fills the window.
+std::vector<PitchClasses> StandingClasses(std::span<const PitchFrame> frames, double hopSeconds) {
+  std::vector<float> loudest;
+  for (const PitchFrame& frame : frames) {
+    loudest.push_back(*std::max_element(frame.classes.begin(), frame.classes.end()));
+  }
+  const auto loud = loudest.begin() + static_cast<std::ptrdiff_t>(loudest.size() * 9 / 10);
+  std::nth_element(loudest.begin(), loud, loudest.end());
+  const float floor = std::exp(*loud) * std::pow(10.0f, -kFloorBelowLoud / 10.0f);
+
+  std::vector<PitchClasses> standing(
+      static_cast<std::size_t>(std::max(0.0, frames.back().seconds / hopSeconds)) + 2);
+  for (const PitchFrame& frame : frames) {
+    const auto at = std::lround(frame.seconds / hopSeconds);
+    if (at < 0 || static_cast<std::size_t>(at) >= standing.size()) {
+      continue;
+    }
+    PitchClasses floored;
+    float mean = 0;
+    for (std::size_t pitchClass = 0; pitchClass < frame.classes.size(); ++pitchClass) {
+      floored[pitchClass] = std::log(std::exp(frame.classes[pitchClass]) + floor);
+      mean += floored[pitchClass];
+    }
+    mean /= static_cast<float>(frame.classes.size());
+    for (std::size_t pitchClass = 0; pitchClass < frame.classes.size(); ++pitchClass) {
+      standing[static_cast<std::size_t>(at)][pitchClass] = floored[pitchClass] - mean;
+    }
+  }
+  return standing;
+}
+
+// The shift (in hops) near `contour` that the starts' pitch-class rises say; `contour` itself when
+// no start rises clearly (a take of noise, or of one repeated pitch).
+std::ptrdiff_t ShiftByRises(std::span<const WrittenNote> notes, std::span<const PitchFrame> frames,
+                            double hopSeconds, std::ptrdiff_t contour, std::ptrdiff_t farthest) {
+  if (frames.empty()) {
     return contour;
   }
-  for (double& value : strength) {
-    value = std::min(value / mean, kLoudestOnset);
-  }
-  std::vector<std::ptrdiff_t> starts;  // in hops of the render, each once
-  for (const WrittenNote& note : notes) {
-    starts.push_back(std::lround(note.start / hopSeconds));
-  }
-  std::sort(starts.begin(), starts.end());
-  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-
+  const std::vector<PitchClasses> standing = StandingClasses(frames, hopSeconds);
+  const auto size = static_cast<std::ptrdiff_t>(standing.size());
+  const auto before = std::max<std::ptrdiff_t>(1, std::lround(kRiseBefore / hopSeconds));
+  const auto after = std::max<std::ptrdiff_t>(1, std::lround(kRiseAfter / hopSeconds));
   const std::ptrdiff_t from =
       std::max(-farthest, contour - static_cast<std::ptrdiff_t>(std::lround(kGlide / hopSeconds)));
   const std::ptrdiff_t to =
       std::min(farthest, contour + static_cast<std::ptrdiff_t>(std::lround(kAhead / hopSeconds)));
-  std::vector<double> onsets;
-  const auto size = static_cast<std::ptrdiff_t>(strength.size());
-  for (std::ptrdiff_t shift = from; shift <= to; ++shift) {
-    double met = 0;
-    for (const std::ptrdiff_t start : starts) {
-      // The take's hop where the start's onset peaks, and half of each hop beside it.
-      const std::ptrdiff_t peak = start + shift - kOnsetLead;
-      for (std::ptrdiff_t at = peak - 1; at <= peak + 1; ++at) {
-        if (at >= 0 && at < size) {
-          met += strength[static_cast<std::size_t>(at)] * (at == peak ? 1.0 : 0.5);
-        }
+
+  std::vector<std::ptrdiff_t> said;  // the shift each clearly rising start says
+  for (const Rise& rise : RisesOf(notes, hopSeconds)) {
+    double most = kLeastRise;
+    std::optional<std::ptrdiff_t> at;
+    for (std::ptrdiff_t shift = from; shift <= to; ++shift) {
+      const std::ptrdiff_t low = rise.hop + shift - before;
+      const std::ptrdiff_t high = rise.hop + shift + after;
+      if (low < 0 || high >= size) {
+        continue;
+      }
+      const double rising = standing[static_cast<std::size_t>(high)][rise.pitchClass] -
+                            standing[static_cast<std::size_t>(low)][rise.pitchClass];
+      if (rising > most) {
+        most = rising;
+        at = shift;
       }
     }
-    onsets.push_back(met);
-  }
-  std::vector<double> sorted = onsets;
-  const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
-  std::nth_element(sorted.begin(), middle, sorted.end());
-  const double median = *middle;
-  const double most = *std::max_element(onsets.begin(), onsets.end());
-  if (most - median <= 1e-9 * std::max(1.0, most)) {
-    return contour;  // no onsets stand out: a take of glides or of noise
-  }
-  std::ptrdiff_t chosen = contour;
-  double chosenScore = -1e300;
-  for (std::ptrdiff_t shift = from; shift <= to; ++shift) {
-    const double score =
-        scores[static_cast<std::size_t>(shift + farthest)] / best +
-        kOnsetWeight * (onsets[static_cast<std::size_t>(shift - from)] - median) / (most - median);
-    if (score > chosenScore) {
-      chosenScore = score;
-      chosen = shift;
+    if (at) {
+      said.push_back(*at);
     }
   }
-  return chosen;
+  if (said.empty()) {
+    return contour;
+  }
+  const auto middle = said.begin() + static_cast<std::ptrdiff_t>(said.size() / 2);
+  std::nth_element(said.begin(), middle, said.end());
+  return *middle;
 }
 
 }  // namespace
@@ -242,7 +271,7 @@ double FindOffset(std::span<const WrittenNote> notes, std::span<const PitchFrame
     ++hi;
   }
   const std::ptrdiff_t contour = (lo - scores.begin() + (hi - scores.begin())) / 2 - farthest;
-  const std::ptrdiff_t shift = ShiftByOnsets(notes, frames, hopSeconds, scores, contour, farthest);
+  const std::ptrdiff_t shift = ShiftByRises(notes, frames, hopSeconds, contour, farthest);
   return static_cast<double>(shift) * hopSeconds;
 }
 

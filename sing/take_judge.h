@@ -2,7 +2,8 @@
 // the median of the voiced frames inside the note (less its attack and its last 50 ms), in cents
 // from the written pitch with the octave folded away; in tune within the tolerance, sharp or flat
 // beyond it, missed when fewer than half of those frames are voiced. A recorded take is first
-// lined up with the line: its offset is where the sung contour matches the written one best.
+// lined up with the line: the sung contour matched against the written one says roughly where, and
+// the moments the notes' pitch classes rise say exactly.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +42,8 @@ NoteJudgement JudgeNote(const WrittenNote& note, std::span<const PitchFrame> fra
                         int tolerance = kWideTolerance);
 
 // The take's offset (-kLongestOffset to +kLongestOffset s; positive when the take starts before
-// the render) that matches its voiced frames best against the notes; 0 for a take with none.
+// the render) where its voiced frames match the notes and its pitch classes rise at their starts;
+// 0 for a take with no voiced frame.
 // `hopSeconds` is the frames' spacing.
 double FindOffset(std::span<const WrittenNote> notes, std::span<const PitchFrame> frames,
                   double hopSeconds);

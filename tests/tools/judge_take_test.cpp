@@ -148,7 +148,7 @@ TEST_P(JudgeTake, EveryNoteOfThePassageComesWithItsTimeBarAndVerdict) {
                         &offset),
             1)
       << summary;
-  EXPECT_NEAR(offset, c.lead * 1000, 20);
+  EXPECT_NEAR(offset, c.lead * 1000, 30);  // what a singer is promised
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, JudgeTake, ::testing::ValuesIn(kCases),
