@@ -16,14 +16,15 @@ constexpr double kFullWithin = 50;
 constexpr double kNoneFrom = 200;
 constexpr double kInRest = -0.5;
 
-// A voice may glide into each new pitch for 100-300 ms (the new note's slow attack under the old
+// A voice may glide into each new pitch for 100-250 ms (the new note's slow attack under the old
 // one's release), which puts the contour's best match that much late. Where a note begins, its
 // pitch class gains energy against the others at once, glide or not. So each such start is looked
 // for where its class rises most, among the shifts up to kGlide earlier than the contour's (or
-// kAhead later), and the offset is the median of what the starts say: a few confused by a neighbour
-// of the same class, or sung a little early or late, do not move it.
-constexpr double kGlide = 0.40;
-constexpr double kAhead = 0.10;
+// kAhead later), and the offset is the median of what the starts say, weighed by how much each
+// rose: a few confused by a neighbour of the same class, or sung a little early or late, do not
+// move it.
+constexpr double kGlide = 0.25;
+constexpr double kAhead = 0.06;
 // A rise is measured from just before the start to this long after it, where a soft attack has
 // mostly grown; a start counts only when its class rises by at least kLeastRise (natural log of the
 // energy: about 4 dB).
@@ -117,7 +118,9 @@ std::ptrdiff_t ShiftByRises(std::span<const WrittenNote> notes, std::span<const 
   const std::ptrdiff_t to =
       std::min(farthest, contour + static_cast<std::ptrdiff_t>(std::lround(kAhead / hopSeconds)));
 
-  std::vector<std::ptrdiff_t> said;  // the shift each clearly rising start says
+  // The shift each clearly rising start says, and how much it rose: a start that rises more speaks
+  // with more weight.
+  std::vector<std::pair<std::ptrdiff_t, double>> said;
   for (const Rise& rise : RisesOf(notes, hopSeconds)) {
     double most = kLeastRise;
     std::optional<std::ptrdiff_t> at;
@@ -135,15 +138,26 @@ std::ptrdiff_t ShiftByRises(std::span<const WrittenNote> notes, std::span<const 
       }
     }
     if (at) {
-      said.push_back(*at);
+      said.emplace_back(*at, most);
     }
   }
   if (said.empty()) {
     return contour;
   }
-  const auto middle = said.begin() + static_cast<std::ptrdiff_t>(said.size() / 2);
-  std::nth_element(said.begin(), middle, said.end());
-  return *middle;
+  // The weighted median.
+  std::sort(said.begin(), said.end());
+  double weight = 0;
+  for (const auto& [shift, rose] : said) {
+    weight += rose;
+  }
+  double below = 0;
+  for (const auto& [shift, rose] : said) {
+    below += rose;
+    if (2 * below >= weight) {
+      return shift;
+    }
+  }
+  return said.back().first;
 }
 
 }  // namespace
