@@ -2,8 +2,8 @@
 """How well quirelle-render --judge hears takes that sound like singers: voices of real songs
 rendered by quirelle-render itself with an instrument standing in for the singer (several General
 MIDI programs, each SoundFont found), some notes bent 70-150 cents off, some left out, vibrato
-(the modulation wheel), an octave down, the other voices bleeding in at -24 dB, the take started
-early or late. Prints one line per take and one per program and SoundFont: the offsets found
+(the modulation wheel), an octave down, onsets up to 30 ms early or late, the other voices
+bleeding in at -24 dB, the take started early or late. Prints one line per take and one per program and SoundFont: the offsets found
 against the true ones and the verdicts right. Where Python's aubio module is installed (Debian
 python3-aubio), a plain aubio reference (yinfft, the same rule, told the true offset) is scored
 beside it, and the verdicts on the takes where that reference gets 98 % are summed.
@@ -112,6 +112,16 @@ def write_smf(path, header, tracks):
     open(path, 'wb').write(out)
 
 
+def ticks_per_ms(header, tracks):
+    """At the song's first tempo, for moving onsets by a few milliseconds."""
+    division = struct.unpack('>H', header[4:6])[0]
+    for events in tracks:
+        for _, message in events:
+            if message[:2] == b'\xff\x51':
+                return division * 1000 / int.from_bytes(message[3:6], 'big')
+    return division * 1000 / 500000
+
+
 def channels_of(events):
     return sorted({m[0] & 0x0F for _, m in events if 0x80 <= m[0] < 0xF0})
 
@@ -130,9 +140,9 @@ def with_program(tracks, program, vibrato):
     return changed
 
 
-def sung(tracks, notes, detuned, left_out, octave):
+def sung(tracks, notes, detuned, left_out, octave, late):
     """The judged voice's notes (channel, nth note-on of the key, key) bent by `detuned` cents,
-    left out, moved an octave down."""
+    left out, moved an octave down, begun `late` ticks after the written start (negative: early)."""
     targets = {(c, n, k): i for i, (c, n, k) in enumerate(notes)}
     changed = []
     seen = {}
@@ -157,6 +167,7 @@ def sung(tracks, notes, detuned, left_out, octave):
                 if index is not None:
                     bend = 8192 + round(detuned.get(index, 0) / 200 * 8192)
                     bend = max(0, min(16383, bend))
+                    tick = max(0, tick + late.get(index, 0))
                     out.append((tick, bytes([0xE0 | channel, bend & 0x7F, bend >> 7])))
                 if (channel, key) in {(c, k) for c, _, k in notes} and octave:
                     message = bytes([message[0], key - 12, message[2]])
@@ -303,8 +314,16 @@ def main():
                 detuned = {i: random.choice([-1, 1]) * random.randint(70, 150)
                            for i in indices[:max(2, count // 8)]}
                 left_out = set(indices[max(2, count // 8):max(2, count // 8) + max(1, count // 12)])
+                # Onsets up to 30 ms early or late; a repeated key only late, as an early start
+                # would be ended by the note before's release.
+                late = {}
+                for i, (start, _, key) in enumerate(spans):
+                    repeated = any(k == key and start - 0.04 < end <= start + 1e-3
+                                   for _, end, k in spans[:i])
+                    late[i] = round(random.uniform(0 if repeated else -30, 30) *
+                                    ticks_per_ms(header, tracks))
                 write_smf(base + '-sung.mid', header,
-                          sung(plain, notes, detuned, left_out, octave))
+                          sung(plain, notes, detuned, left_out, octave, late))
                 take = base + '.wav'
                 run([render, '-o', base + '-voice.wav', '--solo', str(voice), '--soundfont',
                      soundfont, base + '-sung.mid'])
