@@ -40,6 +40,11 @@ constexpr int DataBytes(std::uint8_t status) {
   return kind == kProgramChange || kind == kChannelPressure ? 1 : 2;
 }
 
+// A key's pitch class: C = 0 up to B = 11, in every octave.
+constexpr int PitchClass(int key) {
+  return ((key % 12) + 12) % 12;
+}
+
 // Controller numbers.
 inline constexpr std::uint8_t kBankSelect = 0;
 inline constexpr std::uint8_t kDataEntry = 6;

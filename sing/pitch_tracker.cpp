@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::sing {
 namespace {
 
@@ -83,7 +85,7 @@ PitchTracker::PitchTracker(std::uint32_t sampleRate, float silenceDb)
     const double hz = static_cast<double>(bin) * rate_ / window_;
     if (hz >= kLowestClassHz && hz <= kHighestClassHz) {
       const long key = std::lround(69 + 12 * std::log2(hz / 440.0));
-      aubio->binClass[bin] = static_cast<std::int8_t>(key % 12);
+      aubio->binClass[bin] = static_cast<std::int8_t>(midi::PitchClass(static_cast<int>(key)));
     }
   }
   if (!aubio->pitch || !aubio->in || !aubio->out || !aubio->pvoc || !aubio->spectrum) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::sing {
 namespace {
 
@@ -54,7 +56,7 @@ struct Rise {
 };
 
 std::size_t PitchClassOf(int key) {
-  return static_cast<std::size_t>(((key % 12) + 12) % 12);
+  return static_cast<std::size_t>(midi::PitchClass(key));
 }
 
 std::vector<Rise> RisesOf(std::span<const WrittenNote> notes, double hopSeconds) {

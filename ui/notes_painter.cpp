@@ -48,7 +48,7 @@ QColor MarkColour(SungMark mark) {
 }
 
 bool IsBlackKey(int key) {
-  const int pitchClass = ((key % 12) + 12) % 12;
+  const int pitchClass = midi::PitchClass(key);
   return pitchClass == 1 || pitchClass == 3 || pitchClass == 6 || pitchClass == 8 ||
          pitchClass == 10;
 }
@@ -273,7 +273,7 @@ void NotesPainter::PaintRows(QPainter& painter) const {
     if (IsBlackKey(key)) {
       painter.fillRect(QRectF(plot_.left(), y, plot_.width(), row), kBlackKeyRow);
     }
-    if (((key % 12) + 12) % 12 == 0) {
+    if (midi::PitchClass(key) == 0) {
       painter.setPen(QPen(kCLine, 1));
       painter.drawLine(QPointF(plot_.left(), y + row), QPointF(plot_.right(), y + row));
     }
@@ -415,7 +415,7 @@ void NotesPainter::PaintKeyLabels(QPainter& painter) const {
   painter.setPen(kText);
   const double row = RowHeight();
   for (int key = scene_->range.low; key <= scene_->range.high; ++key) {
-    if (((key % 12) + 12) % 12 == 0) {
+    if (midi::PitchClass(key) == 0) {
       painter.drawText(QRectF(0, YOf(key) + row / 2 - 8, plot_.left() - 4, 16),
                        Qt::AlignRight | Qt::AlignVCenter, KeyName(key));
     }

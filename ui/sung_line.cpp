@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "midi/vocabulary.h"
+
 namespace quirelle::ui {
 namespace {
 
@@ -220,7 +222,7 @@ void SungLine::Summarise() {
     }
     if (what.isEmpty()) {
       const int key = note.key + transpose_;
-      what = QStringLiteral("%1%2").arg(kNoteNames[((key % 12) + 12) % 12]).arg(key / 12 - 1);
+      what = QStringLiteral("%1%2").arg(kNoteNames[midi::PitchClass(key)]).arg(key / 12 - 1);
     }
     const sing::NoteJudgement& j = crossings_[*worst].judgement;
     const QString how = j.verdict == sing::Verdict::kMissed

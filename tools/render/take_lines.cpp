@@ -61,7 +61,7 @@ std::string KeyName(int key) {
   static constexpr const char* kNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
                                            "F#", "G",  "G#", "A",  "A#", "B"};
   char name[16];
-  std::snprintf(name, sizeof name, "%s%d", kNames[((key % 12) + 12) % 12], key / 12 - 1);
+  std::snprintf(name, sizeof name, "%s%d", kNames[midi::PitchClass(key)], key / 12 - 1);
   return name;
 }
 
