@@ -45,7 +45,6 @@ struct SpectrumDeleter {
 // rumble, above mostly breath and consonants.
 constexpr double kLowestClassHz = 55;
 constexpr double kHighestClassHz = 2500;
-constexpr float kNoEnergy = 1e-12f;  // keeps the log of silence finite
 
 // The level of a hop as aubio's silence gate measures it: the mean square, in dB.
 float LevelDb(std::span<const float> samples) {
@@ -123,15 +122,11 @@ void PitchTracker::Track(std::vector<PitchFrame>& frames) {
   ++hopsDone_;
   // aubio's window ends with the hop just fed.
   frame.seconds = (static_cast<double>(hopsDone_ * hop_) - window_ / 2.0) / rate_;
-  PitchClasses energy{};
   for (std::uint32_t bin = 0; bin < pitch_->spectrum->length; ++bin) {
     if (const std::int8_t pitchClass = pitch_->binClass[bin]; pitchClass >= 0) {
       const float magnitude = pitch_->spectrum->norm[bin];
-      energy[static_cast<std::size_t>(pitchClass)] += magnitude * magnitude;
+      frame.classes[static_cast<std::size_t>(pitchClass)] += magnitude * magnitude;
     }
-  }
-  for (std::size_t pitchClass = 0; pitchClass < energy.size(); ++pitchClass) {
-    frame.classes[pitchClass] = std::log(energy[pitchClass] + kNoEnergy);
   }
   const float key = pitch_->out->data[0];
   const float confidence = aubio_pitch_get_confidence(pitch_->pitch.get());

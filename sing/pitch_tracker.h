@@ -15,8 +15,8 @@
 
 namespace quirelle::sing {
 
-// The energy of each pitch class (C = 0 ... B = 11, the octaves summed), in natural log, so that
-// a note's start shows as its class rising against the others, whatever sounded before it.
+// The energy of each pitch class (C = 0 ... B = 11, the octaves summed): a note's start shows as
+// its class rising against the others, whatever sounded before it.
 using PitchClasses = std::array<float, 12>;
 
 struct PitchFrame {

@@ -35,6 +35,7 @@ constexpr double kRiseAfter = 0.041;
 constexpr double kLeastRise = 1.0;
 // Pitch-class energy this far below the take's loud singing (dB) counts as that floor.
 constexpr float kFloorBelowLoud = 35;
+constexpr float kNoEnergy = 1e-12f;  // keeps the log of a silent take finite
 // The deviation in cents with whole octaves taken away: -600 up to 600.
 double FoldedCents(double key, int written) {
   const double cents = 100.0 * (key - written);
@@ -81,7 +82,7 @@ std::vector<PitchClasses> StandingClasses(std::span<const PitchFrame> frames, do
   }
   const auto loud = loudest.begin() + static_cast<std::ptrdiff_t>(loudest.size() * 9 / 10);
   std::nth_element(loudest.begin(), loud, loudest.end());
-  const float floor = std::exp(*loud) * std::pow(10.0f, -kFloorBelowLoud / 10.0f);
+  const float floor = std::max(*loud * std::pow(10.0f, -kFloorBelowLoud / 10.0f), kNoEnergy);
 
   std::vector<PitchClasses> standing(
       static_cast<std::size_t>(std::max(0.0, frames.back().seconds / hopSeconds)) + 2);
@@ -93,7 +94,7 @@ std::vector<PitchClasses> StandingClasses(std::span<const PitchFrame> frames, do
     PitchClasses floored;
     float mean = 0;
     for (std::size_t pitchClass = 0; pitchClass < frame.classes.size(); ++pitchClass) {
-      floored[pitchClass] = std::log(std::exp(frame.classes[pitchClass]) + floor);
+      floored[pitchClass] = std::log(frame.classes[pitchClass] + floor);
       mean += floored[pitchClass];
     }
     mean /= static_cast<float>(frame.classes.size());
