@@ -36,11 +36,6 @@ constexpr double kLeastRise = 1.0;
 // Pitch-class energy this far below the take's loud singing (dB) counts as that floor.
 constexpr float kFloorBelowLoud = 35;
 constexpr float kNoEnergy = 1e-12f;  // keeps the log of a silent take finite
-// The deviation in cents with whole octaves taken away: -600 up to 600.
-double FoldedCents(double key, int written) {
-  const double cents = 100.0 * (key - written);
-  return cents - 1200.0 * std::round(cents / 1200.0);
-}
 
 double Weight(double cents) {
   const double off = std::abs(cents);
@@ -164,6 +159,11 @@ std::ptrdiff_t ShiftByRises(std::span<const WrittenNote> notes, std::span<const 
 }
 
 }  // namespace
+
+double FoldedCents(double key, int written) {
+  const double cents = 100.0 * (key - written);
+  return cents - 1200.0 * std::round(cents / 1200.0);
+}
 
 const char* VerdictName(Verdict verdict) {
   switch (verdict) {

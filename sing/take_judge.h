@@ -23,6 +23,10 @@ struct WrittenNote {
   std::optional<std::int32_t> bar;  // as the score prints it
 };
 
+// How far `key` (with its fraction) lies from the `written` key in cents, whole octaves taken away
+// (a tenor singing the soprano line an octave down is in tune): -600 up to 600.
+double FoldedCents(double key, int written);
+
 enum class Verdict { kInTune, kSharp, kFlat, kMissed };
 const char* VerdictName(Verdict verdict);  // "in-tune", "sharp", "flat", "missed"
 

@@ -16,17 +16,6 @@ constexpr auto kJudgeMargin = std::chrono::milliseconds(150);
 // A position this many ticks before the last one heard is a jump back (a loop's restart).
 constexpr std::uint32_t kJumpTicks = 2;
 
-// Cents from `written` to `sung` with the octave folded away: -600 up to 600.
-double FoldedCents(float sung, int written) {
-  double cents = std::fmod((static_cast<double>(sung) - written) * 100.0, 1200.0);
-  if (cents >= 600.0) {
-    cents -= 1200.0;
-  } else if (cents < -600.0) {
-    cents += 1200.0;
-  }
-  return cents;
-}
-
 SungMark MarkOf(const sing::NoteJudgement& judgement) {
   switch (judgement.verdict) {
     case sing::Verdict::kInTune:
@@ -133,7 +122,7 @@ void SungLine::Sung(const std::vector<sing::DatedPitch>& pitches, std::chrono::m
     }
     SungMark mark = SungMark::kNone;
     notes_->ForEachIn(*tick, *tick + 1, [&](const smf::WrittenNote& note) {
-      const double cents = FoldedCents(pitch.key, note.key + transpose_);
+      const double cents = sing::FoldedCents(pitch.key, note.key + transpose_);
       mark = std::fabs(cents) <= tolerance_ ? SungMark::kInTune : SungMark::kOff;
     });
     if (overlay_.trace.empty() || overlay_.trace.back().tick <= *tick) {
